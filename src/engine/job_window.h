@@ -1,0 +1,116 @@
+// The one boundary between the jobs and the window. The repair and save jobs run on a worker
+// thread and reach every control only through this interface. Each call has completed when
+// it returns, and calls are carried out in the order the job makes them: the GUI sends one
+// synchronous message to the view per call; the command line and the tests implement it
+// directly.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/recovered_entry.h"
+
+namespace velmora {
+
+// Log colours, COLORREF 0x00BBGGRR.
+inline constexpr uint32_t kBlack = 0x000000;
+inline constexpr uint32_t kGreen = 0x009900;
+inline constexpr uint32_t kRed = 0x0000FF;
+
+// Message box flags and the answer the jobs rely on.
+inline constexpr unsigned kMbInformation = 64;  // OK button, information icon
+inline constexpr unsigned kMbQuestion = 36;     // Yes and No buttons, question icon
+inline constexpr int kIdYes = 6;
+
+// Preview state codes handed to ShowPreview.
+enum PreviewCode : int {
+  kPreviewNoFiles = 0,
+  kPreviewFilesAdded = 1,
+  kPreviewRepairRunning = 2,
+  kPreviewSelectFile = 3,
+  kPreviewNoPicture = 4,
+  kPreviewNotRepaired = 5,
+  kPreviewBlank = 6,  // nothing, or the picture at the given path
+};
+
+// File-list item images.
+inline constexpr int kImageNotRepaired = 0;
+inline constexpr int kImageRepaired = 1;
+inline constexpr int kImageAdded = 2;
+
+// Controls the jobs act on, by role (both progress labels share one control id in the
+// window, so ids cannot name them).
+enum class Control {
+  kSelectFiles,    // id 2
+  kRemoveFiles,    // id 3
+  kRepairFiles,    // id 307
+  kSaveFiles,      // id 4
+  kBrowse,         // id 10
+  kStop,           // id 11
+  kExtractMedia,   // id 16, check box
+  kDestination,    // id 8, edit field
+  kFileLabel,      // "File progress:"
+  kFileBar,        // id 18
+  kTotalLabel,     // "Total files progress:"
+  kTotalBar,       // id 57666
+};
+
+enum class Bar { kFile, kTotal };
+
+// The view flags that gate the menu commands.
+enum class ViewFlag { kSelectAllowed, kRemoveRepairAllowed, kSaveAllowed, kRepairRan };
+
+// Owner of a message box: none (a worker's box blocks only the worker) or the main view.
+enum class BoxOwner { kNone, kView };
+
+// A bold character range [begin, end) of the instruction box.
+struct BoldRange {
+  int begin;
+  int end;
+  bool operator==(const BoldRange&) const = default;
+};
+
+class JobWindow {
+ public:
+  virtual ~JobWindow() = default;
+
+  // A modal message box captioned "Velmora"; returns the id of the button that closed it.
+  virtual int MessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) = 0;
+  virtual void ShowPreview(const std::wstring& path, int code) = 0;
+
+  virtual void ResetEstimate(Bar bar) = 0;
+  virtual void SetBarRange(Bar bar, uint16_t upper) = 0;  // lower bound is always 0
+  virtual void SetBarPos(Bar bar, int position) = 0;
+
+  virtual void SetLogText(const std::wstring& text) = 0;
+  virtual void AppendLog(const std::wstring& text, uint32_t colour) = 0;
+
+  virtual void EnableControl(Control control, bool enable) = 0;
+  virtual void ShowControl(Control control, bool show) = 0;
+  // BM_GETCHECK of the "Extract Media.." check box: 1 = ticked.
+  virtual int MediaChecked() = 0;
+  // The destination field's text, or "" while it shows its grey prompt.
+  virtual std::wstring Destination() = 0;
+  virtual void SetHelpText(const std::wstring& text, const std::vector<BoldRange>& bold) = 0;
+  // Sends the view WM_SIZE with its window size so it places its controls again.
+  virtual void Relayout() = 0;
+  virtual void SetFlag(ViewFlag flag, bool value) = 0;
+
+  // The file list, by position.
+  virtual int FileCount() = 0;
+  virtual std::wstring FileText(int index) = 0;
+  // Deletes item `index` and inserts at the same position an item with this text and image
+  // (its item data becomes 0, as a fresh item's).
+  virtual void ReplaceFileItem(int index, const std::wstring& text, int image) = 0;
+  virtual intptr_t FileData(int index) = 0;
+  virtual void SetFileData(int index, intptr_t data) = 0;
+
+  // The hidden entry list of the file being repaired, in discovery order.
+  virtual void ClearEntries() = 0;
+  virtual void AppendEntry(const RecoveredEntry& entry) = 0;
+  virtual int EntryCount() = 0;
+  virtual RecoveredEntry Entry(int index) = 0;
+};
+
+}  // namespace velmora
