@@ -1,0 +1,102 @@
+#include "cli/options.h"
+
+namespace velmora::cli {
+
+const wchar_t* const kUsage =
+    L"Usage:\n"
+    L"  velmora extract FILE... [--into DIR]\n"
+    L"  velmora repair FILE... --out DEST [--no-media] [--work DIR] [--keep-work]\n"
+    L"  velmora --help | --version\n"
+    L"\n"
+    L"Repairs damaged OpenDocument spreadsheets (.ods). Each FILE is read as raw bytes and\n"
+    L"searched for ZIP local headers (the central directory is never trusted); every entry\n"
+    L"that can be read is extracted.\n"
+    L"\n"
+    L"  extract   Scan and extract each FILE into DIR/<name><i>/, where <name> is the file's\n"
+    L"            name and <i> its position in the list (0, 1, ...). DIR defaults to the\n"
+    L"            current folder and is created when missing; existing files are replaced.\n"
+    L"  repair    Scan and extract each FILE, then write the repaired package\n"
+    L"            DEST/VONDRELREP_<name> (DEST is created when missing) and copy the\n"
+    L"            pictures of each file into DEST/<name>_MediaContent/.\n"
+    L"\n"
+    L"Options:\n"
+    L"  --into DIR    extract: folder for the extracted files (default: current folder)\n"
+    L"  --out DEST    repair: folder for the repaired packages (required)\n"
+    L"  --no-media    repair: do not copy the pictures out\n"
+    L"  --work DIR    repair: keep the working folder in DIR/ClcTemp instead of a private\n"
+    L"                folder under the temporary-files folder (DIR/ClcTemp is emptied first)\n"
+    L"  --keep-work   repair: leave the working folder in place at the end\n"
+    L"  --help        show this text\n"
+    L"  --version     show the version\n"
+    L"\n"
+    L"The log goes to standard output, one line per event; messages and the progress line\n"
+    L"go to standard error. Ctrl+C stops the run: the files not yet handled are reported as\n"
+    L"not repaired (or not saved) and the working folder is removed.\n"
+    L"\n"
+    L"Exit status: 0 when every file was repaired (and, for repair, saved); 1 when any was\n"
+    L"not; 2 for a wrong command line.\n";
+
+Options ParseOptions(const std::vector<std::wstring>& args) {
+  Options options;
+  if (args.empty()) {
+    options.error = L"no command given";
+    return options;
+  }
+  const std::wstring& command = args[0];
+  if (command == L"--help" || command == L"-h" || command == L"help") {
+    options.command = Command::kHelp;
+    return options;
+  }
+  if (command == L"--version") {
+    options.command = Command::kVersion;
+    return options;
+  }
+  if (command == L"extract") {
+    options.command = Command::kExtract;
+  } else if (command == L"repair") {
+    options.command = Command::kRepair;
+  } else {
+    options.error = L"unknown command '" + command + L"'";
+    return options;
+  }
+  const bool repair = options.command == Command::kRepair;
+  bool only_files = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::wstring& arg = args[i];
+    if (only_files || arg.empty() || arg[0] != L'-' || arg == L"-") {
+      options.files.push_back(arg);
+      continue;
+    }
+    auto value = [&](std::wstring* target) {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        options.error = arg + L" needs a folder";
+        return;
+      }
+      *target = args[++i];
+    };
+    if (arg == L"--") {
+      only_files = true;
+    } else if (arg == L"--help" || arg == L"-h") {
+      options.command = Command::kHelp;
+      return options;
+    } else if (arg == L"--into" && !repair) {
+      value(&options.into);
+    } else if (arg == L"--out" && repair) {
+      value(&options.out);
+    } else if (arg == L"--work" && repair) {
+      value(&options.work);
+    } else if (arg == L"--no-media" && repair) {
+      options.no_media = true;
+    } else if (arg == L"--keep-work" && repair) {
+      options.keep_work = true;
+    } else {
+      options.error = L"unknown option '" + arg + L"' for " + command;
+    }
+    if (!options.error.empty()) return options;
+  }
+  if (options.files.empty()) options.error = L"no FILE given";
+  else if (repair && options.out.empty()) options.error = L"repair needs --out DEST";
+  return options;
+}
+
+}  // namespace velmora::cli

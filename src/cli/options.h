@@ -1,0 +1,25 @@
+// The command line of `velmora`.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velmora::cli {
+
+enum class Command { kNone, kHelp, kVersion, kExtract, kRepair };
+
+struct Options {
+  Command command = Command::kNone;
+  std::vector<std::wstring> files;
+  std::wstring into;  // extract: where the file folders go
+  std::wstring out;   // repair: destination of the packages
+  std::wstring work;  // repair: parent of the working folder, instead of a private one
+  bool no_media = false;
+  bool keep_work = false;
+  std::wstring error;  // set when the command line is wrong
+};
+
+Options ParseOptions(const std::vector<std::wstring>& args);
+extern const wchar_t* const kUsage;
+
+}  // namespace velmora::cli
