@@ -1,0 +1,180 @@
+// File: a file descriptor opened with open(2).
+//
+// POSIX has no mandatory share modes: Sharing::kNone cannot keep other processes from opening
+// the file, so on this platform both sharing modes open the file the same way. (Advisory locks
+// would only stop programs that ask for them, and would make our own reopen of a file fail.)
+
+// 64-bit file positions on 32-bit systems too; must come before any system header.
+#define _FILE_OFFSET_BITS 64
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace velmora::platform {
+
+static_assert(sizeof(off_t) >= 8, "file positions must be 64-bit");
+
+namespace {
+
+// The name the descriptor was opened with, from /proc; empty where /proc is not mounted.
+std::string NameOfDescriptor(int fd) {
+  std::string link = "/proc/self/fd/" + std::to_string(fd);
+  char buffer[PATH_MAX];
+  ssize_t n = readlink(link.c_str(), buffer, sizeof buffer);
+  if (n <= 0) return {};
+  std::string path(buffer, static_cast<size_t>(n));
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int64_t BirthTimeOf(int fd, const struct stat& st) {
+#ifdef STATX_BTIME
+  struct statx sx {};
+  if (statx(fd, "", AT_EMPTY_PATH, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME) != 0) {
+    return static_cast<int64_t>(sx.stx_btime.tv_sec);
+  }
+#else
+  (void)fd;
+#endif
+  // No birth time on this file system: the last write is the nearest honest value (the status
+  // change time is often later than every write).
+  return static_cast<int64_t>(st.st_mtime);
+}
+
+}  // namespace
+
+File::~File() {
+  Close();
+}
+
+File::File(File&& other) noexcept : fd_(other.fd_) {
+  other.fd_ = -1;
+}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+File File::OpenRead(const std::wstring& path, Sharing) {
+  File file;
+  file.fd_ = open(NarrowPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  return file;
+}
+
+File File::Create(const std::wstring& path) {
+  File file;
+  file.fd_ = open(NarrowPath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  return file;
+}
+
+bool File::IsOpen() const {
+  return fd_ >= 0;
+}
+
+int64_t File::Read(void* buffer, size_t n) {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return -1;
+  }
+  auto* out = static_cast<char*>(buffer);
+  size_t done = 0;
+  while (done < n) {
+    size_t ask = n - done;
+    if (ask > static_cast<size_t>(SSIZE_MAX)) ask = static_cast<size_t>(SSIZE_MAX);
+    ssize_t got = read(fd_, out + done, ask);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return static_cast<int64_t>(done);
+}
+
+bool File::Write(const void* buffer, size_t n) {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return false;
+  }
+  const auto* in = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < n) {
+    size_t ask = n - done;
+    if (ask > static_cast<size_t>(SSIZE_MAX)) ask = static_cast<size_t>(SSIZE_MAX);
+    ssize_t put = write(fd_, in + done, ask);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (put == 0) {
+      errno = EIO;
+      return false;
+    }
+    done += static_cast<size_t>(put);
+  }
+  return true;
+}
+
+bool File::Seek(uint64_t position) {
+  if (position > static_cast<uint64_t>(INT64_MAX)) {
+    errno = EINVAL;
+    return false;
+  }
+  return lseek(fd_, static_cast<off_t>(position), SEEK_SET) >= 0;
+}
+
+int64_t File::Position() {
+  off_t at = lseek(fd_, 0, SEEK_CUR);
+  return at < 0 ? -1 : static_cast<int64_t>(at);
+}
+
+int64_t File::Size() {
+  struct stat st {};
+  if (fstat(fd_, &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+bool File::GetInfo(FileInfo* info) {
+  struct stat st {};
+  if (fstat(fd_, &st) != 0) return false;
+  FileInfo result;
+  if (S_ISDIR(st.st_mode)) {
+    result.attributes |= kAttrDirectory;
+  } else {
+    result.attributes |= kAttrArchive;
+  }
+  if ((st.st_mode & S_IWUSR) == 0) result.attributes |= kAttrReadOnly;
+  std::string name = NameOfDescriptor(fd_);
+  if (!name.empty() && name[0] == '.') result.attributes |= kAttrHidden;
+  result.size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+  result.write_time = static_cast<int64_t>(st.st_mtime);
+  result.access_time = static_cast<int64_t>(st.st_atime);
+  result.creation_time = BirthTimeOf(fd_, st);
+  *info = result;
+  return true;
+}
+
+void File::Close() {
+  if (fd_ >= 0) {
+    // The descriptor is gone whatever close() says; keep the caller's errno for its own report.
+    int saved = errno;
+    close(fd_);
+    errno = saved;
+    fd_ = -1;
+  }
+}
+
+}  // namespace velmora::platform
