@@ -94,8 +94,10 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
     }
     if (!options.error.empty()) return options;
   }
-  if (options.files.empty()) options.error = L"no FILE given";
-  else if (repair && options.out.empty()) options.error = L"repair needs --out DEST";
+  if (options.files.empty())
+    options.error = L"no FILE given";
+  else if (repair && options.out.empty())
+    options.error = L"repair needs --out DEST";
   return options;
 }
 

@@ -9,7 +9,8 @@ using platform::Stream;
 namespace {
 
 bool EndsWith(const std::wstring& text, const std::wstring& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // Log texts end their lines with "\r\n"; a terminal wants "\n".
@@ -51,7 +52,9 @@ std::wstring PlainMessageText(const std::wstring& text) {
 TerminalWindow::TerminalWindow()
     : colour_(platform::IsTerminal(Stream::kOut)), progress_(platform::IsTerminal(Stream::kErr)) {}
 
-void TerminalWindow::AddFile(const std::wstring& path) { files_.push_back({path, kImageAdded, 0}); }
+void TerminalWindow::AddFile(const std::wstring& path) {
+  files_.push_back({path, kImageAdded, 0});
+}
 
 int TerminalWindow::RepairedCount() {
   int count = 0;
@@ -106,8 +109,8 @@ void TerminalWindow::DrawProgress() {
     line += L"entries " + std::to_wstring(file_bar_.position) + L"/" +
             std::to_wstring(file_bar_.upper) + L"  ";
   if (total_bar_.shown)
-    line += L"files " + std::to_wstring(total_bar_.position) + L"/" +
-            std::to_wstring(total_bar_.upper);
+    line +=
+        L"files " + std::to_wstring(total_bar_.position) + L"/" + std::to_wstring(total_bar_.upper);
   platform::WriteText(Stream::kErr, line);
   progress_drawn_ = true;
 }
@@ -118,7 +121,9 @@ void TerminalWindow::ClearProgress() {
   progress_drawn_ = false;
 }
 
-int TerminalWindow::FileCount() { return static_cast<int>(files_.size()); }
+int TerminalWindow::FileCount() {
+  return static_cast<int>(files_.size());
+}
 
 std::wstring TerminalWindow::FileText(int index) {
   if (index < 0 || index >= FileCount()) return L"";

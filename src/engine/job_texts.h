@@ -17,7 +17,8 @@ inline constexpr const wchar_t* kHelpRepaired =
     L"destination path.\nClick Save.... to save .ods file(s)";
 inline const std::vector<BoldRange> kHelpRepairedBold = {{6, 22}, {62, 76}, {110, 118}, {127, 132}};
 
-inline constexpr const wchar_t* kHelpRepairing = L"Please wait while .ods file(s) are Repairing....";
+inline constexpr const wchar_t* kHelpRepairing =
+    L"Please wait while .ods file(s) are Repairing....";
 inline constexpr const wchar_t* kHelpSaving = L"Please wait while .ods file(s) are saving....";
 inline const std::vector<BoldRange> kHelpWaitBold = {{19, 30}};
 

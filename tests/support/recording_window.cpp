@@ -6,30 +6,48 @@ namespace velmora::test {
 
 const wchar_t* ControlName(Control control) {
   switch (control) {
-    case Control::kSelectFiles: return L"Select";
-    case Control::kRemoveFiles: return L"Remove";
-    case Control::kRepairFiles: return L"Repair";
-    case Control::kSaveFiles: return L"Save";
-    case Control::kBrowse: return L"Browse";
-    case Control::kStop: return L"Stop";
-    case Control::kExtractMedia: return L"Media";
-    case Control::kDestination: return L"Destination";
-    case Control::kFileLabel: return L"FileLabel";
-    case Control::kFileBar: return L"FileBar";
-    case Control::kTotalLabel: return L"TotalLabel";
-    case Control::kTotalBar: return L"TotalBar";
+    case Control::kSelectFiles:
+      return L"Select";
+    case Control::kRemoveFiles:
+      return L"Remove";
+    case Control::kRepairFiles:
+      return L"Repair";
+    case Control::kSaveFiles:
+      return L"Save";
+    case Control::kBrowse:
+      return L"Browse";
+    case Control::kStop:
+      return L"Stop";
+    case Control::kExtractMedia:
+      return L"Media";
+    case Control::kDestination:
+      return L"Destination";
+    case Control::kFileLabel:
+      return L"FileLabel";
+    case Control::kFileBar:
+      return L"FileBar";
+    case Control::kTotalLabel:
+      return L"TotalLabel";
+    case Control::kTotalBar:
+      return L"TotalBar";
   }
   return L"?";
 }
 
-const wchar_t* BarName(Bar bar) { return bar == Bar::kFile ? L"File" : L"Total"; }
+const wchar_t* BarName(Bar bar) {
+  return bar == Bar::kFile ? L"File" : L"Total";
+}
 
 const wchar_t* FlagName(ViewFlag flag) {
   switch (flag) {
-    case ViewFlag::kSelectAllowed: return L"SelectAllowed";
-    case ViewFlag::kRemoveRepairAllowed: return L"RemoveRepairAllowed";
-    case ViewFlag::kSaveAllowed: return L"SaveAllowed";
-    case ViewFlag::kRepairRan: return L"RepairRan";
+    case ViewFlag::kSelectAllowed:
+      return L"SelectAllowed";
+    case ViewFlag::kRemoveRepairAllowed:
+      return L"RemoveRepairAllowed";
+    case ViewFlag::kSaveAllowed:
+      return L"SaveAllowed";
+    case ViewFlag::kRepairRan:
+      return L"RepairRan";
   }
   return L"?";
 }
@@ -42,7 +60,9 @@ std::wstring Hex(uint32_t v) {
 }
 }  // namespace
 
-void RecordingWindow::Record(std::wstring line) { calls.push_back(std::move(line)); }
+void RecordingWindow::Record(std::wstring line) {
+  calls.push_back(std::move(line));
+}
 
 void RecordingWindow::AddFile(const std::wstring& path, int image, intptr_t data) {
   std::lock_guard lock(mutex_);

@@ -41,7 +41,7 @@ class RecordingWindow : public JobWindow {
   std::vector<FileItem> files;
   std::vector<RecoveredEntry> entries;
   std::vector<LogLine> log;
-  std::wstring log_text;  // SetLogText resets log
+  std::wstring log_text;            // SetLogText resets log
   std::vector<std::wstring> boxes;  // texts of message boxes shown
   std::map<Control, bool> enabled;
   std::map<Control, bool> shown;
