@@ -1,0 +1,32 @@
+// Packs a folder tree into one new archive, each file an entry named by its path relative to
+// the folder ("/" between folders; folders themselves get no entry).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "output/zip_writer.h"
+
+namespace velmora {
+
+class FolderPacker {
+ public:
+  // Packs every file below `folder` (no trailing separator) into a new archive at
+  // `archive_path`, replacing any file there. Returns 0 when the package was created and every
+  // write succeeded: a source file that cannot be opened or read is left out and does not
+  // count as a failure, and a missing folder gives an archive without entries. Otherwise the
+  // writer's code: kZipOpenFailed (0x200) when the package cannot be created (nothing is
+  // written), kZipWriteFailed (0x400) when a write failed or the package would pass the
+  // format's limits; the broken package is then deleted, never left looking like a good one.
+  uint32_t PackFolder(const std::wstring& folder, const std::wstring& archive_path);
+
+ private:
+  // Adds the files of `folder` in the order the system lists them, walking each subfolder at
+  // its place in the listing. Stops at the first failed write and returns its code.
+  uint32_t AddTree(const std::wstring& folder, ZipWriter& writer);
+
+  size_t root_length_ = 0;     // characters of the folder being packed
+  std::wstring archive_path_;  // never packed into itself, should it lie inside the folder
+};
+
+}  // namespace velmora

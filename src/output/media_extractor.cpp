@@ -1,0 +1,49 @@
+#include "output/media_extractor.h"
+
+#include <cwctype>
+#include <new>
+
+#include "platform/platform.h"
+
+namespace velmora {
+
+namespace {
+
+void CopyMedia(const std::wstring& media_folder, const std::wstring& folder) {
+  platform::ListDirectory(folder, [&](const platform::DirItem& item) {
+    const std::wstring path = folder + platform::kSeparator + item.name;
+    if (item.is_directory) {
+      CopyMedia(media_folder, path);
+    } else if (IsMediaFile(item.name)) {
+      platform::CopyFileReplacing(path, media_folder + platform::kSeparator + item.name);
+    }
+    return true;
+  });
+}
+
+}  // namespace
+
+bool IsMediaFile(const std::wstring& name) {
+  // Windows takes "/" as a separator too.
+  const size_t cut = name.find_last_of(L"\\/");
+  const std::wstring file = cut == std::wstring::npos ? name : name.substr(cut + 1);
+  const size_t dot = file.rfind(L'.');
+  if (dot == std::wstring::npos) return false;
+  std::wstring extension = file.substr(dot + 1);
+  for (wchar_t& c : extension) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
+  }
+  return extension == L"jpg" || extension == L"bmp" || extension == L"png" || extension == L"gif" ||
+         extension == L"emf" || extension == L"jpeg";
+}
+
+int ExtractMedia(const std::wstring& media_folder, const std::wstring& source_folder) {
+  try {
+    CopyMedia(media_folder, source_folder);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace velmora

@@ -1,0 +1,21 @@
+// Pictures of a repaired document: which files count as media, and the flat copy of them into
+// a media folder.
+#pragma once
+
+#include <string>
+
+namespace velmora {
+
+// True when the file name (the part after the last separator) has an extension, the text
+// after its last ".", equal to "jpg", "bmp", "png", "gif", "emf" or "jpeg", ignoring case.
+bool IsMediaFile(const std::wstring& name);
+
+// Copies every media file below `source_folder` (no trailing separator; the order the system
+// lists names, each subfolder walked at its place) into `media_folder`, which must exist,
+// replacing files there. The copies are flat: pictures of the same name from different
+// subfolders end as one file, the one copied last. A failed copy is skipped silently; a
+// missing source folder copies nothing. Returns 1 when the walk ended normally, 0 when it was
+// cut short (out of memory).
+int ExtractMedia(const std::wstring& media_folder, const std::wstring& source_folder);
+
+}  // namespace velmora

@@ -1,0 +1,59 @@
+#include "output/preview_lookup.h"
+
+#include <new>
+#include <string>
+
+#include "engine/job_texts.h"
+#include "engine/working_folder.h"
+#include "output/media_extractor.h"
+#include "platform/platform.h"
+
+namespace velmora {
+
+namespace {
+
+// Shows the first media file below `folder`; true once one is shown, which stops every level.
+bool FindPreviewImage(JobWindow& view, const std::wstring& folder) {
+  bool found = false;
+  platform::ListDirectory(folder, [&](const platform::DirItem& item) {
+    const std::wstring path = folder + platform::kSeparator + item.name;
+    if (item.is_directory) {
+      found = FindPreviewImage(view, path);
+    } else if (IsMediaFile(item.name)) {
+      view.ShowPreview(path, kPreviewBlank);
+      found = true;
+    }
+    return !found;
+  });
+  return found;
+}
+
+}  // namespace
+
+int OnPreviewRequest(JobWindow& view, int position) {
+  const std::wstring working = GetWorkingFolderPath();
+  const std::wstring file_name = FileNameOf(view.FileText(position));
+  if (!platform::IsDirectory(working)) {
+    view.ShowPreview(L"", kPreviewNotRepaired);
+    return 0;
+  }
+  const std::wstring folder =
+      working + platform::kSeparator + file_name + std::to_wstring(position);
+  const std::wstring thumbnail =
+      folder + platform::kSeparator + L"Thumbnails" + platform::kSeparator + L"thumbnail.png";
+  if (platform::PathExists(thumbnail)) {
+    view.ShowPreview(thumbnail, kPreviewBlank);
+    return 1;
+  }
+  bool found = false;
+  try {
+    found = FindPreviewImage(view, folder);
+  } catch (const std::bad_alloc&) {
+    found = false;
+  }
+  if (found) return 1;
+  view.ShowPreview(L"", kPreviewNoPicture);
+  return 0;
+}
+
+}  // namespace velmora

@@ -1,0 +1,366 @@
+#include "output/zip_writer.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+
+#include "output/zip_time.h"
+#include "platform/codepage.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr size_t kBufferSize = 16384;
+constexpr size_t kLocalHeaderSize = 30;
+constexpr size_t kCentralHeaderSize = 46;
+constexpr size_t kEndRecordSize = 22;
+constexpr uint16_t kMethodStored = 0;
+constexpr uint16_t kMethodDeflate = 8;
+// Bit 3 says "sizes and CRC follow the data". It marks the header until the real values are
+// written over it; no descriptor is ever written, so the bit never stays.
+constexpr uint16_t kFlagSizesLater = 8;
+// Bit 1 of a deflated entry: compressed at level 8 or 9 ("maximum").
+constexpr uint16_t kFlagMaximum = 2;
+constexpr int kDeflateLevel = 8;
+
+void Put16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+void Put32(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+  p[2] = static_cast<uint8_t>(v >> 16);
+  p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+uint32_t Get32(const uint8_t* p) {
+  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+std::vector<uint8_t> LocalHeader(const ZipEntryInfo& e) {
+  std::vector<uint8_t> h(kLocalHeaderSize + e.name.size() + kZipLocalExtraSize);
+  uint8_t* p = h.data();
+  Put32(p + 0, 0x04034B50);
+  Put16(p + 4, e.version_needed);
+  Put16(p + 6, e.flags);
+  Put16(p + 8, e.method);
+  Put16(p + 10, e.dos_time);
+  Put16(p + 12, e.dos_date);
+  Put32(p + 14, e.crc32);
+  Put32(p + 18, e.compressed_size);
+  Put32(p + 22, e.uncompressed_size);
+  Put16(p + 26, static_cast<uint16_t>(e.name.size()));
+  Put16(p + 28, static_cast<uint16_t>(kZipLocalExtraSize));
+  std::copy(e.name.begin(), e.name.end(), p + kLocalHeaderSize);
+  std::copy(e.local_extra.begin(), e.local_extra.end(), p + kLocalHeaderSize + e.name.size());
+  return h;
+}
+
+void AppendCentralHeader(const ZipEntryInfo& e, std::vector<uint8_t>* out) {
+  const size_t start = out->size();
+  out->resize(start + kCentralHeaderSize + e.name.size() + kZipCentralExtraSize);
+  uint8_t* p = out->data() + start;
+  Put32(p + 0, 0x02014B50);
+  Put16(p + 4, e.version_made_by);
+  Put16(p + 6, e.version_needed);
+  Put16(p + 8, e.flags);
+  Put16(p + 10, e.method);
+  Put16(p + 12, e.dos_time);
+  Put16(p + 14, e.dos_date);
+  Put32(p + 16, e.crc32);
+  Put32(p + 20, e.compressed_size);
+  Put32(p + 24, e.uncompressed_size);
+  Put16(p + 28, static_cast<uint16_t>(e.name.size()));
+  Put16(p + 30, static_cast<uint16_t>(kZipCentralExtraSize));
+  Put16(p + 32, 0);  // comment length
+  Put16(p + 34, 0);  // disk number start
+  Put16(p + 36, e.internal_attributes);
+  Put32(p + 38, e.external_attributes);
+  Put32(p + 42, e.header_offset);
+  std::copy(e.name.begin(), e.name.end(), p + kCentralHeaderSize);
+  std::copy(e.central_extra.begin(), e.central_extra.end(), p + kCentralHeaderSize + e.name.size());
+}
+
+// Reads the DOS header and follows its new-header offset (e_lfanew, at 0x3C) to a "PE", "NE",
+// "LE" or "MZ" signature inside the file. Leaves the file position at 0 again; false with
+// *ok = false when that seek fails.
+bool IsWindowsExecutable(platform::File& source, uint64_t size, bool* ok) {
+  *ok = true;
+  uint8_t dos[64];
+  if (size < sizeof dos) return false;
+  const int64_t got = source.Read(dos, sizeof dos);
+  bool executable = false;
+  if (got == static_cast<int64_t>(sizeof dos) && dos[0] == 'M' && dos[1] == 'Z') {
+    const uint64_t target = Get32(dos + 0x3C);
+    uint8_t sig[2];
+    if (target + 2 <= size && source.Seek(target) && source.Read(sig, 2) == 2) {
+      executable = (sig[0] == 'P' && sig[1] == 'E') || (sig[0] == 'N' && sig[1] == 'E') ||
+                   (sig[0] == 'L' && sig[1] == 'E') || (sig[0] == 'M' && sig[1] == 'Z');
+    }
+  }
+  *ok = source.Seek(0);
+  return executable;
+}
+
+void PutExtraFields(int64_t shift, const platform::FileInfo& info, ZipEntryInfo* e) {
+  const uint32_t modified = ToExtraFieldTime(info.write_time + shift);
+  uint8_t* p = e->local_extra.data();
+  Put16(p + 0, 0x5455);  // "UT"
+  Put16(p + 2, 13);
+  p[4] = 0x07;  // modification, access and creation time present
+  Put32(p + 5, modified);
+  Put32(p + 9, ToExtraFieldTime(info.access_time + shift));
+  Put32(p + 13, ToExtraFieldTime(info.creation_time + shift));
+  // The central form keeps the flags of the local one but carries the modification time only.
+  p = e->central_extra.data();
+  Put16(p + 0, 0x5455);
+  Put16(p + 2, 5);
+  p[4] = 0x07;
+  Put32(p + 5, modified);
+}
+
+class DeflateStream {
+ public:
+  DeflateStream() {
+    ok_ = deflateInit2(&z_, kDeflateLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+  }
+  ~DeflateStream() {
+    if (ok_) deflateEnd(&z_);
+  }
+  DeflateStream(const DeflateStream&) = delete;
+  DeflateStream& operator=(const DeflateStream&) = delete;
+  bool ok() const { return ok_; }
+  z_stream* get() { return &z_; }
+
+ private:
+  z_stream z_{};
+  bool ok_ = false;
+};
+
+}  // namespace
+
+bool IsStoredSuffix(std::string_view name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  const std::string_view suffix = name.substr(dot);
+  static constexpr std::string_view kStored[] = {".Z",   ".zip", ".zoo", ".arc",
+                                                 ".lzh", ".arj", ".gz",  ".tgz"};
+  for (std::string_view candidate : kStored) {
+    if (candidate.size() != suffix.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < suffix.size() && same; ++i) {
+      auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+      same = lower(suffix[i]) == lower(candidate[i]);
+    }
+    if (same) return true;
+  }
+  return false;
+}
+
+uint32_t ZipExternalAttributes(uint32_t file_attributes, bool windows_executable) {
+  const uint32_t kept = platform::kAttrReadOnly | platform::kAttrHidden | platform::kAttrSystem |
+                        platform::kAttrDirectory | platform::kAttrArchive;
+  uint32_t result = (file_attributes & kept) | 0x80000000u | 0x01000000u;
+  if ((file_attributes & platform::kAttrReadOnly) == 0) result |= 0x00800000u;
+  if (windows_executable) result |= 0x00400000u;
+  return result;
+}
+
+ZipWriter::ZipWriter(ZipLimits limits) : limits_(limits) {}
+
+bool ZipWriter::CreateArchive(const std::wstring& path) {
+  if (out_.IsOpen()) return false;
+  out_ = platform::File::Create(path);
+  if (!out_.IsOpen()) return false;
+  written_ = 0;
+  broken_ = false;
+  entries_.clear();
+  in_buffer_.resize(kBufferSize);
+  out_buffer_.resize(kBufferSize);
+  return true;
+}
+
+uint32_t ZipWriter::AddFile(const std::wstring& entry_name, const std::wstring& source_path) {
+  if (!out_.IsOpen()) return kZipBadArgument;
+  ZipEntryInfo entry;
+  if (!platform::ToAnsiCodePage(entry_name, &entry.name)) return kZipBadArgument;
+  if (entry.name.empty() || entry.name.size() > 0xFFFF) return kZipBadArgument;
+  std::replace(entry.name.begin(), entry.name.end(), '\\', '/');
+  if (broken_) return kZipWriteFailed;
+  if (entries_.size() >= limits_.max_entries) {
+    broken_ = true;
+    return kZipWriteFailed;
+  }
+  entry.method = IsStoredSuffix(entry.name) ? kMethodStored : kMethodDeflate;
+
+  platform::File source = platform::File::OpenRead(source_path, platform::Sharing::kRead);
+  if (!source.IsOpen()) return kZipOpenFailed;
+  platform::FileInfo info;
+  if (!source.GetInfo(&info)) return kZipOpenFailed;
+  bool rewound = false;
+  const bool executable = IsWindowsExecutable(source, info.size, &rewound);
+  if (!rewound) return kZipOpenFailed;
+
+  const int64_t shift = platform::LocalUtcOffsetNow();
+  const DosDateTime dos = ToDosDateTime(info.write_time + shift);
+  entry.flags = kFlagSizesLater;
+  entry.dos_time = dos.time;
+  entry.dos_date = dos.date;
+  const uint32_t declared = static_cast<uint32_t>(std::min<uint64_t>(info.size, 0xFFFFFFFF));
+  entry.compressed_size = entry.method == kMethodStored ? declared : 0;
+  entry.uncompressed_size = declared;
+  entry.external_attributes = ZipExternalAttributes(info.attributes, executable);
+  entry.header_offset = static_cast<uint32_t>(written_);
+  PutExtraFields(shift, info, &entry);
+
+  const std::vector<uint8_t> provisional = LocalHeader(entry);
+  uint64_t header_bytes = 0;
+  if (WriteOut(provisional.data(), provisional.size(), &header_bytes) != DataResult::kOk) {
+    broken_ = true;
+    return kZipWriteFailed;
+  }
+  written_ += header_bytes;
+
+  uint32_t crc = crc32(0, nullptr, 0);
+  uint64_t read = 0;
+  uint64_t data_bytes = 0;
+  const DataResult data = entry.method == kMethodStored
+                              ? CopyStored(source, &crc, &read, &data_bytes)
+                              : Deflate(source, &crc, &read, &data_bytes);
+  source.Close();
+  written_ += data_bytes;
+  if (data == DataResult::kReadFailed) {
+    // The source broke off while being read: leave its bytes where they are (later offsets stay
+    // right) but wipe the header's signature, so that no reader that walks local headers takes
+    // the unfinished entry for one.
+    static constexpr uint8_t kZeros[4] = {};
+    if (!out_.Seek(entry.header_offset) || !out_.Write(kZeros, sizeof kZeros) ||
+        !out_.Seek(written_)) {
+      broken_ = true;
+      return kZipWriteFailed;
+    }
+    return kZipOpenFailed;
+  }
+  if (data != DataResult::kOk) {
+    broken_ = true;
+    return kZipWriteFailed;
+  }
+
+  entry.flags = entry.method == kMethodDeflate ? kFlagMaximum : 0;
+  entry.crc32 = crc;
+  entry.compressed_size = static_cast<uint32_t>(data_bytes);
+  entry.uncompressed_size = static_cast<uint32_t>(read);
+  const std::vector<uint8_t> final_header = LocalHeader(entry);
+  if (!out_.Seek(entry.header_offset) || !out_.Write(final_header.data(), final_header.size()) ||
+      !out_.Seek(written_)) {
+    broken_ = true;
+    return kZipWriteFailed;
+  }
+  entries_.push_back(std::move(entry));
+  return kZipOk;
+}
+
+ZipWriter::DataResult ZipWriter::WriteOut(const void* data, size_t size, uint64_t* counter) {
+  if (written_ + *counter + size > limits_.max_archive_bytes) return DataResult::kTooLarge;
+  if (!out_.Write(data, size)) return DataResult::kWriteFailed;
+  *counter += size;
+  return DataResult::kOk;
+}
+
+ZipWriter::DataResult ZipWriter::CopyStored(platform::File& source, uint32_t* crc, uint64_t* read,
+                                            uint64_t* out) {
+  for (;;) {
+    const int64_t got = source.Read(in_buffer_.data(), kBufferSize);
+    if (got < 0) return DataResult::kReadFailed;
+    if (got == 0) return DataResult::kOk;
+    const size_t n = static_cast<size_t>(got);
+    *crc = crc32_z(*crc, in_buffer_.data(), n);
+    *read += n;
+    if (*read > limits_.max_entry_bytes) return DataResult::kTooLarge;
+    const DataResult written = WriteOut(in_buffer_.data(), n, out);
+    if (written != DataResult::kOk) return written;
+    // Read fills the buffer unless the file has ended.
+    if (n < kBufferSize) return DataResult::kOk;
+  }
+}
+
+ZipWriter::DataResult ZipWriter::Deflate(platform::File& source, uint32_t* crc, uint64_t* read,
+                                         uint64_t* out) {
+  DeflateStream stream;
+  if (!stream.ok()) return DataResult::kWriteFailed;
+  z_stream* z = stream.get();
+  bool finished = false;
+  while (!finished) {
+    const int64_t got = source.Read(in_buffer_.data(), kBufferSize);
+    if (got < 0) return DataResult::kReadFailed;
+    const size_t n = static_cast<size_t>(got);
+    *crc = crc32_z(*crc, in_buffer_.data(), n);
+    *read += n;
+    if (*read > limits_.max_entry_bytes) return DataResult::kTooLarge;
+    // Read fills the buffer unless the file has ended, so a short chunk is the last one.
+    const int flush = n < kBufferSize ? Z_FINISH : Z_NO_FLUSH;
+    z->next_in = in_buffer_.data();
+    z->avail_in = static_cast<uInt>(n);
+    do {
+      z->next_out = out_buffer_.data();
+      z->avail_out = static_cast<uInt>(kBufferSize);
+      const int rc = deflate(z, flush);
+      if (rc == Z_STREAM_ERROR) return DataResult::kWriteFailed;
+      const size_t have = kBufferSize - z->avail_out;
+      if (have > 0) {
+        const DataResult written = WriteOut(out_buffer_.data(), have, out);
+        if (written != DataResult::kOk) return written;
+      }
+      if (rc == Z_STREAM_END) finished = true;
+    } while (z->avail_out == 0);
+  }
+  return DataResult::kOk;
+}
+
+uint32_t ZipWriter::CloseArchive() {
+  if (!out_.IsOpen()) return kZipBadArgument;
+  uint32_t result = broken_ ? kZipWriteFailed : kZipOk;
+  if (result == kZipOk) {
+    uint64_t directory_size = 0;
+    for (const ZipEntryInfo& e : entries_) {
+      directory_size += kCentralHeaderSize + e.name.size() + kZipCentralExtraSize;
+    }
+    if (written_ + directory_size + kEndRecordSize > limits_.max_archive_bytes) {
+      result = kZipWriteFailed;
+    }
+  }
+  if (result == kZipOk) {
+    const uint64_t directory_start = written_;
+    std::vector<uint8_t> chunk;
+    chunk.reserve(kBufferSize + 1024);
+    for (size_t i = 0; i < entries_.size() && result == kZipOk; ++i) {
+      AppendCentralHeader(entries_[i], &chunk);
+      const bool last = i + 1 == entries_.size();
+      if (chunk.size() >= kBufferSize || last) {
+        if (!out_.Write(chunk.data(), chunk.size())) result = kZipWriteFailed;
+        written_ += chunk.size();
+        chunk.clear();
+      }
+    }
+    if (result == kZipOk) {
+      uint8_t end[kEndRecordSize] = {};
+      const uint16_t count = static_cast<uint16_t>(entries_.size());
+      Put32(end + 0, 0x06054B50);
+      Put16(end + 8, count);
+      Put16(end + 10, count);
+      Put32(end + 12, static_cast<uint32_t>(written_ - directory_start));
+      Put32(end + 16, static_cast<uint32_t>(directory_start));
+      if (!out_.Write(end, sizeof end)) result = kZipWriteFailed;
+      written_ += sizeof end;
+    }
+  }
+  out_.Close();
+  entries_.clear();
+  broken_ = false;
+  return result;
+}
+
+}  // namespace velmora
