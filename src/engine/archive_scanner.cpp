@@ -1,0 +1,197 @@
+#include "engine/archive_scanner.h"
+
+#include <algorithm>
+#include <atomic>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "engine/le_bytes.h"
+#include "engine/scan_buffer.h"
+
+namespace velmora {
+namespace {
+
+constexpr uint32_t kLocalHeaderSignature = 0x04034B50;  // "PK", 3, 4
+constexpr uint32_t kDescriptorSignature = 0x08074B50;   // "PK", 7, 8
+constexpr uint16_t kMethodDeflate = 8;
+constexpr size_t kMaxNameLength = 1023;
+
+// Offsets in a local header, from its signature.
+constexpr size_t kFieldsSize = 26;  // version .. extra length, just after the signature
+constexpr size_t kHeaderSize = 30;
+
+enum class Found { kLocalHeader, kDescriptor, kStopped, kEnd };
+
+#if defined(__SSE2__)
+constexpr size_t kBlock = 16;
+
+// Bit i is set when the window at bytes + i holds "PK\3\4" (or "PK\7\8" when
+// kDescriptorToo); reads bytes[0 .. 18].
+template <bool kDescriptorToo>
+unsigned MatchBlock(const uint8_t* bytes) {
+  const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+  const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 1));
+  const __m128i b2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2));
+  const __m128i b3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 3));
+  const __m128i pk =
+      _mm_and_si128(_mm_cmpeq_epi8(b0, _mm_set1_epi8('P')), _mm_cmpeq_epi8(b1, _mm_set1_epi8('K')));
+  __m128i tail =
+      _mm_and_si128(_mm_cmpeq_epi8(b2, _mm_set1_epi8(3)), _mm_cmpeq_epi8(b3, _mm_set1_epi8(4)));
+  if (kDescriptorToo) {
+    tail = _mm_or_si128(tail, _mm_and_si128(_mm_cmpeq_epi8(b2, _mm_set1_epi8(7)),
+                                            _mm_cmpeq_epi8(b3, _mm_set1_epi8(8))));
+  }
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(pk, tail)));
+}
+
+// True when every one of kBlock reads of the flag gives "go on": the flag is still read once
+// per window, only ahead of the block's compares.
+bool RunningForBlock(const JobRunning& running) {
+#pragma GCC unroll 16
+  for (size_t i = 0; i < kBlock; ++i) {
+    if (running.load(std::memory_order_relaxed) == 0) return false;
+  }
+  return true;
+}
+#endif
+
+// Tests the windows at `from`, `from` + 1, ... for "PK\3\4" (and "PK\7\8" when
+// kDescriptorToo), reading `running` before each one. *at is the window that matched.
+// This loop is what every byte of the file costs: it works on the buffer itself, and where
+// SSE2 is there it compares 16 windows at once.
+template <bool kDescriptorToo>
+Found FindSignature(ScanBuffer& buffer, const JobRunning& running, uint64_t from, uint64_t* at) {
+  uint64_t window = from;
+  while (window < buffer.length() && buffer.length() - window >= 4) {
+    size_t count = 0;
+    const uint8_t* bytes = buffer.Span(window, &count);
+    if (count < 4) return Found::kEnd;
+    const size_t windows = count - 3;
+    size_t i = 0;
+#if defined(__SSE2__)
+    // A stop seen in a block sends the block to the byte-by-byte loop below, which reads the
+    // flag again before each window, so no window past the stop is tested.
+    for (; i + kBlock <= windows && RunningForBlock(running); i += kBlock) {
+      const unsigned mask = MatchBlock<kDescriptorToo>(bytes + i);
+      if (mask != 0) {
+        i += static_cast<size_t>(__builtin_ctz(mask));
+        *at = window + i;
+        return LoadLe32(bytes + i) == kLocalHeaderSignature ? Found::kLocalHeader
+                                                            : Found::kDescriptor;
+      }
+    }
+#endif
+    for (; i < windows; ++i) {
+      if (running.load(std::memory_order_relaxed) == 0) return Found::kStopped;
+      const uint32_t value = LoadLe32(bytes + i);
+      if (value == kLocalHeaderSignature) {
+        *at = window + i;
+        return Found::kLocalHeader;
+      }
+      if (kDescriptorToo && value == kDescriptorSignature) {
+        *at = window + i;
+        return Found::kDescriptor;
+      }
+    }
+    window += windows;
+  }
+  return Found::kEnd;
+}
+
+std::wstring NameFromBytes(const uint8_t* bytes, size_t n) {
+  std::wstring name;
+  for (size_t i = 0; i < n && bytes[i] != 0; ++i) {
+    name.push_back(bytes[i] == '/' ? L'\\' : static_cast<wchar_t>(bytes[i]));
+  }
+  return name;
+}
+
+// Reads the local header whose signature is at `signature`. Returns the position just past
+// the entry's data, where the next window ends.
+uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t signature,
+                    const std::function<void(const RecoveredEntry&)>& found) {
+  uint8_t fields[kFieldsSize];
+  buffer.Copy(signature + 4, fields, kFieldsSize);
+  const uint16_t method = LoadLe16(fields + 4);
+  const uint16_t time = LoadLe16(fields + 6);
+  const uint16_t date = LoadLe16(fields + 8);
+  uint32_t crc = LoadLe32(fields + 10);
+  uint32_t compressed = LoadLe32(fields + 14);
+  uint32_t uncompressed = LoadLe32(fields + 18);
+  const uint16_t name_length = LoadLe16(fields + 22);
+  const uint16_t extra_length = LoadLe16(fields + 24);
+
+  // Only the first 1023 name bytes can reach the record.
+  uint8_t name_bytes[kMaxNameLength];
+  const size_t kept = std::min<size_t>(name_length, kMaxNameLength);
+  buffer.Copy(signature + kHeaderSize, name_bytes, kept);
+  // Reads stop at the end of the file, so a cut-off header leaves the position there.
+  const uint64_t after_name = std::min(signature + kHeaderSize + name_length, buffer.length());
+
+  if (compressed == 0 && uncompressed == 0 && method == kMethodDeflate &&
+      after_name < buffer.length()) {
+    // Written with a data descriptor: the sizes follow the data. The search starts 3 bytes
+    // back, like every pass of the scan.
+    uint64_t at = 0;
+    if (FindSignature<true>(buffer, running, after_name - 3, &at) == Found::kDescriptor) {
+      uint8_t descriptor[12];
+      buffer.Copy(at + 4, descriptor, sizeof descriptor);
+      crc = LoadLe32(descriptor);
+      compressed = LoadLe32(descriptor + 4);
+      uncompressed = LoadLe32(descriptor + 8);
+    }
+  }
+
+  RecoveredEntry entry;
+  entry.time_text = FormatEntryTime(date, time);
+  entry.compressed_size = compressed;
+  entry.uncompressed_size = uncompressed;
+  entry.name = NameFromBytes(name_bytes, kept);
+  entry.data_offset = after_name + extra_length;
+  entry.method = method;
+  entry.crc32 = crc;
+  entry.header_offset = signature;
+  // Directories and empty files have no data; a deflated entry whose sizes were not found
+  // cannot be extracted.
+  if ((compressed != 0 || uncompressed != 0) && !entry.name.empty()) found(entry);
+  return entry.data_offset + compressed;
+}
+
+}  // namespace
+
+void ScanFile(platform::File& file, uint64_t length, const JobRunning& running,
+              const std::function<void(const RecoveredEntry&)>& found, size_t buffer_size) {
+  ScanBuffer buffer(file, length, buffer_size);
+  uint64_t window = 0;
+  uint64_t at = 0;
+  while (FindSignature<false>(buffer, running, window, &at) == Found::kLocalHeader) {
+    const uint64_t end = ParseEntry(buffer, running, at, found);
+    // The next window starts 3 bytes before the end of the entry, so a header that follows
+    // data whose size was claimed a few bytes short is still found.
+    if (end >= buffer.length()) break;
+    window = end - 3;
+  }
+}
+
+bool ScanArchive(JobWindow& view, const std::wstring& path, const JobContext& context) {
+  platform::File file = platform::File::OpenRead(path, platform::Sharing::kNone);
+  if (!file.IsOpen()) {
+    const platform::ErrorCode error = platform::LastError();
+    view.MessageBox(BoxOwner::kNone, platform::SystemErrorText(error), kMbInformation);
+    return false;
+  }
+  view.AppendLog(path + L" file is open....\r\n", kBlack);
+  const int64_t size = file.Size();
+  static const JobRunning kNoStopFlag{1};
+  const JobRunning& running = context.job_running != nullptr ? *context.job_running : kNoStopFlag;
+  ScanFile(file, size > 0 ? static_cast<uint64_t>(size) : 0, running,
+           [&view](const RecoveredEntry& entry) { view.AppendEntry(entry); });
+  view.AppendLog(path + L" file is extracted....\r\n", kBlack);
+  file.Close();
+  view.AppendLog(path + L" file is closed....\r\n", kBlack);
+  return true;
+}
+
+}  // namespace velmora

@@ -1,0 +1,50 @@
+// The damaged-archive scanner: finds the ZIP local headers of a damaged file byte by byte,
+// never trusting the central directory, and turns each usable one into a RecoveredEntry.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "engine/entry_time.h"
+#include "engine/job_context.h"
+#include "engine/job_window.h"
+#include "engine/recovered_entry.h"
+#include "platform/platform.h"
+
+namespace velmora {
+
+// The scanner's one read buffer. Memory use is this, whatever sizes a damaged header claims.
+inline constexpr size_t kScanBufferSize = size_t{1} << 20;
+
+// Opens `path` for reading with no sharing and scans it, appending every usable entry to the
+// view's entry list in the order found. Logs " file is open....", then, when the scan has
+// ended (end of file or JobRunning cleared), " file is extracted...." and " file is
+// closed....", all black. Returns true when the file could be opened, whatever the scan found;
+// when it cannot, shows the system's text for the error in a message box with no owner and
+// returns false without logging.
+bool ScanArchive(JobWindow& view, const std::wstring& path, const JobContext& context);
+
+// The scan itself, without a window; ScanArchive, the benchmarks and the tests use it.
+//
+// Every 4-byte window of the file is tested for "PK\3\4", from offset 0 one byte at a time,
+// and `running` is read before each window: the scan ends at the first window that finds it 0.
+// At a local header the fields are read in file order; fields past the end read as zero. The
+// name is its bytes up to the first zero byte, each byte widened to the code unit of the same
+// value, with "/" turned into "\"; it is cut to 1023 characters. A deflated entry (method 8)
+// with both sizes 0 takes its CRC-32 and sizes from the first signed data descriptor
+// "PK\7\8" found by a search whose windows start 3 bytes before the end of the name; the search
+// gives up at the next "PK\3\4", at the end of the file or on a stop, leaving the sizes 0.
+// An entry is passed to `found` when one of its sizes is not 0 and its name is not empty. The
+// data offset is just past the extra field; the next window starts 3 bytes before the end of
+// the entry's data (the data offset plus the compressed size), which may lie past the end of
+// the file and so end the scan.
+//
+// The file is read through one buffer of `buffer_size` bytes (at least 4); every size gives the
+// same entries. A read error ends the scan as if the file ended there.
+void ScanFile(platform::File& file, uint64_t length, const JobRunning& running,
+              const std::function<void(const RecoveredEntry&)>& found,
+              size_t buffer_size = kScanBufferSize);
+
+}  // namespace velmora
