@@ -1,0 +1,86 @@
+#include "engine/working_folder.h"
+
+#include <mutex>
+#include <vector>
+
+#include "engine/entry_path.h"
+#include "platform/platform.h"
+
+namespace velmora {
+
+namespace {
+
+std::mutex override_mutex;
+std::wstring& OverridePath() {
+  static std::wstring path;
+  return path;
+}
+
+std::wstring NativeSeparators(std::wstring path) {
+  for (wchar_t& c : path)
+    if (c == L'\\') c = platform::kSeparator;
+  return path;
+}
+
+}  // namespace
+
+std::wstring GetWorkingFolderPath() {
+  {
+    std::lock_guard lock(override_mutex);
+    if (!OverridePath().empty()) return OverridePath();
+  }
+  return platform::TempFolder() + L"ClcTemp";
+}
+
+void SetWorkingFolderOverride(const std::wstring& path) {
+  std::lock_guard lock(override_mutex);
+  OverridePath() = path;
+}
+
+void CreatePathDirectories(JobWindow& view, const std::wstring& base, std::wstring& relative) {
+  const std::wstring safe = SafeEntryPath(relative, kWindowsNameRules);
+  if (safe.empty()) {
+    relative.clear();
+    return;
+  }
+  const std::wstring native = NativeSeparators(safe);
+  for (size_t cut = safe.find(L'\\'); cut != std::wstring::npos; cut = safe.find(L'\\', cut + 1)) {
+    platform::ErrorCode error = 0;
+    if (platform::MakeDirectory(base + native.substr(0, cut), &error) ==
+        platform::MakeDirResult::kFailed) {
+      view.MessageBox(BoxOwner::kNone, platform::SystemErrorText(error), kMbInformation);
+    }
+  }
+  relative = base + native;
+}
+
+void DeleteFolderTree(const std::wstring& folder) {
+  std::wstring prefix = folder;
+  if (prefix.empty() || prefix.back() != platform::kSeparator) prefix += platform::kSeparator;
+  // The listing is taken whole before anything is deleted, so the walk never reads a folder
+  // that is changing under it.
+  std::vector<platform::DirItem> items;
+  platform::ListDirectory(prefix, [&](const platform::DirItem& item) {
+    items.push_back(item);
+    return true;
+  });
+  for (const platform::DirItem& item : items) {
+    const std::wstring path = prefix + item.name;
+    if (item.is_directory) {
+      DeleteFolderTree(path);
+      platform::RemoveEmptyDirectory(path);
+    } else {
+      platform::RemoveFile(path);
+    }
+  }
+}
+
+void DiscardWorkingFolder(JobWindow& view) {
+  const std::wstring folder = GetWorkingFolderPath();
+  if (!platform::IsDirectory(folder)) return;
+  view.ShowPreview(L"", kPreviewBlank);
+  DeleteFolderTree(folder);
+  platform::RemoveEmptyDirectory(folder);
+}
+
+}  // namespace velmora

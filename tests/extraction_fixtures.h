@@ -1,0 +1,179 @@
+// Helpers for the extraction and working-folder tests: scratch folders, whole-file reads and
+// writes, raw DEFLATE streams made with zlib, and a temporary-files folder pointed at a scratch
+// folder so that a test sees only its own "OPC" files.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace velmora::extraction_test {
+
+inline std::wstring Join(const std::wstring& folder, const std::wstring& name) {
+  if (!folder.empty() && folder.back() == platform::kSeparator) return folder + name;
+  return folder + platform::kSeparator + name;
+}
+
+inline void RemoveTree(const std::wstring& folder) {
+  std::vector<platform::DirItem> items;
+  platform::ListDirectory(folder, [&](const platform::DirItem& item) {
+    items.push_back(item);
+    return true;
+  });
+  for (const platform::DirItem& item : items) {
+    const std::wstring path = Join(folder, item.name);
+    if (item.is_directory) {
+      RemoveTree(path);
+    } else {
+      platform::RemoveFile(path);
+    }
+  }
+  platform::RemoveEmptyDirectory(folder);
+}
+
+// The names in a folder, sorted.
+inline std::vector<std::wstring> Names(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  platform::ListDirectory(folder, [&](const platform::DirItem& item) {
+    names.push_back(item.name);
+    return true;
+  });
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+  platform::File file = platform::File::Create(path);
+  return file.IsOpen() && file.Write(bytes.data(), bytes.size());
+}
+
+// The whole file, or "<missing>" when it cannot be opened.
+inline std::string ReadBytes(const std::wstring& path) {
+  platform::File file = platform::File::OpenRead(path, platform::Sharing::kRead);
+  if (!file.IsOpen()) return "<missing>";
+  std::string bytes;
+  char chunk[65536];
+  for (;;) {
+    const int64_t got = file.Read(chunk, sizeof chunk);
+    if (got <= 0) break;
+    bytes.append(chunk, static_cast<size_t>(got));
+  }
+  return bytes;
+}
+
+// A raw DEFLATE stream (no header), as a package writer stores an entry.
+inline std::string RawDeflate(const std::string& data, int level = 6) {
+  z_stream stream{};
+  EXPECT_EQ(deflateInit2(&stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string out(deflateBound(&stream, static_cast<uLong>(data.size())), '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  stream.avail_in = static_cast<uInt>(data.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
+// Text that compresses well, like the XML of a spreadsheet.
+inline std::string XmlLikeText(size_t size) {
+  std::string text;
+  for (uint32_t row = 0; text.size() < size; ++row) {
+    text += "<table:table-row><table:table-cell office:value=\"" + std::to_string(row * 37 % 1009) +
+            "\"><text:p>" + std::to_string(row) + "</text:p></table:table-cell></table:table-row>";
+  }
+  text.resize(size);
+  return text;
+}
+
+// Bytes that do not compress.
+inline std::string NoiseBytes(size_t size, uint32_t seed = 12345) {
+  std::string bytes(size, '\0');
+  for (char& b : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    b = static_cast<char>(seed >> 23);
+  }
+  return bytes;
+}
+
+// A folder of the test's own under the temporary-files folder, removed at the end.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    // The temporary file reserves a unique name; the folder sits beside it.
+    marker_ = platform::CreateTempFile(platform::TempFolder(), L"vxt");
+    EXPECT_FALSE(marker_.empty());
+    path_ = marker_ + L".d";
+    EXPECT_EQ(platform::MakeDirectory(path_), platform::MakeDirResult::kCreated);
+  }
+  ~ScratchFolder() {
+    RemoveTree(path_);
+    platform::RemoveFile(marker_);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::wstring& path() const { return path_; }
+  std::wstring Path(const std::wstring& name) const { return Join(path_, name); }
+
+ private:
+  std::wstring marker_;
+  std::wstring path_;
+};
+
+// Points the temporary-files folder (TMPDIR on POSIX, TMP and TEMP on Windows) at `folder`
+// for the life of the object.
+class TempFolderRedirect {
+ public:
+  explicit TempFolderRedirect(const std::wstring& folder) {
+#ifdef _WIN32
+    for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+      const wchar_t* old = _wgetenv(name);
+      saved_.push_back({name, old != nullptr, old != nullptr ? old : L""});
+      _wputenv((std::wstring(name) + L"=" + folder).c_str());
+    }
+#else
+    const char* old = getenv("TMPDIR");
+    had_ = old != nullptr;
+    if (had_) saved_ = old;
+    setenv("TMPDIR", platform::NarrowPath(folder).c_str(), 1);
+#endif
+  }
+  ~TempFolderRedirect() {
+#ifdef _WIN32
+    // "NAME=" removes the variable.
+    for (const Saved& s : saved_) _wputenv((s.name + L"=" + (s.had ? s.value : L"")).c_str());
+#else
+    if (had_) {
+      setenv("TMPDIR", saved_.c_str(), 1);
+    } else {
+      unsetenv("TMPDIR");
+    }
+#endif
+  }
+  TempFolderRedirect(const TempFolderRedirect&) = delete;
+  TempFolderRedirect& operator=(const TempFolderRedirect&) = delete;
+
+ private:
+#ifdef _WIN32
+  struct Saved {
+    std::wstring name;
+    bool had;
+    std::wstring value;
+  };
+  std::vector<Saved> saved_;
+#else
+  bool had_ = false;
+  std::string saved_;
+#endif
+};
+
+}  // namespace velmora::extraction_test
