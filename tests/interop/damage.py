@@ -1,0 +1,475 @@
+#!/usr/bin/env python3
+"""Makes damaged copies of an intact ZIP package, the kinds users bring in.
+
+    damage.py VARIANT INPUT OUTPUT [--seed N] [--report FILE.json]
+    damage.py --list
+
+The output is a pure function of the input bytes, the variant and the seed:
+the same three always give the same bytes, on any machine and Python 3
+version (the generator is SHA-256 in counter mode, not Python's random).
+Entries are located through the intact input's central directory, which this
+tool may trust; the program under test may not.
+
+--report writes what was done (changed byte ranges in output offsets) and,
+for every entry, whether its local header, data and data descriptor are still
+present and unchanged in the output and where its header now starts.
+Standard library only.
+"""
+
+import argparse
+import hashlib
+import io
+import json
+import struct
+import sys
+import zipfile
+
+LOCAL_SIG = b"PK\x03\x04"
+DESCRIPTOR_SIG = b"PK\x07\x08"
+END_SIG = b"PK\x05\x06"
+BLOCK = 4096
+
+
+class Rng:
+    """Deterministic integers and bytes from (variant, seed)."""
+
+    def __init__(self, variant, seed):
+        self.key = ("%s\0%d" % (variant, seed)).encode("ascii")
+        self.counter = 0
+
+    def _word(self):
+        digest = hashlib.sha256(self.key +
+                                self.counter.to_bytes(8, "little")).digest()
+        self.counter += 1
+        return int.from_bytes(digest[:8], "little")
+
+    def below(self, n):
+        """Uniform in [0, n); rejection keeps it unbiased."""
+        if n <= 0:
+            raise ValueError("empty range")
+        limit = (1 << 64) - (1 << 64) % n
+        while True:
+            w = self._word()
+            if w < limit:
+                return w % n
+
+    def between(self, lo, hi):
+        """Uniform in [lo, hi], both ends included."""
+        return lo + self.below(hi - lo + 1)
+
+    def bytes(self, n):
+        return bytes(self.below(256) for _ in range(n))
+
+
+class Entry:
+    """One entry's byte spans in the intact package: [start, end)."""
+
+    def __init__(self, info, header, data, descriptor):
+        self.name = info.filename
+        self.method = info.compress_type
+        self.size = info.file_size
+        self.header = header
+        self.data = data
+        self.descriptor = descriptor  # None when sizes sit in the header
+
+
+class Package:
+    def __init__(self, raw):
+        self.raw = raw
+        self.cd_start, self.cd_end, self.end_record = self._find_directory()
+        self.entries = []
+        with zipfile.ZipFile(io.BytesIO(raw)) as z:
+            for info in z.infolist():
+                self.entries.append(self._entry(info))
+        self.entries.sort(key=lambda e: e.header[0])
+
+    def _find_directory(self):
+        raw = self.raw
+        at = raw.rfind(END_SIG, max(0, len(raw) - 65557))
+        if at < 0 or at + 22 > len(raw):
+            raise ValueError("no end of central directory record")
+        size, offset = struct.unpack_from("<II", raw, at + 12)
+        if offset + size != at:
+            raise ValueError("central directory does not end at the end "
+                             "record (prefixed or ZIP64 input?)")
+        return offset, at, (at, len(raw))
+
+    def _entry(self, info):
+        raw = self.raw
+        at = info.header_offset
+        if raw[at:at + 4] != LOCAL_SIG:
+            raise ValueError("no local header for " + info.filename)
+        n, m = struct.unpack_from("<HH", raw, at + 26)
+        data_start = at + 30 + n + m
+        data_end = data_start + info.compress_size
+        descriptor = None
+        if info.flag_bits & 0x08:
+            length = 16 if raw[data_end:data_end + 4] == DESCRIPTOR_SIG else 12
+            descriptor = (data_end, data_end + length)
+        return Entry(info, (at, data_start), (data_start, data_end),
+                     descriptor)
+
+    def entry(self, name):
+        for e in self.entries:
+            if e.name == name:
+                return e
+        raise ValueError("the package has no entry " + name)
+
+    def used_spans(self):
+        """Header, data and descriptor spans: what a local-header scan reads."""
+        spans = []
+        for e in self.entries:
+            spans.append((e.header[0], (e.descriptor or e.data)[1]))
+        return sorted(spans)
+
+    def free_runs(self):
+        """Byte runs that no entry's header, data or descriptor touches."""
+        runs, pos = [], 0
+        for start, end in self.used_spans():
+            if start > pos:
+                runs.append((pos, start))
+            pos = max(pos, end)
+        if pos < len(self.raw):
+            runs.append((pos, len(self.raw)))
+        return runs
+
+
+class Damage:
+    """The output bytes and a log of what was changed, in output offsets."""
+
+    def __init__(self, raw):
+        self.out = bytearray(raw)
+        self.shift = 0  # output offset = input offset + shift
+        self.changes = []
+
+    def cut(self, length):
+        self.changes.append({"kind": "cut", "offset": length,
+                             "removed": len(self.out) - length})
+        del self.out[length:]
+
+    def zero(self, start, end):
+        self.out[start:end] = bytes(end - start)
+        self.changes.append({"kind": "zero", "offset": start,
+                             "length": end - start})
+
+    def prefix(self, data, what):
+        self.out[0:0] = data
+        self.shift += len(data)
+        self.changes.append({"kind": "prefix", "offset": 0,
+                             "length": len(data), "what": what})
+
+    def flip(self, offset, bit):
+        self.out[offset + bit // 8] ^= 1 << (bit % 8)
+        self.changes.append({"kind": "flip", "offset": offset + bit // 8,
+                             "bit": bit % 8})
+
+
+# ---------------------------------------------------------------- variants
+# Each takes (package, damage, rng) and returns a one-line description.
+
+VARIANTS = {}
+
+
+def variant(name, summary):
+    def register(fn):
+        VARIANTS[name] = (summary, fn)
+        return fn
+    return register
+
+
+def _truncate_at(percent):
+    def run(pkg, dmg, rng):
+        length = len(pkg.raw) * percent // 100
+        dmg.cut(length)
+        return "cut at %d of %d bytes (%d%%)" % (length, len(pkg.raw), percent)
+    return run
+
+
+for _p in (30, 60, 90):
+    variant("truncate-%d" % _p,
+            "file cut to %d%% of its length (seed unused)" % _p)(_truncate_at(_p))
+
+
+@variant("truncate-cd", "file ends where the central directory began: every "
+         "entry intact, no directory, no end record (seed unused)")
+def truncate_cd(pkg, dmg, rng):
+    dmg.cut(pkg.cd_start)
+    return "cut at %d, the start of the central directory" % pkg.cd_start
+
+
+@variant("truncate-in-cd", "central directory cut off part-way: the file ends "
+         "inside it, after its first header (seeded point)")
+def truncate_in_cd(pkg, dmg, rng):
+    first = 46 + struct.unpack_from("<H", pkg.raw, pkg.cd_start + 28)[0]
+    lo = min(pkg.cd_start + first, pkg.cd_end - 1)
+    at = rng.between(lo, pkg.cd_end - 1)
+    dmg.cut(at)
+    return "cut at %d, inside the central directory [%d, %d)" % (
+        at, pkg.cd_start, pkg.cd_end)
+
+
+@variant("zero-cd", "central directory and end record overwritten with zeros "
+         "(seed unused)")
+def zero_cd(pkg, dmg, rng):
+    dmg.zero(pkg.cd_start, len(pkg.raw))
+    return "zeroed [%d, %d)" % (pkg.cd_start, len(pkg.raw))
+
+
+@variant("prefix-stray", "1 to 3 stray bytes in front of the package "
+         "(seeded count and bytes)")
+def prefix_stray(pkg, dmg, rng):
+    count = rng.between(1, 3)
+    data = rng.bytes(count)
+    dmg.prefix(data, "stray bytes")
+    return "%d stray byte(s) %s in front" % (count, data.hex())
+
+
+def _wrapper_text(rng, name):
+    """HTTP response headers saved into the file, as some download tools and
+    mail gateways leave them, padded to one 512-byte block."""
+    head = ("HTTP/1.1 200 OK\r\n"
+            "Date: Tue, 16 Nov 2010 14:37:46 GMT\r\n"
+            "Content-Type: application/vnd.oasis.opendocument.spreadsheet\r\n"
+            'Content-Disposition: attachment; filename="%s"\r\n'
+            "X-Request-Id: %s\r\n"
+            "Cache-Control: private\r\n" % (name, rng.bytes(16).hex()))
+    tail = "\r\n"
+    pad = 512 - len(head) - len(tail) - len("X-Padding: \r\n")
+    if pad < 0:
+        raise ValueError("wrapper text too long")
+    return (head + "X-Padding: " + "." * pad + "\r\n" + tail).encode("ascii")
+
+
+@variant("prefix-wrapper", "512 bytes of download/mail wrapper headers in "
+         "front of the package (seeded request id)")
+def prefix_wrapper(pkg, dmg, rng):
+    data = _wrapper_text(rng, "document.ods")
+    assert len(data) == 512
+    dmg.prefix(data, "wrapper")
+    return "512-byte wrapper in front"
+
+
+@variant("zero-4k-outside", "4 KiB zeroed where no entry's header, data or "
+         "descriptor lies (seeded place in the longest such run, in practice "
+         "the central directory; the whole run when it is shorter than 4 KiB)")
+def zero_outside(pkg, dmg, rng):
+    runs = pkg.free_runs()
+    if not runs:
+        raise ValueError("no byte lies outside the entries")
+    start, end = max(runs, key=lambda r: (r[1] - r[0], -r[0]))
+    if end - start > BLOCK:
+        start += rng.below(end - start - BLOCK + 1)
+        end = start + BLOCK
+    dmg.zero(start, end)
+    return "zeroed [%d, %d) (%d bytes) outside every entry" % (
+        start, end, end - start)
+
+
+@variant("zero-4k-content", "4 KiB zeroed inside content.xml's data (seeded "
+         "place; its whole data when shorter); its header and descriptor "
+         "stay intact")
+def zero_content(pkg, dmg, rng):
+    start, end = pkg.entry("content.xml").data
+    if end - start > BLOCK:
+        start += rng.below(end - start - BLOCK + 1)
+        end = start + BLOCK
+    dmg.zero(start, end)
+    return "zeroed [%d, %d) (%d bytes) inside content.xml's data" % (
+        start, end, end - start)
+
+
+@variant("zero-header-content", "content.xml's local header zeroed, its data "
+         "and every other entry intact (seed unused)")
+def zero_header_content(pkg, dmg, rng):
+    start, end = pkg.entry("content.xml").header
+    dmg.zero(start, end)
+    return "zeroed content.xml's local header [%d, %d)" % (start, end)
+
+
+def _flip_csize(lo, hi):
+    def run(pkg, dmg, rng):
+        at = pkg.entry("content.xml").header[0] + 18
+        bit = rng.between(lo, hi)
+        before = struct.unpack_from("<I", dmg.out, at)[0]
+        dmg.flip(at, bit)
+        after = struct.unpack_from("<I", dmg.out, at)[0]
+        return ("content.xml local compressed size %d -> %d (bit %d flipped)"
+                % (before, after, bit))
+    return run
+
+
+variant("flip-csize-low", "one bit among bits 4-11 of content.xml's local "
+        "compressed size flipped (seeded bit)")(_flip_csize(4, 11))
+variant("flip-csize-high", "one bit among bits 24-31 of content.xml's local "
+        "compressed size flipped (seeded bit)")(_flip_csize(24, 31))
+
+
+# ---------------------------------------------------------------- scan model
+
+
+def _u16(buf, at):
+    return int.from_bytes(buf[at:at + 2].ljust(2, b"\0"), "little")
+
+
+def _u32(buf, at):
+    return int.from_bytes(buf[at:at + 4].ljust(4, b"\0"), "little")
+
+
+def scan_model(out):
+    """The records a local-header scan finds in the damaged bytes.
+
+    Windows are tested at offsets 0, 4, 5, 6, ...; after a header the next
+    window starts 3 bytes before the position reached (data offset plus the
+    header's compressed size). A deflated entry whose header sizes are both 0
+    takes its sizes from the first signed data descriptor found before the
+    next local header. Records with both sizes 0 or an empty name are
+    dropped. Bytes past the end read as zeros."""
+    records = []
+    size = len(out)
+    pos = 0
+    while pos < size:
+        if pos > 4:
+            pos -= 3
+        hit = out.find(LOCAL_SIG, pos)
+        if pos == 0 and hit != 0:
+            hit = out.find(LOCAL_SIG, 4)
+        if hit < 0:
+            break
+        at = hit
+        method = _u16(out, at + 8)
+        csize, usize = _u32(out, at + 18), _u32(out, at + 22)
+        n, m = _u16(out, at + 26), _u16(out, at + 28)
+        raw_name = out[at + 30:at + 30 + n].split(b"\0", 1)[0]
+        after_name = min(at + 30 + n, size)
+        if csize == 0 and usize == 0 and method == 8:
+            look = after_name - 3 if after_name > 4 else after_name
+            found = [i for i in (out.find(LOCAL_SIG, look),
+                                 out.find(DESCRIPTOR_SIG, look)) if i >= 0]
+            if found and out[min(found):min(found) + 4] == DESCRIPTOR_SIG:
+                csize, usize = _u32(out, min(found) + 8), \
+                    _u32(out, min(found) + 12)
+        data_offset = after_name + m
+        if (csize or usize) and raw_name:
+            records.append({"name": raw_name.decode("latin-1"),
+                            "header_offset": at, "method": method,
+                            "compressed_size": csize,
+                            "uncompressed_size": usize,
+                            "data_offset": data_offset,
+                            "data_complete": data_offset + csize <= size})
+        pos = data_offset + csize
+    return records
+
+
+def recoverable(pkg, dmg, records, entry_states):
+    """Names whose last record is exactly an intact entry of the original:
+    a sound repair gives these back byte for byte."""
+    by_offset = {e.header[0] + dmg.shift: e for e in pkg.entries}
+    last = {}
+    for rec in records:
+        last[rec["name"]] = rec
+    names = []
+    for name, rec in last.items():
+        e = by_offset.get(rec["header_offset"])
+        if (e is not None and e.name == name and entry_states[e.name] ==
+                "intact" and rec["compressed_size"] == e.data[1] - e.data[0]
+                and rec["uncompressed_size"] == e.size
+                and rec["data_offset"] == e.data[0] + dmg.shift):
+            names.append(name)
+    return sorted(names)
+
+
+# ---------------------------------------------------------------- report
+
+
+def span_state(raw, out, shift, span):
+    if span is None:
+        return None
+    start, end = span[0] + shift, span[1] + shift
+    if start >= len(out):
+        return "missing"
+    if out[start:end] == raw[span[0]:span[1]]:
+        return "intact"
+    return "damaged"
+
+
+def report(pkg, dmg, name, seed, what):
+    out = bytes(dmg.out)
+    entries = []
+    for e in pkg.entries:
+        parts = {"header": span_state(pkg.raw, out, dmg.shift, e.header),
+                 "data": span_state(pkg.raw, out, dmg.shift, e.data)}
+        if e.descriptor:
+            parts["descriptor"] = span_state(pkg.raw, out, dmg.shift,
+                                             e.descriptor)
+        states = set(parts.values())
+        overall = ("intact" if states == {"intact"} else
+                   "missing" if parts["header"] == "missing" else "damaged")
+        entries.append({"name": e.name, "status": overall, "parts": parts,
+                        "header_offset": e.header[0] + dmg.shift,
+                        "compressed_size": e.data[1] - e.data[0]})
+    records = scan_model(out)
+    states = {e["name"]: e["status"] for e in entries}
+    return {"variant": name, "seed": seed, "summary": what,
+            "input_size": len(pkg.raw),
+            "input_sha256": hashlib.sha256(pkg.raw).hexdigest(),
+            "output_size": len(out),
+            "output_sha256": hashlib.sha256(out).hexdigest(),
+            "changes": dmg.changes, "entries": entries, "scan": records,
+            "recoverable": recoverable(pkg, dmg, records, states)}
+
+
+def damage(raw, name, seed):
+    """(output bytes, report) for one variant; raises ValueError when the
+    input does not suit it."""
+    if name not in VARIANTS:
+        raise ValueError("unknown variant %s (see --list)" % name)
+    pkg = Package(raw)
+    dmg = Damage(raw)
+    what = VARIANTS[name][1](pkg, dmg, Rng(name, seed))
+    return bytes(dmg.out), report(pkg, dmg, name, seed, what)
+
+
+def main(argv=None):
+    ap = argparse.ArgumentParser(
+        description="Deterministic damaged copies of a ZIP package.")
+    ap.add_argument("--list", action="store_true",
+                    help="print the variants, one per line, and exit")
+    ap.add_argument("variant", nargs="?")
+    ap.add_argument("input", nargs="?")
+    ap.add_argument("output", nargs="?")
+    ap.add_argument("--seed", type=int, default=1,
+                    help="seed for the variant's choices (default 1)")
+    ap.add_argument("--report", metavar="FILE.json",
+                    help="write what was changed and each entry's state")
+    args = ap.parse_args(argv)
+
+    if args.list:
+        for name, (summary, _) in VARIANTS.items():
+            print("%s\t%s" % (name, summary))
+        return 0
+    if not (args.variant and args.input and args.output):
+        ap.error("VARIANT INPUT OUTPUT are required (or --list)")
+    if args.seed < 0:
+        ap.error("--seed must not be negative")
+
+    if args.variant not in VARIANTS:
+        ap.error("unknown variant %s (see --list)" % args.variant)
+    try:
+        with open(args.input, "rb") as f:
+            raw = f.read()
+        out, rep = damage(raw, args.variant, args.seed)
+    except (OSError, ValueError, zipfile.BadZipFile) as err:
+        print("damage.py: %s: %s" % (args.input, err), file=sys.stderr)
+        return 2
+    with open(args.output, "wb") as f:
+        f.write(out)
+    if args.report:
+        with open(args.report, "w", encoding="utf-8") as f:
+            json.dump(rep, f, indent=1, ensure_ascii=False)
+            f.write("\n")
+    print("%s: %s" % (args.variant, rep["summary"]))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
