@@ -168,8 +168,8 @@ void ScanFile(platform::File& file, uint64_t length, const JobRunning& running,
   uint64_t at = 0;
   while (FindSignature<false>(buffer, running, window, &at) == Found::kLocalHeader) {
     const uint64_t end = ParseEntry(buffer, running, at, found);
-    // The next window starts 3 bytes before the end of the entry, so a header that follows
-    // data whose size was claimed a few bytes short is still found.
+    // Like every pass of the scan, the next one steps back 3 bytes: its window starts 3 bytes
+    // before the end of the entry's data.
     if (end >= buffer.length()) break;
     window = end - 3;
   }

@@ -1,0 +1,691 @@
+// The damaged-archive scanner: the records it finds in crafted files, the buffered scan against
+// a byte-by-byte model of the scan with tiny buffers, the log lines of ScanArchive, the entry
+// time text, and real archives written by zip and Python's zipfile.
+#include "engine/archive_scanner.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "support/recording_window.h"
+
+namespace velmora {
+namespace {
+
+using test::RecordingWindow;
+
+// ---- Fixture bytes ---------------------------------------------------------------------------
+
+void PutLe16(std::string& out, uint32_t value) {
+  out.push_back(static_cast<char>(value & 0xFF));
+  out.push_back(static_cast<char>((value >> 8) & 0xFF));
+}
+
+void PutLe32(std::string& out, uint32_t value) {
+  PutLe16(out, value & 0xFFFF);
+  PutLe16(out, value >> 16);
+}
+
+constexpr uint16_t kStored = 0;
+constexpr uint16_t kDeflated = 8;
+constexpr uint16_t kDate = 0x3D70;  // 2010-11-16
+constexpr uint16_t kTime = 0x74B7;  // 14:37:46
+const std::wstring kTimeText = L"Tuesday, November 16, 2010 02:37:46 PM ";
+
+struct Header {
+  uint16_t method = kStored;
+  uint32_t crc = 0x11223344;
+  uint32_t compressed = 0;
+  uint32_t uncompressed = 0;
+  std::string name = {};
+  std::string extra = {};
+  int name_length = -1;  // the name's own length unless set
+};
+
+// A local header: signature, fields, name and extra field (the data is up to the caller).
+std::string LocalHeader(const Header& h) {
+  std::string out = "PK\x03\x04";
+  PutLe16(out, 20);  // version needed
+  PutLe16(out, 0);   // flags
+  PutLe16(out, h.method);
+  PutLe16(out, kTime);
+  PutLe16(out, kDate);
+  PutLe32(out, h.crc);
+  PutLe32(out, h.compressed);
+  PutLe32(out, h.uncompressed);
+  PutLe16(out, h.name_length >= 0 ? static_cast<uint32_t>(h.name_length)
+                                  : static_cast<uint32_t>(h.name.size()));
+  PutLe16(out, static_cast<uint32_t>(h.extra.size()));
+  return out + h.name + h.extra;
+}
+
+std::string Descriptor(uint32_t crc, uint32_t compressed, uint32_t uncompressed) {
+  std::string out = "PK\x07\x08";
+  PutLe32(out, crc);
+  PutLe32(out, compressed);
+  PutLe32(out, uncompressed);
+  return out;
+}
+
+// ---- Files -------------------------------------------------------------------------------------
+
+class TempFile {
+ public:
+  explicit TempFile(const std::string& bytes)
+      : path_(platform::CreateTempFile(platform::TempFolder(), L"VST")) {
+    platform::File file = platform::File::Create(path_);
+    EXPECT_TRUE(file.IsOpen());
+    EXPECT_TRUE(file.Write(bytes.data(), bytes.size()));
+  }
+  ~TempFile() { platform::RemoveFile(path_); }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring path_;
+};
+
+std::string ReadWholeFile(const std::wstring& path) {
+  platform::File file = platform::File::OpenRead(path, platform::Sharing::kRead);
+  std::string bytes(static_cast<size_t>(std::max<int64_t>(file.Size(), 0)), '\0');
+  const int64_t got = file.Read(bytes.data(), bytes.size());
+  bytes.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
+  return bytes;
+}
+
+std::vector<RecoveredEntry> ScanPath(const std::wstring& path, size_t buffer_size) {
+  std::vector<RecoveredEntry> found;
+  const JobRunning running{1};
+  platform::File file = platform::File::OpenRead(path, platform::Sharing::kNone);
+  EXPECT_TRUE(file.IsOpen());
+  ScanFile(
+      file, static_cast<uint64_t>(file.Size()), running,
+      [&found](const RecoveredEntry& entry) { found.push_back(entry); }, buffer_size);
+  return found;
+}
+
+std::vector<RecoveredEntry> ScanBytes(const std::string& bytes,
+                                      size_t buffer_size = kScanBufferSize) {
+  TempFile file(bytes);
+  return ScanPath(file.path(), buffer_size);
+}
+
+// ---- The byte-by-byte model --------------------------------------------------------------------
+
+// The scan as its plain description goes: one seek and one small read per byte position, plain
+// reads of the header fields in file order (bytes past the end read as zero and do not move the
+// position), and relative moves that may pass the end.
+class ModelFile {
+ public:
+  explicit ModelFile(const std::string& bytes) : bytes_(bytes) {}
+  uint64_t length() const { return bytes_.size(); }
+  uint64_t position = 0;
+
+  void Read(uint8_t* out, size_t n) {
+    std::fill(out, out + n, 0);
+    for (size_t i = 0; i < n && position < bytes_.size(); ++i) {
+      out[i] = static_cast<uint8_t>(bytes_[position++]);
+    }
+  }
+  uint32_t Read16() {
+    uint8_t b[2];
+    Read(b, 2);
+    return b[0] | (b[1] << 8);
+  }
+  uint32_t Read32() {
+    uint8_t b[4];
+    Read(b, 4);
+    return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+  }
+
+ private:
+  const std::string& bytes_;
+};
+
+bool Is(const uint8_t* window, char a, char b, char c, char d) {
+  return window[0] == static_cast<uint8_t>(a) && window[1] == static_cast<uint8_t>(b) &&
+         window[2] == static_cast<uint8_t>(c) && window[3] == static_cast<uint8_t>(d);
+}
+
+std::vector<RecoveredEntry> ModelScan(const std::string& bytes) {
+  std::vector<RecoveredEntry> found;
+  ModelFile file(bytes);
+  const uint64_t length = file.length();
+  while (file.position < length) {
+    // Every pass but the first steps back 3 from where the last read ended, so the windows are
+    // 0, 1, 2, ... and, after an entry, the one 3 bytes before the end of its data.
+    if (file.position >= 4) file.position -= 3;
+    const uint64_t signature = file.position;
+    uint8_t window[4];
+    file.Read(window, 4);
+    if (!Is(window, 'P', 'K', 3, 4)) continue;
+
+    file.Read16();  // version
+    file.Read16();  // flags
+    const uint32_t method = file.Read16();
+    const uint32_t time = file.Read16();
+    const uint32_t date = file.Read16();
+    uint32_t crc = file.Read32();
+    uint32_t compressed = file.Read32();
+    uint32_t uncompressed = file.Read32();
+    const uint32_t name_length = file.Read16();
+    const uint32_t extra_length = file.Read16();
+    std::vector<uint8_t> name(name_length + 2, 0);
+    file.Read(name.data(), name_length);
+
+    if (compressed == 0 && uncompressed == 0 && method == 8) {
+      const uint64_t remembered = file.position;
+      while (file.position < length) {
+        if (file.position > 4) file.position -= 3;
+        file.Read(window, 4);
+        if (Is(window, 'P', 'K', 3, 4)) break;
+        if (Is(window, 'P', 'K', 7, 8)) {
+          crc = file.Read32();
+          compressed = file.Read32();
+          uncompressed = file.Read32();
+          break;
+        }
+      }
+      file.position = remembered;
+    }
+
+    RecoveredEntry entry;
+    entry.time_text = FormatEntryTime(static_cast<uint16_t>(date), static_cast<uint16_t>(time));
+    entry.compressed_size = compressed;
+    entry.uncompressed_size = uncompressed;
+    for (size_t i = 0; name[i] != 0 && entry.name.size() < 1023; ++i) {
+      entry.name.push_back(name[i] == '/' ? L'\\' : static_cast<wchar_t>(name[i]));
+    }
+    entry.method = static_cast<uint16_t>(method);
+    entry.crc32 = crc;
+    entry.header_offset = signature;
+    file.position += extra_length;
+    entry.data_offset = file.position;
+    if (compressed != 0) file.position += compressed;
+    if ((compressed != 0 || uncompressed != 0) && !entry.name.empty()) found.push_back(entry);
+  }
+  return found;
+}
+
+// One line per record, every field, so a mismatch shows what differs.
+std::string Describe(const RecoveredEntry& e) {
+  std::string name = {};
+  for (wchar_t c : e.name) {
+    if (c >= 0x20 && c < 0x7F) {
+      name.push_back(static_cast<char>(c));
+    } else {
+      char hex[12];
+      std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
+      name += hex;
+    }
+  }
+  char line[200];
+  std::snprintf(
+      line, sizeof line, " c=%u u=%u data=%llu header=%llu method=%u crc=%08X time=%zu",
+      e.compressed_size, e.uncompressed_size, static_cast<unsigned long long>(e.data_offset),
+      static_cast<unsigned long long>(e.header_offset), e.method, e.crc32, e.time_text.size());
+  return "'" + name + "'" + line;
+}
+
+std::vector<std::string> Describe(const std::vector<RecoveredEntry>& entries) {
+  std::vector<std::string> out;
+  for (const auto& e : entries) out.push_back(Describe(e));
+  return out;
+}
+
+// Buffer sizes that put windows, headers, names and descriptors across buffer edges.
+const size_t kTinyBuffers[] = {4, 5, 6, 7, 8, 9, 11, 13, 16, 17, 19, 20, 23, 31, 32, 35, 64};
+
+// The buffered scanner, at every tiny buffer size and the real one, must give the model's
+// records.
+void ExpectSameAsModel(const std::string& bytes, const std::string& label) {
+  const std::vector<std::string> expected = Describe(ModelScan(bytes));
+  TempFile file(bytes);
+  for (size_t size : kTinyBuffers) {
+    ASSERT_EQ(Describe(ScanPath(file.path(), size)), expected) << label << ", buffer " << size;
+  }
+  ASSERT_EQ(Describe(ScanPath(file.path(), kScanBufferSize)), expected) << label;
+}
+
+// ---- Records of crafted files ------------------------------------------------------------------
+
+struct Expected {
+  std::wstring name;
+  uint32_t compressed;
+  uint32_t uncompressed;
+  uint64_t data_offset;
+  uint64_t header_offset;
+};
+
+struct RecordCase {
+  const char* label;
+  std::string bytes;
+  std::vector<Expected> expected;
+};
+
+std::vector<RecordCase> RecordCases() {
+  const std::string a = LocalHeader({.compressed = 5, .uncompressed = 5, .name = "a.txt"});
+  const std::string b = LocalHeader({.compressed = 2, .uncompressed = 2, .name = "b"});
+  const std::string deflated_with_descriptor =
+      LocalHeader({.method = kDeflated, .name = "content.xml", .extra = "EXTRA"});
+  const std::string long_name(2000, 'n');
+  std::string big_extra(70, 'e');
+  return {
+      {"a header at 0 and one directly after the first entry's data",
+       a + "hello" + b + "hi",
+       {{L"a.txt", 5, 5, 35, 0}, {L"b", 2, 2, 71, 40}}},
+      {"a header at offset 1", "x" + b + "hi", {{L"b", 2, 2, 32, 1}}},
+      {"a header at offset 2", "xy" + b + "hi", {{L"b", 2, 2, 33, 2}}},
+      {"a header at offset 3", "xyz" + b + "hi", {{L"b", 2, 2, 34, 3}}},
+      {"a header at offset 4", "wxyz" + b + "hi", {{L"b", 2, 2, 35, 4}}},
+      {"deflated, sizes 0, signed descriptor: the descriptor's sizes, data after the extra field",
+       deflated_with_descriptor + "0123456789" + Descriptor(0xCAFEF00D, 10, 99) + b + "hi",
+       {{L"content.xml", 10, 99, 46, 0}, {L"b", 2, 2, 103, 72}}},
+      {"deflated, sizes 0, no descriptor before the next header: no record",
+       deflated_with_descriptor + "0123456789" + b + "hi",
+       {{L"b", 2, 2, 87, 56}}},
+      {"deflated, sizes 0, no descriptor before the end: no record",
+       deflated_with_descriptor + "0123456789",
+       {}},
+      {"a descriptor without its signature is not found",
+       deflated_with_descriptor + "0123456789" + Descriptor(1, 10, 99).substr(4),
+       {}},
+      {"stored, sizes 0 (a directory): no record",
+       LocalHeader({.name = "Pictures/"}) + b + "hi",
+       {{L"b", 2, 2, 70, 39}}},
+      {"compressed size 0, uncompressed size 5: attached",
+       LocalHeader({.compressed = 0, .uncompressed = 5, .name = "z"}),
+       {{L"z", 0, 5, 31, 0}}},
+      {"a slash becomes a backslash",
+       LocalHeader({.compressed = 1, .uncompressed = 1, .name = "Pictures/a.png"}) + "x",
+       {{L"Pictures\\a.png", 1, 1, 44, 0}}},
+      {"name bytes are widened one byte to one character",
+       LocalHeader({.compressed = 1, .uncompressed = 1, .name = "\xC3\xA9.xml"}) + "x",
+       {{L"\u00C3\u00A9.xml", 1, 1, 36, 0}}},
+      {"a name ends at its first zero byte",
+       LocalHeader({.compressed = 1, .uncompressed = 1, .name = std::string("ab\0cd", 5)}) + "x",
+       {{L"ab", 1, 1, 35, 0}}},
+      {"a name that starts with a zero byte is empty: no record",
+       LocalHeader({.compressed = 1, .uncompressed = 1, .name = std::string("\0cd", 3)}) + "x",
+       {}},
+      {"a name longer than 1023 characters is cut",
+       LocalHeader({.compressed = 1, .uncompressed = 1, .name = long_name}) + "x",
+       {{std::wstring(1023, L'n'), 1, 1, 2030, 0}}},
+      {"a header cut off in its name: the name read so far, data offset at the end",
+       LocalHeader({.compressed = 7, .uncompressed = 7, .name = "abcd", .name_length = 10}),
+       {{L"abcd", 7, 7, 34, 0}}},
+      {"a header cut off in its name with an extra field claimed: data offset past the end",
+       LocalHeader({.compressed = 7, .uncompressed = 7, .name = "abcd", .name_length = 10})
+           .replace(28, 2, "\x05\x00", 2),
+       {{L"abcd", 7, 7, 39, 0}}},
+      {"a header cut off in its sizes: no record", a.substr(0, 20), {}},
+      {"a header claiming a huge compressed size ends the scan",
+       LocalHeader({.compressed = 0xFFFFFFF0, .uncompressed = 1, .name = "big"}) + "data" + b +
+           "hi",
+       {{L"big", 0xFFFFFFF0, 1, 33, 0}}},
+      {"the next window starts 3 bytes before the end of the data",
+       LocalHeader({.compressed = 3, .uncompressed = 3, .name = "s"}) + b + "hi",
+       {{L"s", 3, 3, 31, 0}, {L"b", 2, 2, 62, 31}}},
+      {"data claimed longer than it is: a header in the last 3 bytes of the claimed data is "
+       "still found",
+       LocalHeader({.compressed = 5, .uncompressed = 5, .name = "s"}) + "hel" + b + "hi",
+       {{L"s", 5, 5, 31, 0}, {L"b", 2, 2, 65, 34}}},
+      {"an extra field is skipped unread",
+       LocalHeader({.compressed = 1, .uncompressed = 1, .name = "e", .extra = big_extra}) + "x" +
+           b + "hi",
+       {{L"e", 1, 1, 101, 0}, {L"b", 2, 2, 133, 102}}},
+      {"fewer than 4 bytes", "PK\x03", {}},
+      {"nothing", "", {}},
+  };
+}
+
+TEST(ArchiveScannerRecords, CraftedFiles) {
+  for (const RecordCase& c : RecordCases()) {
+    SCOPED_TRACE(c.label);
+    const std::vector<RecoveredEntry> found = ScanBytes(c.bytes);
+    ASSERT_EQ(found.size(), c.expected.size());
+    for (size_t i = 0; i < found.size(); ++i) {
+      EXPECT_EQ(found[i].name, c.expected[i].name) << i;
+      EXPECT_EQ(found[i].compressed_size, c.expected[i].compressed) << i;
+      EXPECT_EQ(found[i].uncompressed_size, c.expected[i].uncompressed) << i;
+      EXPECT_EQ(found[i].data_offset, c.expected[i].data_offset) << i;
+      EXPECT_EQ(found[i].header_offset, c.expected[i].header_offset) << i;
+    }
+    ExpectSameAsModel(c.bytes, c.label);
+  }
+}
+
+TEST(ArchiveScannerRecords, FieldsOfOneEntry) {
+  const std::string bytes =
+      LocalHeader({.method = kDeflated, .crc = 0x01020304, .name = "content.xml"}) + "zz" +
+      Descriptor(0xCAFEF00D, 2, 40);
+  const std::vector<RecoveredEntry> found = ScanBytes(bytes);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].time_text, kTimeText);
+  EXPECT_EQ(found[0].method, kDeflated);
+  // With the sizes taken from the descriptor, its CRC-32 is the one that belongs to the data.
+  EXPECT_EQ(found[0].crc32, 0xCAFEF00Du);
+
+  const std::vector<RecoveredEntry> stored = ScanBytes(
+      LocalHeader({.crc = 0x01020304, .compressed = 1, .uncompressed = 1, .name = "s"}) + "x");
+  ASSERT_EQ(stored.size(), 1u);
+  EXPECT_EQ(stored[0].crc32, 0x01020304u);
+  EXPECT_EQ(stored[0].method, kStored);
+}
+
+// ---- The buffered scan against the model -------------------------------------------------------
+
+TEST(ArchiveScannerBuffering, HeaderAtEveryOffsetAcrossBufferEdges) {
+  const std::string entry =
+      LocalHeader({.compressed = 3, .uncompressed = 3, .name = "ab/c"}) + "xyz";
+  const std::string deflated =
+      LocalHeader({.method = kDeflated, .name = "d", .extra = "XY"}) + "0123" + Descriptor(7, 4, 9);
+  for (size_t offset = 0; offset < 48; ++offset) {
+    const std::string filler(offset, 'P');
+    ExpectSameAsModel(filler + entry + entry, "stored at " + std::to_string(offset));
+    ExpectSameAsModel(filler + deflated + entry, "deflated at " + std::to_string(offset));
+  }
+}
+
+// Random files dense with signatures, headers with small random fields, descriptors and "PK"
+// runs: what a damaged package looks like to the scanner, and worse.
+std::string RandomDamagedFile(std::mt19937& rng) {
+  auto pick = [&rng](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
+  std::string out;
+  const uint32_t parts = pick(24);
+  for (uint32_t p = 0; p < parts; ++p) {
+    switch (pick(7)) {
+      case 0:
+        for (uint32_t i = pick(40); i > 0; --i) out.push_back(static_cast<char>(pick(256)));
+        break;
+      case 1:
+        out += pick(2) ? "PK\x03\x04" : "PK\x07\x08";
+        break;
+      case 2:
+        for (uint32_t i = pick(12); i > 0; --i) out += "PK";
+        break;
+      case 3:
+        out += Descriptor(rng(), pick(60), pick(60));
+        break;
+      default: {
+        Header h;
+        h.method = pick(3) ? kDeflated : kStored;
+        h.compressed = pick(3) ? 0 : pick(40);
+        h.uncompressed = pick(3) ? 0 : pick(40);
+        for (uint32_t i = pick(10); i > 0; --i) h.name.push_back("ab/\0PK\x03\x04\xE9"[pick(9)]);
+        if (pick(4) == 0) h.name_length = static_cast<int>(pick(20));
+        for (uint32_t i = pick(4) == 0 ? pick(8) : 0; i > 0; --i) h.extra.push_back('x');
+        std::string header = LocalHeader(h);
+        if (pick(8) == 0) header.resize(pick(static_cast<uint32_t>(header.size())));
+        out += header;
+        for (uint32_t i = pick(30); i > 0; --i) out.push_back(static_cast<char>(pick(256)));
+        break;
+      }
+    }
+  }
+  return out;
+}
+
+TEST(ArchiveScannerBuffering, RandomDamagedFilesMatchTheModel) {
+  std::mt19937 rng(20240611);
+  for (int round = 0; round < 400; ++round) {
+    ExpectSameAsModel(RandomDamagedFile(rng), "random file " + std::to_string(round));
+  }
+}
+
+TEST(ArchiveScannerBuffering, SizeSearchFarPastTheBuffer) {
+  // The descriptor lies many buffers ahead; the scan then goes back to just after the entry's
+  // extra field and on from the end of its data.
+  std::string data(5000, 'd');
+  data[1234] = 'P';
+  const std::string bytes = LocalHeader({.method = kDeflated, .name = "far"}) + data +
+                            Descriptor(1, 5000, 6000) +
+                            LocalHeader({.compressed = 1, .uncompressed = 1, .name = "next"}) + "x";
+  const std::vector<RecoveredEntry> found = ScanBytes(bytes, 64);
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0].compressed_size, 5000u);
+  EXPECT_EQ(found[0].data_offset, 33u);
+  EXPECT_EQ(found[1].name, L"next");
+  ExpectSameAsModel(bytes, "far descriptor");
+}
+
+// ---- ScanArchive: log, message box, stop -------------------------------------------------------
+
+std::vector<std::wstring> ExpectedLog(const std::wstring& path) {
+  return {path + L" file is open....\r\n", path + L" file is extracted....\r\n",
+          path + L" file is closed....\r\n"};
+}
+
+TEST(ScanArchive, ShortFileLogsThreeLinesAndFindsNothing) {
+  TempFile file("PK\x03");
+  RecordingWindow view;
+  JobRunning running{1};
+  EXPECT_TRUE(ScanArchive(view, file.path(), {&running, &view}));
+  EXPECT_EQ(view.LogTexts(), ExpectedLog(file.path()));
+  for (const auto& line : view.log) EXPECT_EQ(line.colour, kBlack);
+  EXPECT_TRUE(view.entries.empty());
+  EXPECT_TRUE(view.boxes.empty());
+}
+
+TEST(ScanArchive, AppendsEntriesInOrderFound) {
+  TempFile file(LocalHeader({.compressed = 5, .uncompressed = 5, .name = "a.txt"}) + "hello" +
+                LocalHeader({.compressed = 2, .uncompressed = 2, .name = "Pictures/b.png"}) + "hi");
+  RecordingWindow view;
+  JobRunning running{1};
+  EXPECT_TRUE(ScanArchive(view, file.path(), {&running, &view}));
+  ASSERT_EQ(view.entries.size(), 2u);
+  EXPECT_EQ(view.entries[0].name, L"a.txt");
+  EXPECT_EQ(view.entries[1].name, L"Pictures\\b.png");
+  EXPECT_EQ(view.entries[1].time_text, kTimeText);
+  EXPECT_EQ(view.LogTexts(), ExpectedLog(file.path()));
+}
+
+TEST(ScanArchive, MissingFileShowsTheSystemTextAndLogsNothing) {
+  const std::wstring path = platform::TempFolder() + L"velmora-no-such-file.ods";
+  platform::RemoveFile(path);
+  platform::File probe = platform::File::OpenRead(path, platform::Sharing::kNone);
+  ASSERT_FALSE(probe.IsOpen());
+  const std::wstring system_text = platform::SystemErrorText(platform::LastError());
+
+  RecordingWindow view;
+  JobRunning running{1};
+  EXPECT_FALSE(ScanArchive(view, path, {&running, &view}));
+  ASSERT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(view.boxes[0], system_text);
+  EXPECT_EQ(view.CallsStartingWith(L"MessageBox none 64 "),
+            std::vector<std::wstring>{L"MessageBox none 64 " + system_text});
+  EXPECT_TRUE(view.log.empty());
+  EXPECT_TRUE(view.entries.empty());
+}
+
+TEST(ScanArchive, StopFlagClearedEndsTheScanWithTheClosingLines) {
+  TempFile file(LocalHeader({.compressed = 5, .uncompressed = 5, .name = "a.txt"}) + "hello");
+  RecordingWindow view;
+  JobRunning running{0};
+  EXPECT_TRUE(ScanArchive(view, file.path(), {&running, &view}));
+  EXPECT_TRUE(view.entries.empty());
+  EXPECT_EQ(view.LogTexts(), ExpectedLog(file.path()));
+}
+
+TEST(ScanArchive, StopDuringTheScanKeepsWhatWasFound) {
+  // The flag is read before every window: a stop right after the first entry ends the scan
+  // before the second header, wherever the buffer's edges fall.
+  std::string bytes = LocalHeader({.compressed = 5, .uncompressed = 5, .name = "a"}) + "hello";
+  bytes +=
+      std::string(100, 'x') + LocalHeader({.compressed = 1, .uncompressed = 1, .name = "b"}) + "y";
+  TempFile file(bytes);
+  for (size_t size : {size_t{4}, size_t{16}, size_t{37}, kScanBufferSize}) {
+    JobRunning running{1};
+    std::vector<std::wstring> names;
+    platform::File f = platform::File::OpenRead(file.path(), platform::Sharing::kNone);
+    ScanFile(
+        f, bytes.size(), running,
+        [&](const RecoveredEntry& entry) {
+          names.push_back(entry.name);
+          running.store(0);
+        },
+        size);
+    EXPECT_EQ(names, std::vector<std::wstring>{L"a"}) << size;
+  }
+}
+
+// ---- Entry time text ---------------------------------------------------------------------------
+
+TEST(FormatEntryTime, CalendarValues) {
+  struct Case {
+    uint16_t date;
+    uint16_t time;
+    const wchar_t* text;
+  };
+  const Case cases[] = {
+      {0x3D70, 0x74B7, L"Tuesday, November 16, 2010 02:37:46 PM "},
+      {0x0021, 0x0000, L"Tuesday, January 01, 1980 12:00:00 AM "},
+      {0x0021, 0x6000, L"Tuesday, January 01, 1980 12:00:00 PM "},
+      {0x585D, 0xBF7D, L"Thursday, February 29, 2024 11:59:58 PM "},  // leap day, last second
+      {0xFF9F, 0x0843, L"Saturday, December 31, 2107 01:02:06 AM "},  // the last DOS year
+      // Not calendar values: the text is empty.
+      {0x0001, 0x0000, L""},  // month 0
+      {0x01A1, 0x0000, L""},  // month 13
+      {0x0020, 0x0000, L""},  // day 0
+      {0x565D, 0x0000, L""},  // 2023-02-29
+      {0x3D7F, 0x0000, L""},  // November 31
+      {0x3D70, 0xC000, L""},  // hour 24
+      {0x3D70, 0x0780, L""},  // minute 60
+      {0x3D70, 0x001E, L""},  // seconds field 30
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FormatEntryTime(c.date, c.time), c.text) << std::hex << c.date << " " << c.time;
+  }
+}
+
+#if defined(__GLIBC__)
+TEST(FormatEntryTime, HourSkippedBySpringForwardIsNormalised) {
+  const char* old = std::getenv("TZ");
+  const std::string saved = old != nullptr ? old : "";
+  setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+  tzset();
+  // 2010-03-28 02:30 does not exist in this zone: the clocks went from 02:00 to 03:00.
+  const std::wstring text = FormatEntryTime(0x3C7C, 0x13C0);
+  if (old != nullptr) {
+    setenv("TZ", saved.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+  EXPECT_EQ(text, L"Sunday, March 28, 2010 03:30:00 AM ");
+}
+#endif
+
+// ---- Real archives -----------------------------------------------------------------------------
+
+#ifndef _WIN32
+std::string Quote(const std::wstring& path) {
+  return "'" + platform::NarrowPath(path) + "'";
+}
+
+std::string Inflate(const std::string& bytes, size_t expected_size) {
+  std::string out(expected_size, '\0');
+  z_stream z{};
+  if (inflateInit2(&z, -15) != Z_OK) return {};
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  z.avail_in = static_cast<uInt>(bytes.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  const int result = inflate(&z, Z_FINISH);
+  inflateEnd(&z);
+  return result == Z_STREAM_END ? out : std::string();
+}
+
+// Writes three files and a folder, lets `command` (run in that folder, with "ARCHIVE" standing
+// for the archive's path) pack them, and checks that every file is found with its data where the
+// record says.
+void ExpectRealArchive(const std::string& command) {
+  const std::wstring base = platform::CreateTempFile(platform::TempFolder(), L"VSZ");
+  platform::RemoveFile(base);
+  const std::wstring folder = base + L".d";
+  const std::wstring archive = base + L".zip";
+  ASSERT_EQ(platform::MakeDirectory(folder), platform::MakeDirResult::kCreated);
+  ASSERT_EQ(platform::MakeDirectory(folder + L"/Pictures"), platform::MakeDirResult::kCreated);
+  std::string content = "<office:document-content>";
+  for (int i = 0; i < 400; ++i) content += "<row n=\"" + std::to_string(i) + "\"/>";
+  std::string picture;
+  std::mt19937 rng(7);
+  for (int i = 0; i < 3000; ++i) picture.push_back(static_cast<char>(rng() % 256));
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+      {"content.xml", content},
+      {"Pictures/a.png", picture},
+  };
+  for (const auto& [name, bytes] : files) {
+    platform::File f = platform::File::Create(folder + L"/" + platform::WidenPath(name));
+    ASSERT_TRUE(f.Write(bytes.data(), bytes.size()));
+  }
+
+  std::string line = "cd " + Quote(folder) + " && " + command;
+  line.replace(line.find("ARCHIVE"), 7, Quote(archive));
+  const int status = std::system(line.c_str());
+  const std::string zip = ReadWholeFile(archive);
+  std::vector<RecoveredEntry> found;
+  if (status == 0) found = ScanPath(archive, kScanBufferSize);
+
+  for (const auto& [name, bytes] : files)
+    platform::RemoveFile(folder + L"/" + platform::WidenPath(name));
+  platform::RemoveEmptyDirectory(folder + L"/Pictures");
+  platform::RemoveEmptyDirectory(folder);
+  platform::RemoveFile(archive);
+  ASSERT_EQ(status, 0) << line;
+
+  // The folder entry has no data and is dropped; each file is found once.
+  ASSERT_EQ(found.size(), files.size()) << ::testing::PrintToString(Describe(found));
+  for (const auto& [name, bytes] : files) {
+    std::wstring wanted = platform::WidenPath(name);
+    std::replace(wanted.begin(), wanted.end(), L'/', L'\\');
+    const auto entry = std::find_if(found.begin(), found.end(),
+                                    [&](const RecoveredEntry& e) { return e.name == wanted; });
+    ASSERT_NE(entry, found.end()) << name;
+    ASSERT_EQ(entry->uncompressed_size, bytes.size()) << name;
+    ASSERT_LE(entry->data_offset + entry->compressed_size, zip.size()) << name;
+    const std::string data = zip.substr(entry->data_offset, entry->compressed_size);
+    EXPECT_EQ(entry->method == kDeflated ? Inflate(data, bytes.size()) : data, bytes) << name;
+    EXPECT_FALSE(entry->time_text.empty()) << name;
+  }
+  EXPECT_EQ(Describe(found), Describe(ModelScan(zip)));
+}
+
+bool ToolAvailable(const char* probe) {
+  return std::system(probe) == 0;
+}
+
+TEST(ArchiveScannerRealArchives, WrittenByZip) {
+  if (!ToolAvailable("zip -v > /dev/null 2>&1")) GTEST_SKIP() << "zip is not installed";
+  ExpectRealArchive("zip -q -X -r ARCHIVE mimetype content.xml Pictures");
+}
+
+TEST(ArchiveScannerRealArchives, WrittenByPythonToAStreamWithDataDescriptors) {
+  if (!ToolAvailable("python3 -c 'import zipfile' > /dev/null 2>&1")) {
+    GTEST_SKIP() << "python3 is not installed";
+  }
+  // A stream that cannot seek makes zipfile write sizes 0 and signed data descriptors. (A
+  // stored entry written that way has no size search and is dropped, so all are deflated.)
+  ExpectRealArchive(
+      "python3 -c \"import sys, zipfile\n"
+      "with zipfile.ZipFile(sys.stdout.buffer, 'w', zipfile.ZIP_DEFLATED) as z:\n"
+      "    z.write('mimetype')\n"
+      "    z.write('Pictures')\n"
+      "    z.write('content.xml')\n"
+      "    z.write('Pictures/a.png')\n"
+      "\" | cat > ARCHIVE");
+}
+#endif
+
+}  // namespace
+}  // namespace velmora
