@@ -1,12 +1,16 @@
 # CMake builds into build/<name>. Sourced.
 
 # build_tree NAME [CMAKE_ARGS...]: configures build/NAME (cheap when the cache is there,
-# and it picks up new source files) and builds every target. The compiler's output goes
-# to build/logs/build-NAME.log; on failure the errors are printed.
+# and it picks up new source files) and builds every target, or only those named in
+# BUILD_TARGETS. The compiler's output goes to build/logs/build-NAME.log; on failure the
+# errors are printed.
 build_tree() {
   local name=$1
   shift
   local dir="$VELMORA_BUILD/$name" log="$VELMORA_LOGS/build-$name.log" warnings
+  local targets=()
+  [ -n "${BUILD_TARGETS:-}" ] && read -r -a targets <<<"$BUILD_TARGETS"
+  ((${#targets[@]} > 0)) && targets=(--target "${targets[@]}")
   mkdir -p "$VELMORA_LOGS"
   : >"$log"
   note "build/$name: cmake $* (log: $log)"
@@ -15,7 +19,7 @@ build_tree() {
     printf 'error: configuring build/%s failed\n' "$name" >&2
     return 1
   fi
-  if ! cmake --build "$dir" -j "$VELMORA_JOBS" >>"$log" 2>&1; then
+  if ! cmake --build "$dir" -j "$VELMORA_JOBS" "${targets[@]}" >>"$log" 2>&1; then
     printf -- '---- errors in %s ----\n' "$log"
     grep -E ': (fatal )?error:|undefined reference|multiple definition|Error [0-9]+|ld returned' \
       "$log" | head -n 40

@@ -39,7 +39,7 @@ TALLY_SKIPPED=0
 declare -gA STEP_STATUS=() STEP_SECONDS=() STEP_RESULT=()
 declare -ga STEP_ORDER=()
 
-# tally_add STEP PASSED FAILED SKIPPED
+# tally_add STEP PASSED FAILED SKIPPED; returns non-zero when FAILED is not 0.
 tally_add() {
   TALLY_PASSED=$((TALLY_PASSED + $2))
   TALLY_FAILED=$((TALLY_FAILED + $3))
@@ -47,6 +47,7 @@ tally_add() {
   local text="$2 passed, $3 failed"
   (($4 > 0)) && text+=", $4 skipped"
   STEP_RESULT[$1]="$text"
+  (($3 == 0))
 }
 
 # Reads a ctest log: "X% tests passed, Y tests failed out of Z", and the "(Skipped)"
@@ -71,27 +72,40 @@ tally_ctest() {
 }
 
 # Reads a GoogleTest log: "[  PASSED  ] N tests.", "[  FAILED  ] N tests, listed below:",
-# "[  SKIPPED ] N tests". A run that crashed before its summary counts as one failure.
+# "[  SKIPPED ] N tests". A run that ended before its summary (a crash, a hang ended by
+# the timeout) is counted from its "[       OK ]" and "[  FAILED  ] Name (n ms)" lines,
+# plus one failure for the test that was running.
 # tally_gtest STEP LOG EXIT_CODE
 tally_gtest() {
   local step=$1 log=$2 rc=$3 passed failed skipped
-  passed="$(grep -E '^\[  PASSED  \] [0-9]+ tests?' "$log" | tail -n 1 | sed -E 's/^\[  PASSED  \] ([0-9]+).*/\1/')"
-  failed="$(grep -E '^\[  FAILED  \] [0-9]+ tests?, listed below' "$log" | tail -n 1 | sed -E 's/^\[  FAILED  \] ([0-9]+).*/\1/')"
-  skipped="$(grep -E '^\[  SKIPPED \] [0-9]+ tests?' "$log" | tail -n 1 | sed -E 's/^\[  SKIPPED \] ([0-9]+).*/\1/')"
-  passed=${passed:-0}
-  failed=${failed:-0}
-  skipped=${skipped:-0}
+  if grep -qE '^\[==========\] [0-9]+ tests? from .* ran\.' "$log"; then
+    passed="$(grep -E '^\[  PASSED  \] [0-9]+ tests?' "$log" | tail -n 1 | sed -E 's/^\[  PASSED  \] ([0-9]+).*/\1/')"
+    failed="$(grep -E '^\[  FAILED  \] [0-9]+ tests?, listed below' "$log" | tail -n 1 | sed -E 's/^\[  FAILED  \] ([0-9]+).*/\1/')"
+    skipped="$(grep -E '^\[  SKIPPED \] [0-9]+ tests?' "$log" | tail -n 1 | sed -E 's/^\[  SKIPPED \] ([0-9]+).*/\1/')"
+    passed=${passed:-0}
+    failed=${failed:-0}
+    skipped=${skipped:-0}
+  else
+    passed="$(grep -cE '^\[       OK \] ' "$log" || true)"
+    failed="$(grep -cE '^\[  FAILED  \] [^ ]+ \([0-9]+ ms\)' "$log" || true)"
+    skipped="$(grep -cE '^\[  SKIPPED \] [^ ]+ \([0-9]+ ms\)' "$log" || true)"
+    failed=$((failed + 1))
+  fi
   if ((rc != 0 && failed == 0)); then failed=1; fi
-  if ! grep -qE '^\[==========\] [0-9]+ tests? from .* ran\.' "$log" && ((failed == 0)); then
+  # A test program that runs nothing has lost its tests (compiled out, filtered away).
+  if ((passed + failed + skipped == 0)); then
+    printf 'error: %s ran no test\n' "$step" >&2
     failed=1
   fi
   tally_add "$step" "$passed" "$failed" "$skipped"
 }
 
 # ---------------------------------------------------------------------------------------
-# Steps. A step is a shell function named step_<name> that returns 0 on success. It may
-# return STEP_SKIP when it had nothing to do (for instance its build failed before it).
-STEP_SKIP=3
+# Steps. A step is a shell function named step_<name> that returns 0 on success, STEP_SKIP
+# when it had nothing to do (for instance its build failed before it), anything else on
+# failure. Helpers that run programs return 1 for any failure, so that a program's own
+# exit status never reads as a skip.
+STEP_SKIP=99
 VELMORA_DEADLINE="${VELMORA_DEADLINE:-4800}" # seconds; CI stops a run at 5400
 
 # needs_step NAME: for a step that uses what an earlier step made. A step left out of
