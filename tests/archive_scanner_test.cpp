@@ -94,14 +94,6 @@ class TempFile {
   std::wstring path_;
 };
 
-std::string ReadWholeFile(const std::wstring& path) {
-  platform::File file = platform::File::OpenRead(path, platform::Sharing::kRead);
-  std::string bytes(static_cast<size_t>(std::max<int64_t>(file.Size(), 0)), '\0');
-  const int64_t got = file.Read(bytes.data(), bytes.size());
-  bytes.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
-  return bytes;
-}
-
 std::vector<RecoveredEntry> ScanPath(const std::wstring& path, size_t buffer_size) {
   std::vector<RecoveredEntry> found;
   const JobRunning running{1};
@@ -131,9 +123,8 @@ class ModelFile {
   uint64_t position = 0;
 
   void Read(uint8_t* out, size_t n) {
-    std::fill(out, out + n, 0);
-    for (size_t i = 0; i < n && position < bytes_.size(); ++i) {
-      out[i] = static_cast<uint8_t>(bytes_[position++]);
+    for (size_t i = 0; i < n; ++i) {
+      out[i] = position < bytes_.size() ? static_cast<uint8_t>(bytes_[position++]) : 0;
     }
   }
   uint32_t Read16() {
@@ -507,6 +498,26 @@ TEST(ScanArchive, MissingFileShowsTheSystemTextAndLogsNothing) {
   EXPECT_TRUE(view.entries.empty());
 }
 
+#ifdef _WIN32
+TEST(ScanArchive, FileHeldWithoutSharingShowsTheSharingViolationText) {
+  TempFile file(LocalHeader({.compressed = 1, .uncompressed = 1, .name = "a"}) + "x");
+  platform::File holder = platform::File::OpenRead(file.path(), platform::Sharing::kNone);
+  ASSERT_TRUE(holder.IsOpen());
+  platform::File probe = platform::File::OpenRead(file.path(), platform::Sharing::kNone);
+  ASSERT_FALSE(probe.IsOpen());
+  const platform::ErrorCode error = platform::LastError();
+  EXPECT_EQ(error, 32u);  // ERROR_SHARING_VIOLATION
+
+  RecordingWindow view;
+  JobRunning running{1};
+  EXPECT_FALSE(ScanArchive(view, file.path(), {&running, &view}));
+  EXPECT_EQ(view.boxes, std::vector<std::wstring>{platform::SystemErrorText(error)});
+  EXPECT_TRUE(view.log.empty());
+  EXPECT_TRUE(view.entries.empty());
+  holder.Close();
+}
+#endif
+
 TEST(ScanArchive, StopFlagClearedEndsTheScanWithTheClosingLines) {
   TempFile file(LocalHeader({.compressed = 5, .uncompressed = 5, .name = "a.txt"}) + "hello");
   RecordingWindow view;
@@ -588,6 +599,14 @@ TEST(FormatEntryTime, HourSkippedBySpringForwardIsNormalised) {
 // ---- Real archives -----------------------------------------------------------------------------
 
 #ifndef _WIN32
+std::string ReadWholeFile(const std::wstring& path) {
+  platform::File file = platform::File::OpenRead(path, platform::Sharing::kRead);
+  std::string bytes(static_cast<size_t>(std::max<int64_t>(file.Size(), 0)), '\0');
+  const int64_t got = file.Read(bytes.data(), bytes.size());
+  bytes.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
+  return bytes;
+}
+
 std::string Quote(const std::wstring& path) {
   return "'" + platform::NarrowPath(path) + "'";
 }
