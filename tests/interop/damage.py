@@ -318,7 +318,7 @@ def _u32(buf, at):
 def scan_model(out):
     """The records a local-header scan finds in the damaged bytes.
 
-    Windows are tested at offsets 0, 4, 5, 6, ...; after a header the next
+    Every 4-byte window from offset 0 on is tested; after a header the next
     window starts 3 bytes before the position reached (data offset plus the
     header's compressed size). A deflated entry whose header sizes are both 0
     takes its sizes from the first signed data descriptor found before the
@@ -331,8 +331,6 @@ def scan_model(out):
         if pos > 4:
             pos -= 3
         hit = out.find(LOCAL_SIG, pos)
-        if pos == 0 and hit != 0:
-            hit = out.find(LOCAL_SIG, 4)
         if hit < 0:
             break
         at = hit
