@@ -108,8 +108,8 @@ std::wstring NameFromBytes(const uint8_t* bytes, size_t n) {
   return name;
 }
 
-// Reads the local header whose signature is at `signature`. Returns the position just past
-// the entry's data, where the next window ends.
+// Reads the local header whose signature is at `signature`. Returns the position just past the
+// entry's data, which may lie past the end of the file.
 uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t signature,
                     const std::function<void(const RecoveredEntry&)>& found) {
   uint8_t fields[kFieldsSize];
