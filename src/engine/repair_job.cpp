@@ -1,0 +1,153 @@
+#include "engine/repair_job.h"
+
+#include <string>
+
+#include "engine/archive_scanner.h"
+#include "engine/entry_extractor.h"
+#include "engine/job_texts.h"
+#include "engine/working_folder.h"
+#include "platform/platform.h"
+
+namespace velmora {
+namespace {
+
+// True when the folder holds at least one file at any depth: a file whose scan
+// found nothing usable leaves only empty folders behind.
+bool HoldsAnyFile(const std::wstring &folder) {
+  bool found = false;
+  platform::ListDirectory(folder, [&](const platform::DirItem &item) {
+    found = item.is_directory
+                ? HoldsAnyFile(folder + platform::kSeparator + item.name)
+                : true;
+    return !found;
+  });
+  return found;
+}
+
+void SetRunningControls(JobWindow &view) {
+  view.SetFlag(ViewFlag::kRemoveRepairAllowed, false);
+  view.EnableControl(Control::kRepairFiles, false);
+  view.EnableControl(Control::kRemoveFiles, false);
+  view.EnableControl(Control::kStop, true);
+  view.ShowControl(Control::kStop, true);
+  view.EnableControl(Control::kSelectFiles, false);
+  view.SetFlag(ViewFlag::kSelectAllowed, false);
+}
+
+void SetRepairEndedControls(JobWindow &view) {
+  view.EnableControl(Control::kSelectFiles, true);
+  view.ShowControl(Control::kStop, false);
+  view.SetFlag(ViewFlag::kSelectAllowed, true);
+  view.EnableControl(Control::kBrowse, true);
+  view.SetFlag(ViewFlag::kSaveAllowed, true);
+  view.EnableControl(Control::kSaveFiles, true);
+  view.EnableControl(Control::kExtractMedia, true);
+  view.EnableControl(Control::kDestination, true);
+  view.SetFlag(ViewFlag::kRemoveRepairAllowed, true);
+  view.EnableControl(Control::kRepairFiles, true);
+  view.EnableControl(Control::kRemoveFiles, true);
+}
+
+void ShowProgressRows(JobWindow &view, bool show) {
+  view.ShowControl(Control::kFileLabel, show);
+  view.ShowControl(Control::kTotalLabel, show);
+  view.ShowControl(Control::kFileBar, show);
+  view.ShowControl(Control::kTotalBar, show);
+  view.Relayout();
+}
+
+void MarkNotRepaired(JobWindow &view, int index, const std::wstring &path) {
+  view.ReplaceFileItem(index, path, kImageNotRepaired);
+  view.AppendLog(path + L" not Repaired....\r\n", kRed);
+  view.AppendLog(kAsteriskLine, kBlack);
+  view.SetFileData(index, 0);
+}
+
+} // namespace
+
+std::thread OnRepairFiles(const JobContext &context) {
+  JobWindow &view = *context.view;
+  DiscardWorkingFolder(view);
+  view.SetFlag(ViewFlag::kRepairRan, true);
+  view.ShowPreview(L"", kPreviewNotRepaired);
+  view.SetHelpText(kHelpRepairing, kHelpWaitBold);
+  SetRunningControls(view);
+  context.job_running->store(1);
+  view.ShowPreview(L"", kPreviewRepairRunning);
+  view.SetLogText(L"");
+  view.SetBarPos(Bar::kFile, 0);
+  view.SetBarPos(Bar::kTotal, 0);
+  return std::thread(RepairWorker, context);
+}
+
+unsigned RepairWorker(JobContext context) {
+  JobWindow &view = *context.view;
+  const int n = view.FileCount();
+  std::wstring base = GetWorkingFolderPath();
+  platform::MakeDirectory(base);
+  base += platform::kSeparator;
+
+  ShowProgressRows(view, true);
+  view.ResetEstimate(Bar::kTotal);
+  view.SetBarRange(Bar::kTotal, static_cast<uint16_t>(n));
+  view.SetBarPos(Bar::kTotal, 0);
+
+  int i = 0;
+  for (; i < n; ++i) {
+    const std::wstring path = view.FileText(i);
+    view.ClearEntries();
+    if (context.job_running->load() == 0)
+      break;
+    if (!ScanArchive(view, path, context)) {
+      view.AppendLog(path + L" extraction of file failed....\r\n", kBlack);
+    } else {
+      const std::wstring folder = base + FileNameOf(path) + std::to_wstring(i);
+      platform::MakeDirectory(folder);
+      ExtractAllEntries(view, folder, path);
+      if (HoldsAnyFile(folder)) {
+        view.ReplaceFileItem(i, path, kImageRepaired);
+        view.AppendLog(path + L" preview of file is available....\r\n", kBlack);
+        view.AppendLog(path + L"  Repaired....\r\n", kGreen);
+        view.AppendLog(kAsteriskLine, kBlack);
+        view.SetFileData(i, 1);
+      } else {
+        // Not one entry came out: calling this file repaired would later save
+        // an empty package as if it held the user's data.
+        MarkNotRepaired(view, i, path);
+      }
+    }
+    view.SetBarPos(Bar::kTotal, i + 1);
+  }
+  for (int j = i; j < n; ++j) {
+    const std::wstring path = view.FileText(j);
+    view.ReplaceFileItem(j, path, kImageNotRepaired);
+    view.AppendLog(path + L" file is not extracting as process has been stop "
+                          L"by the user.... \r\n",
+                   kBlack);
+    view.AppendLog(path + L" not Repaired....\r\n", kRed);
+    view.AppendLog(kAsteriskLine, kBlack);
+    view.SetFileData(j, 0);
+  }
+
+  view.SetBarPos(Bar::kTotal, n);
+  view.ShowPreview(L"", kPreviewSelectFile);
+  view.AppendLog(L"Repairing process completed....\r\n", kBlack);
+  view.AppendLog(kUnderscoreLine, kBlack);
+  SetRepairEndedControls(view);
+  view.SetHelpText(kHelpRepaired, kHelpRepairedBold);
+  context.job_running->store(0);
+  ShowProgressRows(view, false);
+  return 1;
+}
+
+void OnStop(const JobContext &context) {
+  JobWindow &view = *context.view;
+  if (view.MessageBox(BoxOwner::kNone,
+                      L"Are you sure to stop the running process?",
+                      kMbQuestion) != kIdYes)
+    return;
+  view.EnableControl(Control::kStop, false);
+  context.job_running->store(0);
+}
+
+} // namespace velmora

@@ -1,0 +1,170 @@
+#include "output/save_job.h"
+
+#include <string>
+
+#include "engine/job_texts.h"
+#include "engine/working_folder.h"
+#include "output/folder_packer.h"
+#include "output/media_extractor.h"
+#include "platform/platform.h"
+
+namespace velmora {
+namespace {
+
+std::wstring WithSeparator(std::wstring folder) {
+  if (folder.empty() || folder.back() != platform::kSeparator)
+    folder += platform::kSeparator;
+  return folder;
+}
+
+void SetSavingControls(JobWindow &view) {
+  view.SetFlag(ViewFlag::kSaveAllowed, false);
+  view.EnableControl(Control::kBrowse, false);
+  view.EnableControl(Control::kSaveFiles, false);
+  view.EnableControl(Control::kExtractMedia, false);
+  view.EnableControl(Control::kDestination, false);
+  view.SetLogText(L"");
+  view.SetFlag(ViewFlag::kSelectAllowed, false);
+  view.SetFlag(ViewFlag::kRemoveRepairAllowed, false);
+  view.EnableControl(Control::kSelectFiles, false);
+  view.EnableControl(Control::kRepairFiles, false);
+  view.EnableControl(Control::kRemoveFiles, false);
+  view.SetHelpText(kHelpSaving, kHelpWaitBold);
+  view.EnableControl(Control::kStop, true);
+  view.ShowControl(Control::kStop, true);
+}
+
+void SetSaveEndedControls(JobWindow &view) {
+  view.ShowControl(Control::kStop, false);
+  view.SetFlag(ViewFlag::kSaveAllowed, true);
+  view.EnableControl(Control::kBrowse, true);
+  view.EnableControl(Control::kSaveFiles, true);
+  view.EnableControl(Control::kExtractMedia, true);
+  view.EnableControl(Control::kDestination, true);
+  view.SetFlag(ViewFlag::kSelectAllowed, true);
+  view.SetFlag(ViewFlag::kRemoveRepairAllowed, true);
+  view.EnableControl(Control::kSelectFiles, true);
+  view.EnableControl(Control::kRepairFiles, true);
+  view.EnableControl(Control::kRemoveFiles, true);
+}
+
+// Packs one repaired file and, when asked, copies its pictures out. Logs what
+// happened.
+void SaveOne(JobWindow &view, const std::wstring &path,
+             const std::wstring &source, const std::wstring &destination) {
+  view.AppendLog(path + L" saving of file starts....\r\n", kBlack);
+  FolderPacker packer;
+  if (packer.PackFolder(source, PackagePath(destination, path)) != 0) {
+    // The package could not be written whole and has been removed: saying
+    // "done" here would send the user away believing the file was saved.
+    view.AppendLog(path + L" not saved....\r\n", kRed);
+    return;
+  }
+  if (view.MediaChecked() == 1) {
+    const std::wstring media = MediaFolderPath(destination, path);
+    platform::MakeDirectory(media);
+    ExtractMedia(media, source);
+    if (platform::RemoveEmptyDirectory(media))
+      view.AppendLog(path + L" no media content is present in the file....\r\n",
+                     kBlack);
+    else
+      view.AppendLog(path + L" Media extration is done....\r\n", kBlack);
+  }
+  view.AppendLog(path + L" saving of file done....\r\n", kGreen);
+}
+
+} // namespace
+
+std::wstring PackagePath(const std::wstring &destination,
+                         const std::wstring &listed_path) {
+  return WithSeparator(destination) + L"VONDRELREP_" + FileNameOf(listed_path);
+}
+
+std::wstring MediaFolderPath(const std::wstring &destination,
+                             const std::wstring &listed_path) {
+  return WithSeparator(destination) + FileNameOf(listed_path) +
+         L"_MediaContent";
+}
+
+std::thread OnSaveFiles(const JobContext &context) {
+  if (context.job_running->load() == 1) {
+    context.view->MessageBox(
+        BoxOwner::kNone,
+        L"Please stop the running process before saving the file(s).",
+        kMbInformation);
+    return {};
+  }
+  return std::thread(SaveWorker, context);
+}
+
+unsigned SaveWorker(JobContext context) {
+  JobWindow &view = *context.view;
+  std::wstring destination = view.Destination();
+  if (destination.empty() || !platform::IsDirectory(destination)) {
+    view.MessageBox(BoxOwner::kNone, L"Please select a valid folder path.",
+                    kMbInformation);
+    return 0;
+  }
+  const std::wstring shown = destination;
+
+  context.job_running->store(1);
+  view.SetBarPos(Bar::kFile, 0);
+  view.SetBarPos(Bar::kTotal, 0);
+  SetSavingControls(view);
+  destination = WithSeparator(destination);
+  const int n = view.FileCount();
+  view.ShowControl(Control::kFileLabel, false);
+  view.ShowControl(Control::kFileBar, false);
+  view.ShowControl(Control::kTotalLabel, true);
+  view.ShowControl(Control::kTotalBar, true);
+  view.Relayout();
+  view.ResetEstimate(Bar::kTotal);
+  view.SetBarRange(Bar::kTotal, static_cast<uint16_t>(n));
+  view.SetBarPos(Bar::kTotal, 0);
+
+  const std::wstring work = GetWorkingFolderPath() + platform::kSeparator;
+  for (int i = 0; i < n; ++i) {
+    const std::wstring path = view.FileText(i);
+    if (view.FileData(i) != 1) {
+      view.AppendLog(path + L" cannot be saved,as it is not Repaired.\r\n",
+                     kRed);
+    } else if (context.job_running->load() == 0) {
+      for (int j = i; j < n; ++j) {
+        const std::wstring rest = view.FileText(j);
+        view.AppendLog(rest + L" file is not saving as process has been stop "
+                              L"by the user.... \r\n",
+                       kBlack);
+        view.AppendLog(rest + L" not saved....\r\n", kRed);
+        view.AppendLog(kAsteriskLine, kBlack);
+        view.SetFileData(j, 0);
+      }
+      break;
+    } else {
+      SaveOne(view, path, work + FileNameOf(path) + std::to_wstring(i),
+              destination);
+    }
+    view.AppendLog(kAsteriskLine, kBlack);
+    view.SetBarPos(Bar::kTotal, i + 1);
+  }
+
+  view.SetBarPos(Bar::kTotal, n);
+  view.AppendLog(L"Saving processing completed....\r\n", kBlack);
+  view.AppendLog(kUnderscoreLine, kBlack);
+  view.SetHelpText(kHelpSaved, kHelpSavedBold);
+  SetSaveEndedControls(view);
+  view.ShowControl(Control::kFileLabel, false);
+  view.ShowControl(Control::kFileBar, false);
+  view.ShowControl(Control::kTotalLabel, false);
+  view.ShowControl(Control::kTotalBar, false);
+  context.job_running->store(0);
+  view.Relayout();
+  view.MessageBox(BoxOwner::kView,
+                  L"File(s) saving process has been completed.Saved file(s) "
+                  L"location is:<br><a "
+                  L"href='" +
+                      shown + L"'>" + shown + L"</a>",
+                  kMbInformation);
+  return 1;
+}
+
+} // namespace velmora

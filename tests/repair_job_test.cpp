@@ -1,0 +1,273 @@
+#include "engine/repair_job.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "engine/working_folder.h"
+#include "platform/platform.h"
+#include "support/recording_window.h"
+#include "support/scratch.h"
+
+namespace velmora::test {
+namespace {
+
+const std::wstring kSep(1, platform::kSeparator);
+
+// A window that runs a hook on every log line, so a test can press Stop at an
+// exact moment.
+class HookedWindow : public RecordingWindow {
+ public:
+  std::function<void(const std::wstring&)> on_log;
+  std::function<void(const RecoveredEntry&)> on_entry;
+  void AppendLog(const std::wstring& text, uint32_t colour) override {
+    RecordingWindow::AppendLog(text, colour);
+    if (on_log) on_log(text);
+  }
+  void AppendEntry(const RecoveredEntry& entry) override {
+    RecordingWindow::AppendEntry(entry);
+    if (on_entry) on_entry(entry);
+  }
+};
+
+class RepairJobTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetWorkingFolderOverride(scratch_ / L"ClcTemp"); }
+  void TearDown() override { SetWorkingFolderOverride(L""); }
+
+  // Runs the whole job as the window would: handler, then the worker to its
+  // end.
+  void Run() { OnRepairFiles(context_).join(); }
+
+  std::wstring Package(const std::wstring& name, const std::vector<ZipPart>& parts) {
+    std::wstring path = scratch_ / name;
+    EXPECT_TRUE(WriteBytes(path, MakeZip(parts)));
+    return path;
+  }
+  std::wstring Work(const std::wstring& rest) { return scratch_ / (L"ClcTemp" + kSep + rest); }
+
+  ScratchFolder scratch_;
+  HookedWindow window_;
+  JobRunning running_{0};
+  JobContext context_{&running_, &window_};
+};
+
+const std::vector<ZipPart> kSmallOds = {
+    {"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
+    {"content.xml", "<office:document-content>cells</office:document-content>", true, true},
+    {"Thumbnails/thumbnail.png", "\x89PNG fake picture bytes", false},
+};
+
+TEST_F(RepairJobTest, EmptyListEndsWithClosingLinesAndControlsBack) {
+  Run();
+  EXPECT_EQ(
+      window_.LogTexts(),
+      (std::vector<std::wstring>{L"Repairing process completed....\r\n",
+                                 L"________________________________________________________________"
+                                 L"\r\n\r\n"}));
+  EXPECT_EQ(running_.load(), 0);
+  EXPECT_EQ(window_.bars[Bar::kTotal].upper, 0);
+  EXPECT_EQ(window_.bars[Bar::kTotal].position, 0);
+  for (Control c :
+       {Control::kSelectFiles, Control::kRemoveFiles, Control::kRepairFiles, Control::kSaveFiles,
+        Control::kBrowse, Control::kExtractMedia, Control::kDestination})
+    EXPECT_TRUE(window_.enabled[c]) << ControlName(c);
+  for (Control c : {Control::kStop, Control::kFileBar, Control::kTotalBar, Control::kFileLabel,
+                    Control::kTotalLabel})
+    EXPECT_FALSE(window_.shown[c]) << ControlName(c);
+  for (ViewFlag f : {ViewFlag::kSelectAllowed, ViewFlag::kRemoveRepairAllowed,
+                     ViewFlag::kSaveAllowed, ViewFlag::kRepairRan})
+    EXPECT_TRUE(window_.flags[f]) << FlagName(f);
+  EXPECT_EQ(window_.help_bold, (std::vector<BoldRange>{{6, 22}, {62, 76}, {110, 118}, {127, 132}}));
+  EXPECT_EQ(window_.help_text.substr(0, 22), L"Click item in the list");
+  EXPECT_EQ(window_.relayouts, 2);
+}
+
+TEST_F(RepairJobTest, HandlerPreparesWindowBeforeTheWorkerRuns) {
+  window_.AddFile(Package(L"a.ods", kSmallOds));
+  Run();
+  // The handler's calls come first, in this order.
+  std::vector<std::wstring> expected = {
+      L"SetFlag RepairRan 1",
+      L"ShowPreview 5 ",
+      L"SetHelpText Please wait while .ods file(s) are Repairing.... [19,30)",
+      L"SetFlag RemoveRepairAllowed 0",
+      L"Disable Repair",
+      L"Disable Remove",
+      L"Enable Stop",
+      L"Show Stop",
+      L"Disable Select",
+      L"SetFlag SelectAllowed 0",
+      L"ShowPreview 2 ",
+      L"SetLogText ",
+      L"SetBarPos File 0",
+      L"SetBarPos Total 0",
+  };
+  ASSERT_GE(window_.calls.size(), expected.size());
+  EXPECT_EQ(
+      std::vector<std::wstring>(window_.calls.begin(), window_.calls.begin() + expected.size()),
+      expected);
+}
+
+TEST_F(RepairJobTest, RepairedFileGetsItsLinesImageDataAndFolder) {
+  const std::wstring path = Package(L"Budget.ods", kSmallOds);
+  window_.AddFile(path);
+  Run();
+  EXPECT_EQ(window_.LogTexts(),
+            (std::vector<std::wstring>{
+                path + L" file is open....\r\n", path + L" file is extracted....\r\n",
+                path + L" file is closed....\r\n", path + L" preview of file is available....\r\n",
+                path + L"  Repaired....\r\n",
+                L"*******************************************************************"
+                L"******************"
+                L"\r\n",
+                L"Repairing process completed....\r\n",
+                L"________________________________________________________________"
+                L"\r\n\r\n"}));
+  EXPECT_EQ(window_.log[4].colour, kGreen);
+  EXPECT_EQ(window_.files[0].image, kImageRepaired);
+  EXPECT_EQ(window_.files[0].data, 1);
+  EXPECT_EQ(ReadBytes(Work(L"Budget.ods0" + kSep + L"content.xml")),
+            ToBytes("<office:document-content>cells</office:document-content>"));
+  EXPECT_TRUE(
+      platform::PathExists(Work(L"Budget.ods0" + kSep + L"Thumbnails" + kSep + L"thumbnail.png")));
+  EXPECT_EQ(window_.CallsStartingWith(L"SetBarPos Total"),
+            (std::vector<std::wstring>{L"SetBarPos Total 0", L"SetBarPos Total 0",
+                                       L"SetBarPos Total 1", L"SetBarPos Total 1"}));
+}
+
+TEST_F(RepairJobTest, FilesThatYieldNothingAreNotRepaired) {
+  struct Case {
+    const char* what;
+    bool exists;
+    std::string bytes;
+    int image;
+    intptr_t data;
+    std::vector<std::wstring> tail;  // log lines after the path, in order
+    size_t boxes;
+  };
+  const std::wstring stars =
+      L"************************************************"
+      L"*************************************\r\n";
+  const std::vector<Case> cases = {
+      {"missing file keeps its item",
+       false,
+       "",
+       kImageAdded,
+       0,
+       {L" extraction of file failed....\r\n"},
+       1},
+      {"text file without a header",
+       true,
+       "just some text, no package here",
+       kImageNotRepaired,
+       0,
+       {L" file is open....\r\n", L" file is extracted....\r\n", L" file is closed....\r\n",
+        L" not Repaired....\r\n"},
+       0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecordingWindow window;
+    JobContext context{&running_, &window};
+    const std::wstring path = scratch_ / L"x.ods";
+    platform::RemoveFile(path);
+    if (c.exists) WriteText(path, c.bytes);
+    window.AddFile(path);
+    OnRepairFiles(context).join();
+    std::vector<std::wstring> lines = window.LogTexts();
+    ASSERT_GE(lines.size(), c.tail.size());
+    for (size_t i = 0; i < c.tail.size(); ++i) EXPECT_EQ(lines[i], path + c.tail[i]);
+    if (c.image == kImageNotRepaired) {
+      EXPECT_EQ(window.log[c.tail.size() - 1].colour, kRed);
+      EXPECT_EQ(lines[c.tail.size()], stars);
+    }
+    EXPECT_EQ(window.files[0].image, c.image);
+    EXPECT_EQ(window.files[0].data, c.data);
+    EXPECT_EQ(window.boxes.size(), c.boxes);
+    EXPECT_EQ(window.bars[Bar::kTotal].position, 1);
+  }
+}
+
+TEST_F(RepairJobTest, SameFileListedTwiceGetsTwoFolders) {
+  const std::wstring path = Package(L"a.ods", kSmallOds);
+  window_.AddFile(path);
+  window_.AddFile(path);
+  Run();
+  EXPECT_TRUE(platform::PathExists(Work(L"a.ods0" + kSep + L"content.xml")));
+  EXPECT_TRUE(platform::PathExists(Work(L"a.ods1" + kSep + L"content.xml")));
+  EXPECT_EQ(window_.files[0].data, 1);
+  EXPECT_EQ(window_.files[1].data, 1);
+}
+
+TEST_F(RepairJobTest, StopDuringTheSecondScanKeepsWhatWasFoundAndSkipsTheRest) {
+  const std::wstring a = Package(L"a.ods", kSmallOds);
+  const std::wstring b = Package(L"b.ods", kSmallOds);
+  const std::wstring c = Package(L"c.ods", kSmallOds);
+  for (const auto& p : {a, b, c}) window_.AddFile(p);
+  int entries_of_b = 0;
+  window_.on_log = [&](const std::wstring& text) {
+    if (text == b + L" file is open....\r\n") entries_of_b = window_.EntryCount() + 1;
+  };
+  // Stop as soon as the second file's first entry is found.
+  window_.on_entry = [&](const RecoveredEntry&) {
+    if (entries_of_b) running_.store(0);
+  };
+  Run();
+  EXPECT_EQ(window_.files[0].data, 1);
+  EXPECT_EQ(window_.files[1].data,
+            1);  // extracted with the one entry found before the stop
+  EXPECT_EQ(window_.files[1].image, kImageRepaired);
+  EXPECT_TRUE(platform::PathExists(Work(L"b.ods1" + kSep + L"mimetype")));
+  EXPECT_FALSE(platform::PathExists(Work(L"b.ods1" + kSep + L"content.xml")));
+  EXPECT_EQ(window_.files[2].data, 0);
+  EXPECT_EQ(window_.files[2].image, kImageNotRepaired);
+  const auto lines = window_.LogTexts();
+  const std::vector<std::wstring> tail = {
+      c + L" file is not extracting as process has been stop by the user.... "
+          L"\r\n",
+      c + L" not Repaired....\r\n",
+      L"***********************************************************************"
+      L"**************\r\n",
+      L"Repairing process completed....\r\n",
+      L"________________________________________________________________"
+      L"\r\n\r\n"};
+  ASSERT_GE(lines.size(), tail.size());
+  EXPECT_EQ(std::vector<std::wstring>(lines.end() - tail.size(), lines.end()), tail);
+  EXPECT_EQ(
+      window_.CallsStartingWith(L"SetBarPos Total"),
+      (std::vector<std::wstring>{L"SetBarPos Total 0", L"SetBarPos Total 0", L"SetBarPos Total 1",
+                                 L"SetBarPos Total 2", L"SetBarPos Total 3"}));
+}
+
+TEST_F(RepairJobTest, StopAnsweredNoChangesNothingYesClearsTheFlag) {
+  running_.store(1);
+  window_.answers = {7};
+  OnStop(context_);
+  EXPECT_EQ(running_.load(), 1);
+  window_.answers = {kIdYes};
+  OnStop(context_);
+  EXPECT_EQ(running_.load(), 0);
+  EXPECT_FALSE(window_.enabled[Control::kStop]);
+  EXPECT_EQ(window_.CallsStartingWith(L"MessageBox"),
+            (std::vector<std::wstring>(2,
+                                       L"MessageBox none 36 Are you sure to stop the running "
+                                       L"process?")));
+}
+
+TEST_F(RepairJobTest, SecondRunStartsFromAnEmptyWorkingFolder) {
+  const std::wstring path = Package(L"a.ods", kSmallOds);
+  window_.AddFile(path);
+  Run();
+  WriteText(Work(L"left-over.txt"), "old");
+  platform::RemoveFile(path);
+  Run();
+  EXPECT_FALSE(platform::PathExists(Work(L"left-over.txt")));
+  EXPECT_FALSE(platform::PathExists(Work(L"a.ods0")));
+  // The file no longer opens: its item keeps the mark of the first run.
+  EXPECT_EQ(window_.files[0].data, 1);
+  EXPECT_EQ(window_.files[0].image, kImageRepaired);
+}
+
+}  // namespace
+}  // namespace velmora::test

@@ -1,0 +1,232 @@
+#include "output/save_job.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "engine/repair_job.h"
+#include "engine/working_folder.h"
+#include "platform/platform.h"
+#include "support/recording_window.h"
+#include "support/scratch.h"
+
+namespace velmora::test {
+namespace {
+
+const std::wstring kSep(1, platform::kSeparator);
+const std::wstring kStars =
+    L"*************************************************"
+    L"************************************\r\n";
+
+class HookedWindow : public RecordingWindow {
+ public:
+  std::function<void(const std::wstring&)> on_log;
+  void AppendLog(const std::wstring& text, uint32_t colour) override {
+    RecordingWindow::AppendLog(text, colour);
+    if (on_log) on_log(text);
+  }
+};
+
+class SaveJobTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetWorkingFolderOverride(scratch_ / L"ClcTemp");
+    platform::MakeDirectory(out_);
+    window_.destination = out_;
+  }
+  void TearDown() override { SetWorkingFolderOverride(L""); }
+
+  std::wstring Package(const std::wstring& name, const std::vector<ZipPart>& parts) {
+    std::wstring path = scratch_ / name;
+    EXPECT_TRUE(WriteBytes(path, MakeZip(parts)));
+    return path;
+  }
+  void Repair() {
+    OnRepairFiles(context_).join();
+    window_.calls.clear();
+  }
+  unsigned Save() {
+    unsigned result = 0;
+    std::thread([&] { result = SaveWorker(context_); }).join();
+    return result;
+  }
+  // Log lines of the save run from the first one that names `path`.
+  std::vector<std::wstring> LinesOf(const std::wstring& path) {
+    std::vector<std::wstring> out;
+    for (const auto& t : window_.LogTexts())
+      if (t.rfind(path + L" ", 0) == 0) out.push_back(t.substr(path.size()));
+    return out;
+  }
+
+  ScratchFolder scratch_;
+  std::wstring out_ = scratch_ / L"out";
+  HookedWindow window_;
+  JobRunning running_{0};
+  JobContext context_{&running_, &window_};
+};
+
+const std::vector<ZipPart> kWithPictures = {
+    {"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
+    {"content.xml", "<office:document-content>cells</office:document-content>", true, true},
+    {"Pictures/a.png", "png bytes a", true},
+    {"Thumbnails/thumbnail.png", "png bytes t", true},
+};
+const std::vector<ZipPart> kNoPictures = {
+    {"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
+    {"content.xml", "<office:document-content>cells</office:document-content>", true},
+};
+
+TEST_F(SaveJobTest, DestinationThatIsNoFolderIsRefusedAndNothingChanges) {
+  for (const std::wstring& destination : {std::wstring(), scratch_ / L"missing"}) {
+    window_.destination = destination;
+    window_.calls.clear();
+    EXPECT_EQ(Save(), 0u);
+    EXPECT_EQ(
+        window_.calls,
+        (std::vector<std::wstring>{L"MessageBox none 64 Please select a valid folder path."}));
+    EXPECT_EQ(running_.load(), 0);
+  }
+}
+
+TEST_F(SaveJobTest, SaveWhileAJobRunsIsRefused) {
+  running_.store(1);
+  std::thread worker = OnSaveFiles(context_);
+  EXPECT_FALSE(worker.joinable());
+  EXPECT_EQ(
+      window_.boxes,
+      (std::vector<std::wstring>{L"Please stop the running process before saving the file(s)."}));
+}
+
+TEST_F(SaveJobTest, SavesRepairedFilesWithMediaAndReportsTheRest) {
+  const std::wstring a = Package(L"a.ods", kWithPictures);
+  const std::wstring b = Package(L"b.ods", kNoPictures);
+  const std::wstring missing = scratch_ / L"missing.ods";
+  window_.AddFile(a);
+  window_.AddFile(b);
+  window_.AddFile(missing);
+  Repair();
+  window_.media_checked = 1;
+  EXPECT_EQ(Save(), 1u);
+
+  EXPECT_EQ(LinesOf(a), (std::vector<std::wstring>{L" saving of file starts....\r\n",
+                                                   L" Media extration is done....\r\n",
+                                                   L" saving of file done....\r\n"}));
+  EXPECT_EQ(LinesOf(b),
+            (std::vector<std::wstring>{L" saving of file starts....\r\n",
+                                       L" no media content is present in the file....\r\n",
+                                       L" saving of file done....\r\n"}));
+  EXPECT_EQ(LinesOf(missing),
+            (std::vector<std::wstring>{L" cannot be saved,as it is not Repaired.\r\n"}));
+  const auto lines = window_.LogTexts();
+  EXPECT_EQ(lines.back(),
+            L"___________________________________________________"
+            L"_____________\r\n\r\n");
+  EXPECT_EQ(lines[lines.size() - 2], L"Saving processing completed....\r\n");
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), kStars), 3);
+
+  // The package holds the extracted tree; the pictures sit flat in the media
+  // folder.
+  EXPECT_FALSE(ReadBytes(Join(out_, L"VONDRELREP_a.ods")).empty());
+  EXPECT_FALSE(ReadBytes(Join(out_, L"VONDRELREP_b.ods")).empty());
+  EXPECT_FALSE(platform::PathExists(Join(out_, L"VONDRELREP_missing.ods")));
+  EXPECT_EQ(ReadBytes(Join(out_, (L"a.ods_MediaContent" + kSep + L"a.png"))),
+            ToBytes("png bytes a"));
+  EXPECT_EQ(ReadBytes(Join(out_, (L"a.ods_MediaContent" + kSep + L"thumbnail.png"))),
+            ToBytes("png bytes t"));
+  EXPECT_FALSE(platform::PathExists(Join(out_, L"b.ods_MediaContent")));
+
+  EXPECT_EQ(window_.boxes.back(),
+            L"File(s) saving process has been completed.Saved file(s) location "
+            L"is:<br><a href='" +
+                out_ + L"'>" + out_ + L"</a>");
+  EXPECT_EQ(window_.CallsStartingWith(L"MessageBox view 64").size(), 1u);
+  EXPECT_EQ(window_.bars[Bar::kTotal].position, 3);
+  EXPECT_EQ(running_.load(), 0);
+  EXPECT_TRUE(window_.enabled[Control::kSaveFiles]);
+  EXPECT_FALSE(window_.shown[Control::kStop]);
+  EXPECT_EQ(window_.help_bold, (std::vector<BoldRange>{{11, 22}}));
+}
+
+TEST_F(SaveJobTest, SavedPackageReadsBackThroughTheScanner) {
+  const std::wstring a = Package(L"a.ods", kWithPictures);
+  window_.AddFile(a);
+  Repair();
+  ASSERT_EQ(Save(), 1u);
+  RecordingWindow again;
+  again.AddFile(Join(out_, L"VONDRELREP_a.ods"));
+  JobRunning running{0};
+  SetWorkingFolderOverride(scratch_ / L"again");
+  OnRepairFiles({&running, &again}).join();
+  EXPECT_EQ(ReadBytes(scratch_ / (L"again" + kSep + L"VONDRELREP_a.ods0" + kSep + L"content.xml")),
+            ToBytes("<office:document-content>cells</office:document-content>"));
+}
+
+TEST_F(SaveJobTest, TrailingSeparatorGivesTheSamePackageAndIsShownAsTyped) {
+  window_.AddFile(Package(L"a.ods", kNoPictures));
+  Repair();
+  window_.destination = out_ + kSep;
+  ASSERT_EQ(Save(), 1u);
+  EXPECT_TRUE(platform::PathExists(Join(out_, L"VONDRELREP_a.ods")));
+  EXPECT_NE(window_.boxes.back().find(L"href='" + out_ + kSep + L"'>"), std::wstring::npos);
+  EXPECT_EQ(PackagePath(out_, L"x" + kSep + L"a.ods"), PackagePath(out_ + kSep, L"x" + kSep + L"a.ods"));
+}
+
+TEST_F(SaveJobTest, NoRepairedFileWritesNothingButStillEndsWithTheMessage) {
+  window_.AddFile(scratch_ / L"nothing.ods");
+  window_.files[0].data = 0;
+  ASSERT_EQ(Save(), 1u);
+  EXPECT_EQ(window_.LogTexts().front(),
+            scratch_ / L"nothing.ods" + L" cannot be saved,as it is not Repaired.\r\n");
+  EXPECT_EQ(window_.log.front().colour, kRed);
+  EXPECT_FALSE(platform::PathExists(Join(out_, L"VONDRELREP_nothing.ods")));
+  EXPECT_EQ(window_.CallsStartingWith(L"MessageBox view 64").size(), 1u);
+}
+
+TEST_F(SaveJobTest, StopDuringTheSecondPackageFinishesItAndUnmarksTheRest) {
+  std::vector<std::wstring> paths;
+  for (int i = 0; i < 5; ++i) {
+    paths.push_back(Package(L"f" + std::to_wstring(i) + L".ods", kNoPictures));
+    window_.AddFile(paths.back());
+  }
+  Repair();
+  window_.on_log = [&](const std::wstring& text) {
+    if (text == paths[1] + L" saving of file starts....\r\n") running_.store(0);
+  };
+  ASSERT_EQ(Save(), 1u);
+  EXPECT_EQ(LinesOf(paths[1]).back(), L" saving of file done....\r\n");
+  for (int i = 2; i < 5; ++i) {
+    EXPECT_EQ(LinesOf(paths[i]), (std::vector<std::wstring>{L" file is not saving as process has "
+                                                            L"been stop by the user.... \r\n",
+                                                            L" not saved....\r\n"}));
+    EXPECT_EQ(window_.files[i].data, 0);
+    EXPECT_FALSE(
+        platform::PathExists(Join(out_, (L"VONDRELREP_f" + std::to_wstring(i)) + L".ods")));
+  }
+  EXPECT_EQ(
+      window_.CallsStartingWith(L"SetBarPos Total"),
+      (std::vector<std::wstring>{L"SetBarPos Total 0", L"SetBarPos Total 0", L"SetBarPos Total 1",
+                                 L"SetBarPos Total 2", L"SetBarPos Total 5"}));
+  // A second save now reports them as not repaired.
+  window_.on_log = nullptr;
+  ASSERT_EQ(Save(), 1u);
+  EXPECT_EQ(LinesOf(paths[3]),
+            (std::vector<std::wstring>{L" cannot be saved,as it is not Repaired.\r\n"}));
+}
+
+TEST_F(SaveJobTest, PackageThatCannotBeWrittenIsReportedNotSaved) {
+  window_.AddFile(Package(L"a.ods", kWithPictures));
+  Repair();
+  // A folder where the package should go: the package cannot be created.
+  platform::MakeDirectory(Join(out_, L"VONDRELREP_a.ods"));
+  window_.media_checked = 1;
+  ASSERT_EQ(Save(), 1u);
+  const std::wstring a = window_.files[0].text;
+  EXPECT_EQ(LinesOf(a),
+            (std::vector<std::wstring>{L" saving of file starts....\r\n", L" not saved....\r\n"}));
+  EXPECT_EQ(window_.log[1].colour, kRed);
+  EXPECT_EQ(window_.LogTexts()[2], kStars);
+}
+
+}  // namespace
+}  // namespace velmora::test
