@@ -10,7 +10,7 @@ uint32_t FolderPacker::PackFolder(const std::wstring& folder, const std::wstring
   root_length_ = root.size();
   archive_path_ = archive_path;
 
-  ZipWriter writer;
+  ZipWriter writer(limits_);
   if (!writer.CreateArchive(archive_path)) return kZipOpenFailed;
   const uint32_t walked = AddTree(root, writer);
   const uint32_t closed = writer.CloseArchive();

@@ -11,6 +11,9 @@ namespace velmora {
 
 class FolderPacker {
  public:
+  // Tests lower the limits to reach the refusals with small trees.
+  explicit FolderPacker(ZipLimits limits = {}) : limits_(limits) {}
+
   // Packs every file below `folder` (no trailing separator) into a new archive at
   // `archive_path`, replacing any file there. Returns 0 when the package was created and every
   // write succeeded: a source file that cannot be opened or read is left out and does not
@@ -25,6 +28,7 @@ class FolderPacker {
   // its place in the listing. Stops at the first failed write and returns its code.
   uint32_t AddTree(const std::wstring& folder, ZipWriter& writer);
 
+  ZipLimits limits_;
   size_t root_length_ = 0;     // characters of the folder being packed
   std::wstring archive_path_;  // never packed into itself, should it lie inside the folder
 };

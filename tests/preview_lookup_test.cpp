@@ -1,0 +1,107 @@
+// The picture the preview pane is given for a listed file.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/working_folder.h"
+#include "output/preview_lookup.h"
+#include "platform/platform.h"
+#include "support/recording_window.h"
+#include "support/zip_test_support.h"
+
+namespace velmora {
+namespace {
+
+class PreviewLookupTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetWorkingFolderOverride(working_); }
+  void TearDown() override { SetWorkingFolderOverride(L""); }
+
+  // The path of a file below the working folder, "/" written as the platform's separator.
+  std::wstring Under(const std::wstring& relative) { return scratch_.Join(L"ClcTemp/" + relative); }
+
+  ziptest::ScratchFolder scratch_;
+  const std::wstring working_ = scratch_.Join(L"ClcTemp");
+  test::RecordingWindow view_;
+};
+
+TEST_F(PreviewLookupTest, ThumbnailOrFirstPictureOrCode) {
+  const std::wstring docs = std::wstring(L"Docs") + platform::kSeparator;
+  struct Case {
+    const char* what;
+    std::vector<std::wstring> files;  // below the working folder
+    int position;
+    int result;
+    std::wstring shown;  // relative to the working folder; empty: no picture
+    int code;
+  };
+  const Case cases[] = {
+      {"thumbnail",
+       {L"Budget.ods0/Thumbnails/thumbnail.png", L"Budget.ods0/Pictures/a.png"},
+       0,
+       1,
+       L"Budget.ods0/Thumbnails/thumbnail.png",
+       kPreviewBlank},
+      {"position picks the folder",
+       {L"Budget.ods0/Thumbnails/thumbnail.png", L"Budget.ods2/Thumbnails/thumbnail.png"},
+       2,
+       1,
+       L"Budget.ods2/Thumbnails/thumbnail.png",
+       kPreviewBlank},
+      {"picture two folders deep",
+       {L"Budget.ods0/content.xml", L"Budget.ods0/Object 1/Pictures/p.gif"},
+       0,
+       1,
+       L"Budget.ods0/Object 1/Pictures/p.gif",
+       kPreviewBlank},
+      {"no picture",
+       {L"Budget.ods0/content.xml", L"Budget.ods0/Pictures/chart.svg"},
+       0,
+       0,
+       L"",
+       kPreviewNoPicture},
+      {"no file folder", {L"Other.ods0/Thumbnails/thumbnail.png"}, 0, 0, L"", kPreviewNoPicture},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ziptest::RemoveTree(working_);
+    scratch_.MakeFolder(L"ClcTemp");
+    for (const std::wstring& file : c.files) scratch_.Write(L"ClcTemp/" + file, "p");
+    test::RecordingWindow view;
+    for (int i = 0; i <= c.position; ++i) view.AddFile(docs + L"Budget.ods");
+    EXPECT_EQ(OnPreviewRequest(view, c.position), c.result);
+    const std::wstring shown = c.shown.empty() ? L"" : Under(c.shown);
+    EXPECT_EQ(view.previews, (std::vector<std::pair<std::wstring, int>>{{shown, c.code}}));
+  }
+}
+
+TEST_F(PreviewLookupTest, FirstPictureInListingOrderStopsTheSearch) {
+  scratch_.Write(L"ClcTemp/Budget.ods0/content.xml", "<x/>");
+  scratch_.Write(L"ClcTemp/Budget.ods0/Pictures/a.png", "a");
+  scratch_.Write(L"ClcTemp/Budget.ods0/Pictures/b.jpg", "b");
+  scratch_.Write(L"ClcTemp/Budget.ods0/Other/c.bmp", "c");
+  view_.AddFile(std::wstring(L"Docs") + platform::kSeparator + L"Budget.ods");
+  // The first picture a depth-first walk in the system's order meets.
+  std::wstring first;
+  const std::wstring folder = Under(L"Budget.ods0");
+  for (const std::wstring& name : ziptest::ListedNames(folder)) {
+    if (name == L"content.xml") continue;
+    first = folder + platform::kSeparator + name + platform::kSeparator +
+            ziptest::ListedNames(folder + platform::kSeparator + name).front();
+    break;
+  }
+  EXPECT_EQ(OnPreviewRequest(view_, 0), 1);
+  EXPECT_EQ(view_.previews, (std::vector<std::pair<std::wstring, int>>{{first, kPreviewBlank}}));
+}
+
+TEST_F(PreviewLookupTest, NoWorkingFolderMeansNotRepaired) {
+  view_.AddFile(std::wstring(L"Docs") + platform::kSeparator + L"Budget.ods");
+  EXPECT_FALSE(platform::PathExists(working_));
+  EXPECT_EQ(OnPreviewRequest(view_, 0), 0);
+  EXPECT_EQ(view_.previews,
+            (std::vector<std::pair<std::wstring, int>>{{L"", kPreviewNotRepaired}}));
+}
+
+}  // namespace
+}  // namespace velmora

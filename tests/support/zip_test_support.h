@@ -1,0 +1,98 @@
+// Helpers for the tests of the archive writer and its neighbours: a scratch folder, whole-file
+// reads and writes, an independent reader of the archives we write, and the ZIP tools of the
+// machine as second opinions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velmora::ziptest {
+
+// A fresh folder under the temporary-files folder, removed with everything in it at the end.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::wstring& path() const { return path_; }
+  // path() + separator + name; "/" in `relative` becomes the platform's separator.
+  std::wstring Join(const std::wstring& relative) const;
+  // Writes a file at `relative`, creating the folders on the way.
+  std::wstring Write(const std::wstring& relative, const std::string& bytes) const;
+  std::wstring MakeFolder(const std::wstring& relative) const;
+
+ private:
+  std::wstring marker_;
+  std::wstring path_;
+};
+
+void RemoveTree(const std::wstring& folder);
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+// The whole file, or "<missing>" when it cannot be opened.
+std::string ReadBytes(const std::wstring& path);
+// Bytes that deflate hardly shrinks, and bytes it shrinks a lot.
+std::string NoiseBytes(size_t size, uint32_t seed);
+std::string TextBytes(size_t size);
+
+// Names of a folder's items in the order the system lists them.
+std::vector<std::wstring> ListedNames(const std::wstring& folder);
+
+struct ParsedEntry {
+  // Local header.
+  uint16_t local_version_needed = 0;
+  uint16_t local_flags = 0;
+  uint16_t local_method = 0;
+  uint16_t local_time = 0;
+  uint16_t local_date = 0;
+  uint32_t local_crc = 0;
+  uint32_t local_compressed = 0;
+  uint32_t local_uncompressed = 0;
+  std::string local_extra;
+  // Central header.
+  uint16_t version_made_by = 0;
+  uint16_t version_needed = 0;
+  uint16_t flags = 0;
+  uint16_t method = 0;
+  uint16_t dos_time = 0;
+  uint16_t dos_date = 0;
+  uint32_t crc = 0;
+  uint32_t compressed = 0;
+  uint32_t uncompressed = 0;
+  uint16_t comment_length = 0;
+  uint16_t disk_start = 0;
+  uint16_t internal_attributes = 0;
+  uint32_t external_attributes = 0;
+  uint32_t offset = 0;
+  std::string name;
+  std::string central_extra;
+  // The entry's data as stored, and unpacked (inflated for method 8).
+  std::string raw;
+  std::string data;
+};
+
+struct ParsedArchive {
+  std::string error;  // empty when the archive reads cleanly
+  uint16_t disk = 0;
+  uint16_t directory_disk = 0;
+  uint16_t entries_on_disk = 0;
+  uint16_t total_entries = 0;
+  uint32_t directory_size = 0;
+  uint32_t directory_offset = 0;
+  uint16_t comment_length = 0;
+  std::vector<ParsedEntry> entries;
+};
+
+// Reads an archive of the shape we write: end record at the very end (no comment), central
+// headers, and for each the local header it points at, whose data must inflate to the sizes and
+// CRC-32 the headers give. Any inconsistency is described in `error`.
+ParsedArchive ParseArchive(const std::string& bytes);
+
+// The complaints of the ZIP tools found on this machine (unzip -t, bsdtar, 7z, Python's
+// zipfile) about the archive at `path`; empty when all accept it or none is installed. Always
+// empty on Windows.
+std::vector<std::string> ExternalReaderComplaints(const std::wstring& path);
+
+}  // namespace velmora::ziptest
