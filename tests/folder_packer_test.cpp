@@ -40,7 +40,7 @@ std::string Le32(uint32_t v) {
 void ExpectedNames(const std::wstring& folder, const std::string& prefix,
                    std::vector<std::string>* names) {
   platform::ListDirectory(folder, [&](const platform::DirItem& item) {
-    const std::string name = prefix + platform::NarrowPath(item.name);
+    const std::string name = prefix + ziptest::Narrow(item.name);
     if (item.is_directory) {
       ExpectedNames(folder + platform::kSeparator + item.name, name + "/", names);
     } else {
@@ -100,7 +100,7 @@ TEST_F(FolderPackerTest, EmptyOrMissingFolderGivesTheEndRecordAlone) {
   const std::wstring folders[] = {folder_, scratch_.Join(L"Empty.ods1"),
                                   scratch_.Join(L"Missing.ods2")};
   for (const std::wstring& folder : folders) {
-    SCOPED_TRACE(platform::NarrowPath(folder));
+    SCOPED_TRACE(ziptest::Narrow(folder));
     FolderPacker packer;
     ASSERT_EQ(packer.PackFolder(folder, archive_), kZipOk);
     EXPECT_EQ(ziptest::ReadBytes(archive_), "PK\x05\x06" + std::string(18, '\0'));
@@ -126,8 +126,7 @@ TEST_F(FolderPackerTest, SubfoldersAreWalkedAtTheirPlaceInTheListing) {
   ASSERT_EQ(expected.size(), 8u);
   EXPECT_EQ(Names(archive), expected);
   for (const auto& e : archive.entries) {
-    EXPECT_EQ(e.data,
-              ziptest::ReadBytes(scratch_.Join(L"Budget.ods0/" + platform::WidenPath(e.name))))
+    EXPECT_EQ(e.data, ziptest::ReadBytes(scratch_.Join(L"Budget.ods0/" + ziptest::Widen(e.name))))
         << e.name;
   }
 }

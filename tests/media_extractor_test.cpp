@@ -38,8 +38,7 @@ TEST(IsMediaFileTest, ExtensionDecides) {
       {L"Pictures.png\\README", false},
       {L"", false},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(IsMediaFile(c.name), c.media) << platform::NarrowPath(c.name);
+  for (const auto& c : cases) EXPECT_EQ(IsMediaFile(c.name), c.media) << ziptest::Narrow(c.name);
 }
 
 class MediaExtractorTest : public ::testing::Test {
@@ -81,7 +80,7 @@ TEST_F(MediaExtractorTest, SameNamedPicturesEndAsTheOneCopiedLast) {
                                  : L"Other";
   EXPECT_EQ(MediaNames(), std::vector<std::wstring>{L"x.png"});
   EXPECT_EQ(ziptest::ReadBytes(media_ + platform::kSeparator + L"x.png"),
-            "from " + platform::NarrowPath(later));
+            "from " + ziptest::Narrow(later));
 }
 
 TEST_F(MediaExtractorTest, EarlierCopyIsOverwritten) {

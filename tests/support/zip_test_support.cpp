@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "platform/codepage.h"
 #include "platform/platform.h"
 
 namespace velmora::ziptest {
@@ -154,6 +155,18 @@ std::string TextBytes(size_t size) {
   }
   bytes.resize(size);
   return bytes;
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string bytes;
+  platform::ToAnsiCodePage(text, &bytes);
+  return bytes;
+}
+
+std::wstring Widen(const std::string& bytes) {
+  std::wstring text;
+  for (char c : bytes) text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+  return text;
 }
 
 std::vector<std::wstring> ListedNames(const std::wstring& folder) {

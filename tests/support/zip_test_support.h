@@ -37,6 +37,11 @@ std::string ReadBytes(const std::wstring& path);
 std::string NoiseBytes(size_t size, uint32_t seed);
 std::string TextBytes(size_t size);
 
+// Text to 8-bit bytes as entry names are written (byte by byte on POSIX, the ANSI code page on
+// Windows), and ASCII or path bytes back to text.
+std::string Narrow(const std::wstring& text);
+std::wstring Widen(const std::string& bytes);
+
 // Names of a folder's items in the order the system lists them.
 std::vector<std::wstring> ListedNames(const std::wstring& folder);
 
