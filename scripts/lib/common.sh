@@ -36,17 +36,23 @@ show_log_tail() {
 TALLY_PASSED=0
 TALLY_FAILED=0
 TALLY_SKIPPED=0
-declare -gA STEP_STATUS=() STEP_SECONDS=() STEP_RESULT=()
+declare -gA STEP_STATUS=() STEP_SECONDS=() STEP_RESULT=() STEP_COUNTS=()
 declare -ga STEP_ORDER=()
 
-# tally_add STEP PASSED FAILED SKIPPED; returns non-zero when FAILED is not 0.
+# tally_add STEP PASSED FAILED SKIPPED: adds one suite's counts to the run and to its step
+# (a step may run several suites); returns non-zero when FAILED is not 0.
 tally_add() {
+  local p f s
   TALLY_PASSED=$((TALLY_PASSED + $2))
   TALLY_FAILED=$((TALLY_FAILED + $3))
   TALLY_SKIPPED=$((TALLY_SKIPPED + $4))
-  local text="$2 passed, $3 failed"
-  (($4 > 0)) && text+=", $4 skipped"
-  STEP_RESULT[$1]="$text"
+  read -r p f s <<<"${STEP_COUNTS[$1]:-0 0 0}"
+  p=$((p + $2))
+  f=$((f + $3))
+  s=$((s + $4))
+  STEP_COUNTS[$1]="$p $f $s"
+  STEP_RESULT[$1]="$p passed, $f failed"
+  ((s > 0)) && STEP_RESULT[$1]+=", $s skipped"
   (($3 == 0))
 }
 
