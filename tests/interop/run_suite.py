@@ -1,0 +1,541 @@
+#!/usr/bin/env python3
+"""The interop suite: damaged packages from real writers, repaired by
+`velmora repair`, read back by independent readers and by LibreOffice.
+
+    tests/interop/run_suite.py [--velmora PATH] [--soffice PATH]
+                               [--table FILE.md] [--keep DIR]
+                               [--fixture NAME]... [--variant NAME]...
+
+For every fixture and every damage variant of damage.py (seed 1), plus the
+intact fixture itself (variant "intact"):
+
+1. the damaged copy is made in a temporary folder and repaired with
+   `velmora repair FILE --out DEST --no-media --work PRIVATE`;
+2. every package written must pass `unzip -t` and zipfile's testzip();
+3. every entry the damage report calls recoverable must be in the package,
+   byte for byte as in the intact fixture, and every entry in the package
+   must be one the scan could have met;
+4. LibreOffice (headless, private profiles, many files per start) exports
+   every sheet to CSV, and the cells are compared with expected/;
+5. the outcome is held against expectations.json: "all", "survived" (with
+   the exact number of cells) or "no-open". An outcome worse than recorded
+   fails, and so does a better one, so that the improvement gets recorded.
+
+Prints one line per case and, last, "N passed, N failed"; the exit status is
+non-zero when any case failed. Python 3 standard library only.
+"""
+
+import argparse
+import concurrent.futures
+import csv
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+FIXTURES = os.path.join(HERE, "fixtures")
+EXPECTED = os.path.join(HERE, "expected")
+EXPECTATIONS = os.path.join(HERE, "expectations.json")
+SEED = 1
+INTACT = "intact"
+OUTCOMES = ("all", "survived", "no-open")
+
+CSV_FILTER = ("csv:Text - txt - csv (StarCalc):"
+              "44,34,UTF8,1,,0,false,true,false,false,false,-1")
+# At most two LibreOffice instances at once: each needs a profile of its own,
+# and the machines this runs on have two cores.
+SOFFICE_INSTANCES = 2
+SOFFICE_BATCH_TIMEOUT = 600
+SOFFICE_SINGLE_TIMEOUT = 120
+REPAIR_TIMEOUT = 120
+
+sys.path.insert(0, HERE)
+import damage  # noqa: E402  (beside this script)
+
+
+# ---------------------------------------------------------------- cases
+
+
+class Case:
+    def __init__(self, fixture, variant, folder):
+        self.fixture = fixture
+        self.variant = variant
+        self.folder = folder
+        # The stem names the damaged copy, the repaired package and the CSVs
+        # LibreOffice writes for it: unique within a run.
+        self.stem = "%s.%s" % (fixture, variant)
+        self.damaged = os.path.join(folder, self.stem + ".ods")
+        self.package = None  # the repaired package, when one was written
+        self.repair_status = None
+        self.repair_output = ""
+        self.recoverable = []
+        self.exact = 0  # recoverable entries present and byte-exact
+        self.problems = []  # faults that fail the case whatever is expected
+        self.opens = False
+        self.sheets = {}  # sheet name -> CSV path
+        self.cells = 0
+        self.wrong_cells = 0
+        self.cells_expected = 0
+        self.verdict = None  # None (pass) or the reason it failed
+
+    @property
+    def name(self):
+        return "%s %s" % (self.fixture, self.variant)
+
+
+def fixture_names():
+    return sorted(f[:-4] for f in os.listdir(FIXTURES) if f.endswith(".ods"))
+
+
+def read_entries(path):
+    """name -> bytes of every file entry of an intact package."""
+    with zipfile.ZipFile(path) as z:
+        return {i.filename: z.read(i) for i in z.infolist()
+                if not i.is_dir()}
+
+
+# ---------------------------------------------------------------- repair
+
+
+def make_damaged(case, raw):
+    if case.variant == INTACT:
+        pkg = damage.Package(raw)
+        out, rep = raw, damage.report(pkg, damage.Damage(raw), INTACT, SEED,
+                                      "the intact fixture")
+    else:
+        out, rep = damage.damage(raw, case.variant, SEED)
+    with open(case.damaged, "wb") as f:
+        f.write(out)
+    with open(os.path.join(case.folder, "report.json"), "w",
+              encoding="utf-8") as f:
+        json.dump(rep, f, indent=1, ensure_ascii=False)
+    return rep
+
+
+def run_repair(case, velmora):
+    dest = os.path.join(case.folder, "out")
+    work = os.path.join(case.folder, "work")
+    tmp = os.path.join(case.folder, "tmp")
+    os.makedirs(work)
+    os.makedirs(tmp)
+    env = dict(os.environ, TMPDIR=tmp, TMP=tmp, TEMP=tmp)
+    cmd = [velmora, "repair", case.damaged, "--out", dest, "--no-media",
+           "--work", work]
+    try:
+        done = subprocess.run(cmd, capture_output=True, env=env,
+                              timeout=REPAIR_TIMEOUT)
+        case.repair_status = done.returncode
+        case.repair_output = (done.stdout + done.stderr).decode(
+            "utf-8", "replace")
+    except subprocess.TimeoutExpired:
+        case.repair_status = "timeout"
+        case.problems.append("velmora repair did not end within %ds" %
+                             REPAIR_TIMEOUT)
+        return
+    if case.repair_status < 0:
+        case.problems.append("velmora repair was killed by signal %d" %
+                             -case.repair_status)
+    written = os.path.join(dest, "VONDRELREP_" + case.stem + ".ods")
+    others = [n for n in (os.listdir(dest) if os.path.isdir(dest) else [])
+              if n != os.path.basename(written)]
+    if others:
+        case.problems.append("velmora wrote more than the package: %s" %
+                             ", ".join(sorted(others)))
+    if os.path.isfile(written):
+        case.package = written
+        if case.repair_status != 0:
+            case.problems.append("velmora wrote a package but exited with "
+                                 "status %s" % case.repair_status)
+    elif case.repair_status == 0:
+        case.problems.append("velmora exited with 0 but wrote no package")
+
+
+def check_package(case, intact_entries, report):
+    """Independent readers, then the entries against the intact fixture."""
+    path = case.package
+    done = subprocess.run(["unzip", "-tqq", path], capture_output=True)
+    if done.returncode != 0:
+        case.problems.append("unzip -t failed (%d): %s" % (
+            done.returncode, (done.stdout + done.stderr).decode(
+                "utf-8", "replace").strip()[:300]))
+    try:
+        with zipfile.ZipFile(path) as z:
+            bad = z.testzip()
+            if bad is not None:
+                case.problems.append("zipfile testzip(): bad entry %s" % bad)
+            got = {i.filename: z.read(i) for i in z.infolist()}
+    except (zipfile.BadZipFile, OSError, EOFError, ValueError,
+            NotImplementedError) as err:
+        case.problems.append("zipfile cannot read the package: %s" % err)
+        return
+
+    for name in case.recoverable:
+        if name not in got:
+            case.problems.append("recoverable entry %s is missing" % name)
+        elif got[name] != intact_entries[name]:
+            case.problems.append("recoverable entry %s differs (%d bytes, "
+                                 "intact %d)" % (name, len(got[name]),
+                                                 len(intact_entries[name])))
+        else:
+            case.exact += 1
+    met = {r["name"] for r in report["scan"]}
+    for name in sorted(set(got) - met):
+        case.problems.append("entry %s is in the package but no scan record "
+                             "has its name" % name)
+
+
+def prepare(case, velmora, raw, intact_entries):
+    os.makedirs(case.folder)
+    report = make_damaged(case, raw)
+    run_repair(case, velmora)
+    case.recoverable = report["recoverable"]
+    if case.package:
+        check_package(case, intact_entries, report)
+
+
+# ---------------------------------------------------------------- LibreOffice
+
+
+def run_soffice(soffice, profile, outdir, files, timeout):
+    """One LibreOffice start converting FILES; True when it ended normally
+    (it exits with 0 even when it refuses a file: the CSVs tell)."""
+    cmd = [soffice, "-env:UserInstallation=file://" + profile, "--headless",
+           "--norestore", "--convert-to", CSV_FILTER, "--outdir", outdir
+           ] + files
+    proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+                            start_new_session=True)
+    try:
+        return proc.wait(timeout=timeout) == 0
+    except subprocess.TimeoutExpired:
+        # soffice starts soffice.bin as a child: end the whole group.
+        os.killpg(proc.pid, signal.SIGKILL)
+        proc.wait()
+        return False
+
+
+def stem_of(path):
+    return os.path.splitext(os.path.basename(path))[0]
+
+
+def collect_sheets(outdir, stems):
+    """{stem: {sheet: path}} from the FILE-Sheet.csv names in OUTDIR; the
+    longest stem that fits wins, so no stem can take another's sheets."""
+    found = {s: {} for s in stems}
+    by_length = sorted(stems, key=len, reverse=True)
+    for name in os.listdir(outdir):
+        if not name.endswith(".csv"):
+            continue
+        for s in by_length:
+            if name.startswith(s + "-"):
+                found[s][name[len(s) + 1:-4]] = os.path.join(outdir, name)
+                break
+    return found
+
+
+def export_batch(soffice, workdir, index, files):
+    """Every sheet of FILES to CSV with one LibreOffice start (several when
+    it crashes or hangs: then each file without output is tried alone)."""
+    profile = os.path.join(workdir, "lo-profile-%d" % index)
+    outdir = os.path.join(workdir, "csv-%d" % index)
+    os.makedirs(outdir)
+    stems = [stem_of(f) for f in files]
+    if not run_soffice(soffice, profile, outdir, files, SOFFICE_BATCH_TIMEOUT):
+        found = collect_sheets(outdir, stems)
+        for f in files:
+            if not found[stem_of(f)]:
+                run_soffice(soffice, profile, outdir, [f],
+                            SOFFICE_SINGLE_TIMEOUT)
+    return collect_sheets(outdir, stems)
+
+
+def export_all(soffice, workdir, cases):
+    files = [c.package for c in cases if c.package]
+    batches = [files[i::SOFFICE_INSTANCES] for i in range(SOFFICE_INSTANCES)]
+    sheets = {}
+    with concurrent.futures.ThreadPoolExecutor(SOFFICE_INSTANCES) as pool:
+        jobs = [pool.submit(export_batch, soffice, workdir, i, b)
+                for i, b in enumerate(batches) if b]
+        for job in jobs:
+            sheets.update(job.result())
+    for c in cases:
+        if c.package:
+            c.sheets = sheets.get(stem_of(c.package), {})
+            c.opens = bool(c.sheets)
+
+
+# ---------------------------------------------------------------- cells
+
+
+def read_cells(path):
+    """{(row, column): text} of the non-empty cells of one CSV."""
+    with open(path, newline="", encoding="utf-8") as f:
+        return {(r, c): v for r, line in enumerate(csv.reader(f))
+                for c, v in enumerate(line) if v != ""}
+
+
+def expected_sheets(fixture):
+    folder = os.path.join(EXPECTED, fixture)
+    return {f[:-4]: os.path.join(folder, f) for f in os.listdir(folder)
+            if f.endswith(".csv")}
+
+
+def compare_cells(case, want):
+    """Cells equal to expected/, sheet by sheet; cells that differ or that
+    expected/ does not have count as wrong."""
+    case.cells_expected = sum(len(cells) for cells in want.values())
+    for sheet, got_path in case.sheets.items():
+        got = read_cells(got_path)
+        cells = want.get(sheet, {})
+        for at, value in got.items():
+            if cells.get(at) == value:
+                case.cells += 1
+            else:
+                case.wrong_cells += 1
+
+
+# ---------------------------------------------------------------- verdict
+
+
+def observed_outcome(case):
+    if not case.opens:
+        return {"expect": "no-open"}
+    if case.cells == case.cells_expected and case.wrong_cells == 0:
+        return {"expect": "all"}
+    seen = {"expect": "survived", "cells": case.cells}
+    if case.wrong_cells:
+        seen["wrong"] = case.wrong_cells
+    return seen
+
+
+def describe(outcome):
+    if outcome["expect"] != "survived":
+        return outcome["expect"]
+    text = "survived %d" % outcome["cells"]
+    if outcome.get("wrong"):
+        text += " +%d wrong" % outcome["wrong"]
+    return text
+
+
+def compare(seen, want):
+    """0 when SEEN is what WANT records, 1 when better, -1 when worse, None
+    when neither (more cells right, but more wrong too)."""
+    rank = {"no-open": 0, "survived": 1, "all": 2}
+    a, b = rank[seen["expect"]], rank[want["expect"]]
+    if a != b:
+        return 1 if a > b else -1
+    if seen["expect"] != "survived":
+        return 0
+    right = seen["cells"] - want["cells"]
+    # Cells that read back different from expected/ count against.
+    wrong = seen.get("wrong", 0) - want.get("wrong", 0)
+    if right == 0 and wrong == 0:
+        return 0
+    if right >= 0 and wrong <= 0:
+        return 1
+    if right <= 0 and wrong >= 0:
+        return -1
+    return None
+
+
+def judge(case, expectation):
+    """None when the case passes, else why it fails."""
+    if case.problems:
+        return "; ".join(case.problems)
+    seen = observed_outcome(case)
+    if expectation is None:
+        return ("no expectation recorded; observed %s: add it to "
+                "expectations.json (with a note unless it is all)" %
+                json.dumps(seen))
+    verdict = compare(seen, expectation)
+    if verdict == 0:
+        return None
+    if verdict == 1:
+        return ("BETTER than expected (%s, expected %s): raise the "
+                "expectation in tests/interop/expectations.json to %s and "
+                "rewrite its note" %
+                (describe(seen), describe(expectation), json.dumps(seen)))
+    return "%s than expected: %s, expected %s" % (
+        "worse" if verdict == -1 else "different", describe(seen),
+        describe(expectation))
+
+
+def load_expectations(path):
+    with open(path, encoding="utf-8") as f:
+        data = json.load(f)
+    table = {}
+    for fixture, variants in data.items():
+        if fixture.startswith("_"):
+            continue
+        for variant, e in variants.items():
+            if e.get("expect") not in OUTCOMES:
+                sys.exit("%s: %s %s: expect must be one of %s" %
+                         (path, fixture, variant, ", ".join(OUTCOMES)))
+            if e["expect"] == "survived" and not (
+                    isinstance(e.get("cells"), int) and
+                    isinstance(e.get("wrong", 0), int)):
+                sys.exit("%s: %s %s: survived needs a cell count (cells, "
+                         "and wrong when some read back wrong)" %
+                         (path, fixture, variant))
+            if e["expect"] != "all" and not e.get("note"):
+                sys.exit("%s: %s %s: say in a note why not all" %
+                         (path, fixture, variant))
+            table[(fixture, variant)] = e
+    return table
+
+
+# ---------------------------------------------------------------- table
+
+
+HEADER = ("fixture", "variant", "entries", "opens", "cells", "expectation",
+          "result")
+
+
+def row_of(case, expectation):
+    entries = ("%d/%d" % (case.exact, len(case.recoverable))
+               if case.package else "no package")
+    cells = "%d/%d" % (case.cells, case.cells_expected)
+    if case.wrong_cells:
+        cells += " (+%d wrong)" % case.wrong_cells
+    return (case.fixture, case.variant, entries,
+            "yes" if case.opens else "no", cells,
+            describe(expectation) if expectation else "-",
+            "PASS" if case.verdict is None else "FAIL")
+
+
+def format_text(rows):
+    widths = [max(len(r[i]) for r in [HEADER] + rows)
+              for i in range(len(HEADER))]
+    lines = ["  ".join(v.ljust(w) for v, w in zip(r, widths)).rstrip()
+             for r in [HEADER] + rows]
+    lines.insert(1, "  ".join("-" * w for w in widths))
+    return "\n".join(lines)
+
+
+def format_markdown(rows):
+    out = ["| " + " | ".join(HEADER) + " |",
+           "|" + "|".join("---" for _ in HEADER) + "|"]
+    out += ["| " + " | ".join(r) + " |" for r in rows]
+    return "\n".join(out)
+
+
+# ---------------------------------------------------------------- driver
+
+
+def find_velmora(given):
+    if given:
+        return os.path.abspath(given)
+    build = os.environ.get("VELMORA_BUILD", os.path.join(ROOT, "build"))
+    return os.path.join(build, "native", "velmora")
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--velmora", help="the velmora program (default: "
+                    "$VELMORA_BUILD/native/velmora, VELMORA_BUILD=build/)")
+    ap.add_argument("--soffice", default=shutil.which("soffice") or "soffice")
+    ap.add_argument("--expectations", metavar="FILE.json",
+                    default=EXPECTATIONS,
+                    help="expected outcomes (default: expectations.json here)")
+    ap.add_argument("--table", metavar="FILE.md",
+                    help="also write the table as Markdown")
+    ap.add_argument("--keep", metavar="DIR",
+                    help="work in DIR (created, must not exist) and keep it")
+    ap.add_argument("--fixture", action="append",
+                    help="only this fixture (repeatable)")
+    ap.add_argument("--variant", action="append",
+                    help="only this variant (repeatable; 'intact' too)")
+    args = ap.parse_args()
+
+    started = time.monotonic()
+    velmora = find_velmora(args.velmora)
+    if not os.access(velmora, os.X_OK):
+        sys.exit("no velmora program at %s (build it, or pass --velmora)" %
+                 velmora)
+    for tool in (args.soffice, "unzip"):
+        if not shutil.which(tool):
+            sys.exit("%s is missing" % tool)
+    expectations = load_expectations(args.expectations)
+
+    fixtures = fixture_names()
+    variants = [INTACT] + list(damage.VARIANTS)
+    for given, known in ((args.fixture, fixtures), (args.variant, variants)):
+        for name in given or []:
+            if name not in known:
+                sys.exit("unknown name %s (known: %s)" % (name,
+                                                          ", ".join(known)))
+    fixtures = [f for f in fixtures if not args.fixture or f in args.fixture]
+    variants = [v for v in variants if not args.variant or v in args.variant]
+
+    if args.keep:
+        workdir = os.path.abspath(args.keep)
+        os.makedirs(workdir)
+    else:
+        workdir = tempfile.mkdtemp(prefix="velmora-interop-")
+    try:
+        cases = [Case(f, v, os.path.join(workdir, "cases", "%s.%s" % (f, v)))
+                 for f in fixtures for v in variants]
+        raws, intacts, wants = {}, {}, {}
+        for f in fixtures:
+            path = os.path.join(FIXTURES, f + ".ods")
+            with open(path, "rb") as fh:
+                raws[f] = fh.read()
+            intacts[f] = read_entries(path)
+            wants[f] = {s: read_cells(p)
+                        for s, p in expected_sheets(f).items()}
+
+        with concurrent.futures.ThreadPoolExecutor(2) as pool:
+            list(pool.map(lambda c: prepare(c, velmora, raws[c.fixture],
+                                            intacts[c.fixture]), cases))
+        repaired = time.monotonic()
+        export_all(args.soffice, workdir, cases)
+        exported = time.monotonic()
+
+        rows = []
+        for c in cases:
+            compare_cells(c, wants[c.fixture])
+            expectation = expectations.get((c.fixture, c.variant))
+            c.verdict = judge(c, expectation)
+            rows.append(row_of(c, expectation))
+
+        print(format_text(rows))
+        failed = [c for c in cases if c.verdict is not None]
+        if failed:
+            print()
+        for c in failed:
+            print("FAIL %s: %s" % (c.name, c.verdict))
+            if c.repair_status not in (0, None) or c.problems:
+                print("  velmora repair exit status %s; output:" %
+                      c.repair_status)
+                for line in c.repair_output.strip().splitlines()[-12:]:
+                    print("    " + line)
+        if args.table:
+            with open(args.table, "w", encoding="utf-8") as f:
+                f.write(format_markdown(rows) + "\n")
+        if not args.fixture and not args.variant:
+            wanted = {(c.fixture, c.variant) for c in cases}
+            for key in sorted(set(expectations) - wanted):
+                print("note: expectations.json has %s %s, which is no "
+                      "case (fixture or variant gone?)" % key)
+        end = time.monotonic()
+        print("\ntimes: repair and checks %.1fs, LibreOffice %.1fs, "
+              "all %.1fs" % (repaired - started, exported - repaired,
+                             end - started))
+        if args.keep:
+            print("kept", workdir)
+        print("%d passed, %d failed" % (len(cases) - len(failed), len(failed)))
+        return 1 if failed else 0
+    finally:
+        if not args.keep:
+            shutil.rmtree(workdir, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
