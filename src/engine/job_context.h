@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "engine/job_window.h"
+#include "engine/recovery_observer.h"
 
 namespace velmora {
 
@@ -13,8 +14,9 @@ namespace velmora {
 using JobRunning = std::atomic<int32_t>;
 
 struct JobContext {
-  JobRunning* job_running = nullptr;  // owned by the main frame
-  JobWindow* view = nullptr;          // the main view
+  JobRunning* job_running = nullptr;     // owned by the main frame
+  JobWindow* view = nullptr;             // the main view
+  RecoveryObserver* observer = nullptr;  // the command line's report, when asked for
 };
 
 }  // namespace velmora

@@ -1,0 +1,19 @@
+// What extracting one entry gave, for the recovery report.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace velmora {
+
+struct EntryOutcome {
+  bool written = false;      // a file was written for the entry
+  bool crc_checked = false;  // the entry had a known CRC-32 to compare with
+  bool crc_matched = false;  // ... and the bytes written matched it
+  bool salvaged = false;     // an XML part cut at its last complete element and closed
+  uint64_t bytes_written = 0;
+  uint64_t salvaged_bytes = 0;  // bytes of sound data kept before the damage
+  std::wstring output_path;     // empty when the name mapped to nothing
+};
+
+}  // namespace velmora
