@@ -35,7 +35,10 @@ RunResult RunCli(const std::string& args, const std::wstring& tmp) {
 }
 
 std::string Q(const std::wstring& path) {
-  return "'" + platform::NarrowPath(path) + "'";
+  std::string quoted(1, '\'');
+  quoted += platform::NarrowPath(path);
+  quoted += '\'';
+  return quoted;
 }
 
 class CliTest : public ::testing::Test {
