@@ -75,7 +75,17 @@ File File::OpenRead(const std::wstring& path, Sharing) {
 
 File File::Create(const std::wstring& path) {
   File file;
-  file.fd_ = open(NarrowPath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // No O_TRUNC: on ext4 truncating an existing file, even an empty one such as a fresh
+  // temporary file, makes its close start writeback, and deleting it soon after then waits
+  // for the disk. Only a file that holds bytes is cut.
+  file.fd_ = open(NarrowPath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (file.fd_ < 0) return file;
+  struct stat info;
+  if (fstat(file.fd_, &info) != 0 || (info.st_size > 0 && ftruncate(file.fd_, 0) != 0)) {
+    const int error = errno;
+    file.Close();
+    errno = error;
+  }
   return file;
 }
 
