@@ -42,6 +42,7 @@ const std::wstring kTimeText = L"Tuesday, November 16, 2010 02:37:46 PM ";
 
 struct Header {
   uint16_t method = kStored;
+  uint16_t flags = 0;
   uint32_t crc = 0x11223344;
   uint32_t compressed = 0;
   uint32_t uncompressed = 0;
@@ -54,7 +55,7 @@ struct Header {
 std::string LocalHeader(const Header& h) {
   std::string out = "PK\x03\x04";
   PutLe16(out, 20);  // version needed
-  PutLe16(out, 0);   // flags
+  PutLe16(out, h.flags);
   PutLe16(out, h.method);
   PutLe16(out, kTime);
   PutLe16(out, kDate);
@@ -147,6 +148,47 @@ bool Is(const uint8_t* window, char a, char b, char c, char d) {
          window[2] == static_cast<uint8_t>(c) && window[3] == static_cast<uint8_t>(d);
 }
 
+using Source = RecoveredEntry::SizeSource;
+
+bool IsAt(const std::string& bytes, uint64_t at, char a, char b, char c, char d) {
+  return at + 4 <= bytes.size() &&
+         Is(reinterpret_cast<const uint8_t*>(bytes.data()) + at, a, b, c, d);
+}
+
+// A record that may follow an entry's data: a local or central header, the end record, and a
+// data descriptor when `descriptor`.
+bool IsRecordAfterDataAt(const std::string& bytes, uint64_t at, bool descriptor) {
+  return IsAt(bytes, at, 'P', 'K', 3, 4) || IsAt(bytes, at, 'P', 'K', 1, 2) ||
+         IsAt(bytes, at, 'P', 'K', 5, 6) || (descriptor && IsAt(bytes, at, 'P', 'K', 7, 8));
+}
+
+// Where the deflate stream at `data_offset` ends, the plain way: the whole rest of the file
+// handed to zlib at once.
+bool ModelStreamEnd(const std::string& bytes, uint64_t data_offset, uint32_t* compressed,
+                    uint32_t* uncompressed) {
+  if (data_offset >= bytes.size()) return false;
+  z_stream z{};
+  if (inflateInit2(&z, -15) != Z_OK) return false;
+  const size_t available = bytes.size() - static_cast<size_t>(data_offset);
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data() + data_offset));
+  z.avail_in = static_cast<uInt>(available);
+  std::vector<uint8_t> out(1 << 16);
+  uint64_t produced = 0;
+  int result = Z_OK;
+  while (result == Z_OK && produced <= UINT32_MAX) {
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    result = inflate(&z, Z_NO_FLUSH);
+    produced += out.size() - z.avail_out;
+  }
+  const uint64_t consumed = available - z.avail_in;
+  inflateEnd(&z);
+  if (result != Z_STREAM_END || produced > UINT32_MAX) return false;
+  *compressed = static_cast<uint32_t>(consumed);
+  *uncompressed = static_cast<uint32_t>(produced);
+  return true;
+}
+
 std::vector<RecoveredEntry> ModelScan(const std::string& bytes) {
   std::vector<RecoveredEntry> found;
   ModelFile file(bytes);
@@ -161,7 +203,7 @@ std::vector<RecoveredEntry> ModelScan(const std::string& bytes) {
     if (!Is(window, 'P', 'K', 3, 4)) continue;
 
     file.Read16();  // version
-    file.Read16();  // flags
+    const uint32_t flags = file.Read16();
     const uint32_t method = file.Read16();
     const uint32_t time = file.Read16();
     const uint32_t date = file.Read16();
@@ -173,6 +215,8 @@ std::vector<RecoveredEntry> ModelScan(const std::string& bytes) {
     std::vector<uint8_t> name(name_length + 2, 0);
     file.Read(name.data(), name_length);
 
+    Source source = Source::kHeader;
+    bool crc_from_descriptor = false;
     if (compressed == 0 && uncompressed == 0 && method == 8) {
       const uint64_t remembered = file.position;
       while (file.position < length) {
@@ -180,9 +224,16 @@ std::vector<RecoveredEntry> ModelScan(const std::string& bytes) {
         file.Read(window, 4);
         if (Is(window, 'P', 'K', 3, 4)) break;
         if (Is(window, 'P', 'K', 7, 8)) {
-          crc = file.Read32();
-          compressed = file.Read32();
-          uncompressed = file.Read32();
+          const uint32_t descriptor_crc = file.Read32();
+          const uint32_t descriptor_compressed = file.Read32();
+          const uint32_t descriptor_uncompressed = file.Read32();
+          if (descriptor_compressed != 0 || descriptor_uncompressed != 0) {
+            crc = descriptor_crc;
+            compressed = descriptor_compressed;
+            uncompressed = descriptor_uncompressed;
+            source = Source::kDescriptor;
+            crc_from_descriptor = true;
+          }
           break;
         }
       }
@@ -191,18 +242,71 @@ std::vector<RecoveredEntry> ModelScan(const std::string& bytes) {
 
     RecoveredEntry entry;
     entry.time_text = FormatEntryTime(static_cast<uint16_t>(date), static_cast<uint16_t>(time));
-    entry.compressed_size = compressed;
-    entry.uncompressed_size = uncompressed;
     for (size_t i = 0; name[i] != 0 && entry.name.size() < 1023; ++i) {
       entry.name.push_back(name[i] == '/' ? L'\\' : static_cast<wchar_t>(name[i]));
     }
     entry.method = static_cast<uint16_t>(method);
-    entry.crc32 = crc;
     entry.header_offset = signature;
+    entry.flags = static_cast<uint16_t>(flags);
     file.position += extra_length;
     entry.data_offset = file.position;
+
+    bool attach = false;
+    if (compressed == 0 && uncompressed == 0) {
+      if (method == 8 && entry.data_offset < length) {
+        source = Source::kNone;
+        attach = true;
+      }
+    } else {
+      const bool bit3 = (flags & 8) != 0;
+      const uint64_t end = entry.data_offset + compressed;
+      bool fits = false;
+      if (method == 8 && bit3 && source == Source::kHeader && uncompressed == 0) {
+        fits = false;
+      } else if (end == length) {
+        fits = true;
+      } else if (end < length) {
+        fits = IsRecordAfterDataAt(bytes, end, bit3 || source == Source::kDescriptor);
+      }
+      uint32_t real_compressed = 0;
+      uint32_t real_uncompressed = 0;
+      bool known = false;
+      if (!fits && method == 8) {
+        known = ModelStreamEnd(bytes, entry.data_offset, &real_compressed, &real_uncompressed);
+      } else if (!fits && method == 0) {
+        for (uint64_t p = entry.data_offset; p + 4 <= length; ++p) {
+          if (IsRecordAfterDataAt(bytes, p, bit3)) {
+            real_compressed = real_uncompressed = static_cast<uint32_t>(p - entry.data_offset);
+            known = true;
+            break;
+          }
+        }
+      }
+      if (known && (real_compressed != compressed || real_uncompressed != uncompressed)) {
+        compressed = real_compressed;
+        uncompressed = real_uncompressed;
+        source = Source::kStream;
+        crc_from_descriptor = false;
+        const uint64_t at = entry.data_offset + compressed;
+        if (IsAt(bytes, at, 'P', 'K', 7, 8)) {
+          file.position = at + 4;
+          crc = file.Read32();
+          crc_from_descriptor = true;
+          if (file.Read32() == compressed && file.Read32() == uncompressed) {
+            source = Source::kDescriptor;
+          }
+          file.position = entry.data_offset;
+        }
+      }
+      attach = compressed != 0 || uncompressed != 0;
+    }
+    entry.compressed_size = compressed;
+    entry.uncompressed_size = uncompressed;
+    entry.crc32 = crc;
+    entry.crc_known = crc_from_descriptor || (flags & 8) == 0;
+    entry.size_source = source;
     if (compressed != 0) file.position += compressed;
-    if ((compressed != 0 || uncompressed != 0) && !entry.name.empty()) found.push_back(entry);
+    if (attach && !entry.name.empty()) found.push_back(entry);
   }
   return found;
 }
@@ -221,9 +325,11 @@ std::string Describe(const RecoveredEntry& e) {
   }
   char line[200];
   std::snprintf(
-      line, sizeof line, " c=%u u=%u data=%llu header=%llu method=%u crc=%08X time=%zu",
+      line, sizeof line,
+      " c=%u u=%u data=%llu header=%llu method=%u flags=%04X crc=%08X%s source=%d time=%zu",
       e.compressed_size, e.uncompressed_size, static_cast<unsigned long long>(e.data_offset),
-      static_cast<unsigned long long>(e.header_offset), e.method, e.crc32, e.time_text.size());
+      static_cast<unsigned long long>(e.header_offset), e.method, e.flags, e.crc32,
+      e.crc_known ? "" : "?", static_cast<int>(e.size_source), e.time_text.size());
   return "'" + name + "'" + line;
 }
 
@@ -238,10 +344,12 @@ const size_t kTinyBuffers[] = {4, 5, 6, 7, 8, 9, 11, 13, 16, 17, 19, 20, 23, 31,
 
 // The buffered scanner, at every tiny buffer size and the real one, must give the model's
 // records.
-void ExpectSameAsModel(const std::string& bytes, const std::string& label) {
+template <typename Sizes = decltype(kTinyBuffers)>
+void ExpectSameAsModel(const std::string& bytes, const std::string& label,
+                       const Sizes& buffer_sizes = kTinyBuffers) {
   const std::vector<std::string> expected = Describe(ModelScan(bytes));
   TempFile file(bytes);
-  for (size_t size : kTinyBuffers) {
+  for (size_t size : buffer_sizes) {
     ASSERT_EQ(Describe(ScanPath(file.path(), size)), expected) << label << ", buffer " << size;
   }
   ASSERT_EQ(Describe(ScanPath(file.path(), kScanBufferSize)), expected) << label;
@@ -255,6 +363,7 @@ struct Expected {
   uint32_t uncompressed;
   uint64_t data_offset;
   uint64_t header_offset;
+  Source source = Source::kHeader;
 };
 
 struct RecordCase {
@@ -280,16 +389,23 @@ std::vector<RecordCase> RecordCases() {
       {"a header at offset 4", "wxyz" + b + "hi", {{L"b", 2, 2, 35, 4}}},
       {"deflated, sizes 0, signed descriptor: the descriptor's sizes, data after the extra field",
        deflated_with_descriptor + "0123456789" + Descriptor(0xCAFEF00D, 10, 99) + b + "hi",
-       {{L"content.xml", 10, 99, 46, 0}, {L"b", 2, 2, 103, 72}}},
-      {"deflated, sizes 0, no descriptor before the next header: no record",
+       {{L"content.xml", 10, 99, 46, 0, Source::kDescriptor}, {L"b", 2, 2, 103, 72}}},
+      {"deflated, sizes 0, no descriptor before the next header: sizes found nowhere, and the "
+       "scan goes on through its data",
        deflated_with_descriptor + "0123456789" + b + "hi",
-       {{L"b", 2, 2, 87, 56}}},
-      {"deflated, sizes 0, no descriptor before the end: no record",
+       {{L"content.xml", 0, 0, 46, 0, Source::kNone}, {L"b", 2, 2, 87, 56}}},
+      {"deflated, sizes 0, no descriptor before the end: sizes found nowhere",
        deflated_with_descriptor + "0123456789",
+       {{L"content.xml", 0, 0, 46, 0, Source::kNone}}},
+      {"deflated, sizes 0, the header ends at the end of the file: no data, no record",
+       deflated_with_descriptor,
        {}},
       {"a descriptor without its signature is not found",
        deflated_with_descriptor + "0123456789" + Descriptor(1, 10, 99).substr(4),
-       {}},
+       {{L"content.xml", 0, 0, 46, 0, Source::kNone}}},
+      {"a descriptor that gives sizes 0 is no descriptor",
+       deflated_with_descriptor + "0123456789" + Descriptor(1, 0, 0),
+       {{L"content.xml", 0, 0, 46, 0, Source::kNone}}},
       {"stored, sizes 0 (a directory): no record",
        LocalHeader({.name = "Pictures/"}) + b + "hi",
        {{L"b", 2, 2, 70, 39}}},
@@ -319,17 +435,44 @@ std::vector<RecordCase> RecordCases() {
            .replace(28, 2, "\x05\x00", 2),
        {{L"abcd", 7, 7, 39, 0}}},
       {"a header cut off in its sizes: no record", a.substr(0, 20), {}},
-      {"a header claiming a huge compressed size ends the scan",
+      {"a stored header claiming a huge compressed size is bounded by the next header",
        LocalHeader({.compressed = 0xFFFFFFF0, .uncompressed = 1, .name = "big"}) + "data" + b +
            "hi",
+       {{L"big", 4, 4, 33, 0, Source::kStream}, {L"b", 2, 2, 68, 37}}},
+      {"a stored header claiming a huge compressed size with no record after it ends the scan",
+       LocalHeader({.compressed = 0xFFFFFFF0, .uncompressed = 1, .name = "big"}) + "data",
        {{L"big", 0xFFFFFFF0, 1, 33, 0}}},
-      {"the next window starts 3 bytes before the end of the data",
-       LocalHeader({.compressed = 3, .uncompressed = 3, .name = "s"}) + b + "hi",
+      {"the next window starts 3 bytes before the end of the data (a method whose data says "
+       "nothing about its length)",
+       LocalHeader({.method = 12, .compressed = 3, .uncompressed = 3, .name = "s"}) + b + "hi",
        {{L"s", 3, 3, 31, 0}, {L"b", 2, 2, 62, 31}}},
-      {"data claimed longer than it is: a header in the last 3 bytes of the claimed data is "
-       "still found",
+      {"a stored entry whose claimed data begins with the next header has none",
+       LocalHeader({.compressed = 3, .uncompressed = 3, .name = "s"}) + b + "hi",
+       {{L"b", 2, 2, 62, 31}}},
+      {"stored data claimed longer than it is: bounded by the next header, which is found",
        LocalHeader({.compressed = 5, .uncompressed = 5, .name = "s"}) + "hel" + b + "hi",
-       {{L"s", 5, 5, 31, 0}, {L"b", 2, 2, 65, 34}}},
+       {{L"s", 3, 3, 31, 0, Source::kStream}, {L"b", 2, 2, 65, 34}}},
+      {"stored data claimed shorter than it is: bounded by the next header",
+       LocalHeader({.compressed = 2, .uncompressed = 2, .name = "s"}) + "hello" + b + "hi",
+       {{L"s", 5, 5, 31, 0, Source::kStream}, {L"b", 2, 2, 67, 36}}},
+      {"stored data followed by a central header, the end record or the end of the file: sizes "
+       "believed",
+       LocalHeader({.compressed = 1, .uncompressed = 1, .name = "c"}) + "x" + "PK\x01\x02" +
+           LocalHeader({.compressed = 1, .uncompressed = 1, .name = "e"}) + "y" + "PK\x05\x06" +
+           LocalHeader({.compressed = 1, .uncompressed = 1, .name = "f"}) + "z",
+       {{L"c", 1, 1, 31, 0}, {L"e", 1, 1, 67, 36}, {L"f", 1, 1, 103, 72}}},
+      {"a descriptor after stored data without bit 3 is not a record that ends it",
+       LocalHeader({.compressed = 1, .uncompressed = 1, .name = "d"}) + "x" + Descriptor(1, 1, 1) +
+           b + "hi",
+       {{L"d", 17, 17, 31, 0, Source::kStream}, {L"b", 2, 2, 79, 48}}},
+      {"a descriptor after stored data with bit 3 ends it",
+       LocalHeader({.flags = 8, .compressed = 1, .uncompressed = 1, .name = "d"}) + "x" +
+           Descriptor(1, 1, 1) + b + "hi",
+       {{L"d", 1, 1, 31, 0}, {L"b", 2, 2, 79, 48}}},
+      {"another method with sizes that do not fit: believed",
+       LocalHeader({.method = 12, .compressed = 3, .uncompressed = 9, .name = "m"}) + "xxxxx" + b +
+           "hi",
+       {{L"m", 3, 9, 31, 0}, {L"b", 2, 2, 67, 36}}},
       {"an extra field is skipped unread",
        LocalHeader({.compressed = 1, .uncompressed = 1, .name = "e", .extra = big_extra}) + "x" +
            b + "hi",
@@ -350,6 +493,7 @@ TEST(ArchiveScannerRecords, CraftedFiles) {
       EXPECT_EQ(found[i].uncompressed_size, c.expected[i].uncompressed) << i;
       EXPECT_EQ(found[i].data_offset, c.expected[i].data_offset) << i;
       EXPECT_EQ(found[i].header_offset, c.expected[i].header_offset) << i;
+      EXPECT_EQ(found[i].size_source, c.expected[i].source) << i;
     }
     ExpectSameAsModel(c.bytes, c.label);
   }
@@ -365,12 +509,287 @@ TEST(ArchiveScannerRecords, FieldsOfOneEntry) {
   EXPECT_EQ(found[0].method, kDeflated);
   // With the sizes taken from the descriptor, its CRC-32 is the one that belongs to the data.
   EXPECT_EQ(found[0].crc32, 0xCAFEF00Du);
+  EXPECT_TRUE(found[0].crc_known);
+  EXPECT_EQ(found[0].size_source, Source::kDescriptor);
 
   const std::vector<RecoveredEntry> stored = ScanBytes(
       LocalHeader({.crc = 0x01020304, .compressed = 1, .uncompressed = 1, .name = "s"}) + "x");
   ASSERT_EQ(stored.size(), 1u);
   EXPECT_EQ(stored[0].crc32, 0x01020304u);
   EXPECT_EQ(stored[0].method, kStored);
+  EXPECT_EQ(stored[0].flags, 0u);
+  EXPECT_TRUE(stored[0].crc_known);
+  EXPECT_EQ(stored[0].size_source, Source::kHeader);
+}
+
+TEST(ArchiveScannerRecords, FlagsAndWhetherTheCrcIsKnown) {
+  struct Case {
+    const char* label;
+    std::string bytes;
+    uint16_t flags;
+    bool crc_known;
+    Source source;
+  };
+  const Case cases[] = {
+      {"no bit 3: the header's CRC-32",
+       LocalHeader({.flags = 0x0800, .compressed = 1, .uncompressed = 1, .name = "a"}) + "x",
+       0x0800, true, Source::kHeader},
+      {"bit 3, sizes in the header: the header's CRC-32 is the 0 written before the data",
+       LocalHeader({.flags = 0x0808, .compressed = 1, .uncompressed = 1, .name = "a"}) + "x",
+       0x0808, false, Source::kHeader},
+      {"bit 3, sizes from the descriptor: its CRC-32",
+       LocalHeader({.method = kDeflated, .flags = 8, .name = "a"}) + "zz" + Descriptor(5, 2, 9), 8,
+       true, Source::kDescriptor},
+      {"bit 3, sizes found nowhere",
+       LocalHeader({.method = kDeflated, .flags = 8, .name = "a"}) + "zz", 8, false, Source::kNone},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::vector<RecoveredEntry> found = ScanBytes(c.bytes);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].flags, c.flags);
+    EXPECT_EQ(found[0].crc_known, c.crc_known);
+    EXPECT_EQ(found[0].size_source, c.source);
+  }
+}
+
+// ---- Damaged sizes -----------------------------------------------------------------------------
+
+std::string RawDeflate(const std::string& data) {
+  z_stream z{};
+  if (deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};
+  std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  const int result = deflate(&z, Z_FINISH);
+  out.resize(out.size() - z.avail_out);
+  deflateEnd(&z);
+  return result == Z_STREAM_END ? out : std::string();
+}
+
+uint32_t Crc32(const std::string& data) {
+  return static_cast<uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+}
+
+struct Part {
+  std::string name;
+  std::string data;
+  uint16_t method = kDeflated;
+  bool bit3 = false;  // sizes 0 and CRC-32 0 in the header, a signed descriptor after the data
+};
+
+// An archive as a writer makes it, and the record a scan must give for each part.
+struct Archive {
+  std::string bytes;
+  std::vector<RecoveredEntry> records;
+  std::vector<size_t> size_field;  // offset of each part's compressed size in its header
+  std::vector<size_t> descriptor;  // offset of each part's descriptor (0 without one)
+};
+
+Archive Write(const std::vector<Part>& parts) {
+  Archive a;
+  for (const Part& part : parts) {
+    const std::string data = part.method == kDeflated ? RawDeflate(part.data) : part.data;
+    const uint32_t crc = Crc32(part.data);
+    const auto compressed = static_cast<uint32_t>(data.size());
+    const auto uncompressed = static_cast<uint32_t>(part.data.size());
+    RecoveredEntry r;
+    r.time_text = kTimeText;
+    r.compressed_size = compressed;
+    r.uncompressed_size = uncompressed;
+    for (char c : part.name) r.name.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
+    r.header_offset = a.bytes.size();
+    r.data_offset = a.bytes.size() + 30 + part.name.size();
+    r.method = part.method;
+    r.crc32 = crc;
+    r.flags = part.bit3 ? 8 : 0;
+    r.size_source = part.bit3 ? Source::kDescriptor : Source::kHeader;
+    a.records.push_back(r);
+    a.size_field.push_back(a.bytes.size() + 18);
+    a.bytes += LocalHeader({.method = part.method,
+                            .flags = r.flags,
+                            .crc = part.bit3 ? 0 : crc,
+                            .compressed = part.bit3 ? 0 : compressed,
+                            .uncompressed = part.bit3 ? 0 : uncompressed,
+                            .name = part.name}) +
+               data;
+    a.descriptor.push_back(part.bit3 ? a.bytes.size() : 0);
+    if (part.bit3) a.bytes += Descriptor(crc, compressed, uncompressed);
+  }
+  // What follows the last entry: a central header and the end record (their fields do not
+  // matter to the scan).
+  a.bytes += "PK\x01\x02" + std::string(42, '\0') + "PK\x05\x06" + std::string(18, '\0');
+  return a;
+}
+
+std::string Rows(int n) {
+  std::string xml = "<office:document-content><table:table>";
+  for (int i = 0; i < n; ++i) {
+    xml += "<table:table-row><table:table-cell office:value=\"" + std::to_string(i * 37 % 1009) +
+           "\"/><table:table-cell><text:p>row " + std::to_string(i) +
+           "</text:p></table:table-cell>"
+           "</table:table-row>";
+  }
+  return xml + "</table:table></office:document-content>";
+}
+
+std::string Noise(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::string out;
+  for (size_t i = 0; i < n; ++i) out.push_back(static_cast<char>(rng() % 256));
+  return out;
+}
+
+// A spreadsheet package in small: content.xml deflates to about 3 KB, so a flipped bit 4 to 11
+// of its size lands inside its stream or past entries that follow, and bits 24 to 31 past the
+// end of the file.
+std::vector<Part> Package(bool bit3) {
+  return {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet", kStored},
+          {"content.xml", Rows(600), kDeflated, bit3},
+          {"styles.xml", Rows(40), kDeflated, bit3},
+          {"Pictures/p.png", Noise(1500, 3), kStored},
+          {"META-INF/manifest.xml", Rows(5), kDeflated, bit3}};
+}
+
+std::string FlipBit(std::string bytes, size_t field, int bit) {
+  bytes[field + static_cast<size_t>(bit / 8)] ^= static_cast<char>(1 << (bit % 8));
+  return bytes;
+}
+
+// Buffer sizes for the larger archives: a tiny one, one around a header, the real one.
+const size_t kSomeBuffers[] = {5, 64, 4096};
+
+TEST(ArchiveScannerDamagedSizes, FlippedSizeBitFindsTheEntryAndAllThatFollow) {
+  struct Case {
+    const char* label;
+    bool bit3;
+    size_t part;
+    Source source;  // of the damaged part's record
+  };
+  const Case cases[] = {
+      // The header's compressed size, written as 0, now claims 2^bit bytes and no plain ones;
+      // the stream's end and the intact descriptor there give the truth and the CRC-32.
+      {"deflated, bit 3", true, 1, Source::kDescriptor},
+      {"the last deflated entry, bit 3", true, 4, Source::kDescriptor},
+      // The header's sizes were right until the flip; the stream's end gives the truth.
+      {"deflated, sizes in the header", false, 1, Source::kStream},
+      {"the last deflated entry, sizes in the header", false, 4, Source::kStream},
+      // The next header bounds stored data.
+      {"stored", false, 3, Source::kStream},
+  };
+  for (const Case& c : cases) {
+    const Archive intact = Write(Package(c.bit3));
+    ASSERT_EQ(Describe(ScanBytes(intact.bytes)), Describe(intact.records)) << c.label;
+    for (int bit : {4, 5, 6, 7, 8, 9, 10, 11, 24, 25, 26, 27, 28, 29, 30, 31}) {
+      const std::string label = std::string(c.label) + ", bit " + std::to_string(bit);
+      SCOPED_TRACE(label);
+      const std::string damaged = FlipBit(intact.bytes, intact.size_field[c.part], bit);
+      std::vector<RecoveredEntry> expected = intact.records;
+      expected[c.part].size_source = c.source;
+      EXPECT_EQ(Describe(ScanBytes(damaged)), Describe(expected));
+      ExpectSameAsModel(damaged, label, kSomeBuffers);
+    }
+  }
+}
+
+TEST(ArchiveScannerDamagedSizes, WhatTheBytesCannotTell) {
+  const Archive bit3 = Write(Package(true));
+  const Archive sized = Write(Package(false));
+  const RecoveredEntry& content = bit3.records[1];
+  const RecoveredEntry& sized_content = sized.records[1];
+  std::string broken = FlipBit(bit3.bytes, bit3.size_field[1], 6);
+  // Zeros where the stream begins: no DEFLATE data.
+  broken.replace(content.data_offset, 64, std::string(64, '\0'));
+  std::string lying = bit3.bytes;
+  lying[bit3.descriptor[1] + 8] ^= 0x40;  // the descriptor's compressed size
+
+  auto with = [](const std::vector<RecoveredEntry>& records, size_t n) {
+    return std::vector<RecoveredEntry>(records.begin(), records.begin() + static_cast<long>(n));
+  };
+  struct Case {
+    const char* label;
+    std::string bytes;
+    std::vector<RecoveredEntry> expected;
+  };
+  std::vector<Case> cases;
+  {
+    // The file ends inside content.xml's data, before its descriptor: the sizes are nowhere.
+    RecoveredEntry cut = content;
+    cut.compressed_size = cut.uncompressed_size = 0;
+    cut.crc32 = 0;
+    cut.crc_known = false;
+    cut.size_source = Source::kNone;
+    std::vector<RecoveredEntry> expected = with(bit3.records, 1);
+    expected.push_back(cut);
+    cases.push_back({"bit 3, cut inside the data: sizes found nowhere",
+                     bit3.bytes.substr(0, content.data_offset + 700), expected});
+  }
+  {
+    // With sizes in the header, they stay: the data runs past the end of the file.
+    std::vector<RecoveredEntry> expected = with(sized.records, 2);
+    cases.push_back({"sizes in the header, cut inside the data: the header's sizes",
+                     sized.bytes.substr(0, sized_content.data_offset + 700), expected});
+  }
+  {
+    // A stream that does not inflate tells nothing: the header's false sizes stay.
+    RecoveredEntry believed = content;
+    believed.compressed_size = 1u << 6;
+    believed.uncompressed_size = 0;
+    believed.crc32 = 0;
+    believed.crc_known = false;
+    believed.size_source = Source::kHeader;
+    std::vector<RecoveredEntry> expected = with(bit3.records, 1);
+    expected.push_back(believed);
+    // The scan goes on 64 bytes into the zeros and finds the rest.
+    expected.insert(expected.end(), bit3.records.begin() + 2, bit3.records.end());
+    cases.push_back(
+        {"bit 3, flipped size and broken stream: the header's sizes", broken, expected});
+  }
+  {
+    // A descriptor whose compressed size lies: the stream's end gives the sizes, the
+    // descriptor there still the CRC-32.
+    std::vector<RecoveredEntry> expected = bit3.records;
+    expected[1].size_source = Source::kStream;
+    cases.push_back({"bit 3, lying descriptor", lying, expected});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    EXPECT_EQ(Describe(ScanBytes(c.bytes)), Describe(c.expected));
+    ExpectSameAsModel(c.bytes, c.label, kSomeBuffers);
+  }
+}
+
+// Random packages of stored and deflated parts, with and without descriptors: the scan gives
+// exactly the writer's records, and so does the model. Then one bit of one size flipped: the
+// scan still agrees with the model at every buffer size.
+TEST(ArchiveScannerDamagedSizes, RandomArchivesSoundAndFlipped) {
+  std::mt19937 rng(99);
+  auto pick = [&rng](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
+  for (int round = 0; round < 60; ++round) {
+    std::vector<Part> parts;
+    for (uint32_t i = pick(6) + 1; i > 0; --i) {
+      Part part;
+      part.name = "p" + std::to_string(i) + (pick(2) ? ".xml" : "/x.png");
+      part.method = pick(3) ? kDeflated : kStored;
+      part.data = pick(2) ? Rows(static_cast<int>(pick(80))) : Noise(pick(1200), rng());
+      if (part.method == kStored && part.data.empty()) part.data = "x";
+      part.bit3 = part.method == kDeflated && pick(2);
+      parts.push_back(part);
+    }
+    const Archive a = Write(parts);
+    const std::string label = "random archive " + std::to_string(round);
+    EXPECT_EQ(Describe(ScanBytes(a.bytes)), Describe(a.records)) << label;
+    EXPECT_EQ(Describe(ModelScan(a.bytes)), Describe(a.records)) << label;
+
+    const size_t part = pick(static_cast<uint32_t>(parts.size()));
+    const int bit = static_cast<int>(pick(32));
+    ExpectSameAsModel(FlipBit(a.bytes, a.size_field[part], bit),
+                      label + ", part " + std::to_string(part) + " bit " + std::to_string(bit),
+                      kSomeBuffers);
+  }
 }
 
 // ---- The buffered scan against the model -------------------------------------------------------

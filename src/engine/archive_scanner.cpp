@@ -9,12 +9,14 @@
 
 #include "engine/le_bytes.h"
 #include "engine/scan_buffer.h"
+#include "engine/size_probe.h"
 
 namespace velmora {
 namespace {
 
 constexpr uint32_t kLocalHeaderSignature = 0x04034B50;  // "PK", 3, 4
 constexpr uint32_t kDescriptorSignature = 0x08074B50;   // "PK", 7, 8
+constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflate = 8;
 constexpr size_t kMaxNameLength = 1023;
 
@@ -108,18 +110,98 @@ std::wstring NameFromBytes(const uint8_t* bytes, size_t n) {
   return name;
 }
 
+struct Sizes {
+  uint32_t compressed = 0;
+  uint32_t uncompressed = 0;
+  uint32_t crc = 0;
+  RecoveredEntry::SizeSource source = RecoveredEntry::SizeSource::kHeader;
+  bool crc_from_descriptor = false;
+};
+
+constexpr uint16_t kFlagDescriptor = 0x0008;  // sizes and CRC-32 follow the data
+
+// True when the sizes fit the bytes: the claimed end of the data is exactly the end of the file,
+// or a record that may follow an entry's data begins there. A bit-3 deflated header that claims
+// compressed bytes but an uncompressed size of 0 does not fit either: such a writer put 0 in
+// both, and one of them has had a bit flipped.
+bool SizesFit(ScanBuffer& buffer, uint16_t flags, uint16_t method, uint64_t data_offset,
+              const Sizes& sizes) {
+  const bool descriptor =
+      (flags & kFlagDescriptor) != 0 || sizes.source == RecoveredEntry::SizeSource::kDescriptor;
+  if (method == kMethodDeflate && (flags & kFlagDescriptor) != 0 &&
+      sizes.source == RecoveredEntry::SizeSource::kHeader && sizes.uncompressed == 0 &&
+      sizes.compressed != 0) {
+    return false;
+  }
+  const uint64_t end = data_offset + sizes.compressed;
+  if (end > buffer.length()) return false;
+  if (end == buffer.length()) return true;
+  // Read from 3 bytes back, where the scan's next window starts, so that a refill lands there
+  // and that window finds its bytes already buffered (end >= 30: it lies past a whole header).
+  uint8_t around[7];
+  buffer.Copy(end - 3, around, sizeof around);
+  return IsRecordAfterData(around + 3, descriptor);
+}
+
+// A signed data descriptor at `at` with the given sizes gives the entry its CRC-32.
+void TakeDescriptorAt(ScanBuffer& buffer, uint64_t at, Sizes* sizes) {
+  uint8_t descriptor[16];
+  buffer.Copy(at, descriptor, sizeof descriptor);
+  if (LoadLe32(descriptor) != kDescriptorSignature) return;
+  // Even when its sizes lie, a descriptor right where the data ends holds the entry's CRC-32.
+  sizes->crc = LoadLe32(descriptor + 4);
+  sizes->crc_from_descriptor = true;
+  if (LoadLe32(descriptor + 8) == sizes->compressed &&
+      LoadLe32(descriptor + 12) == sizes->uncompressed) {
+    sizes->source = RecoveredEntry::SizeSource::kDescriptor;
+  }
+}
+
+// Sizes that do not fit the file are replaced by what the data shows: where its deflate stream
+// ends, or, for a stored entry, where the next record begins. When the bytes do not tell (a
+// broken stream, a file cut inside the data, another method) the sizes stay as they were.
+void CheckSizesAgainstData(ScanBuffer& buffer, const JobRunning& running, uint16_t flags,
+                           uint16_t method, uint64_t data_offset, Sizes* sizes) {
+  uint32_t compressed = 0;
+  uint32_t uncompressed = 0;
+  if (method == kMethodDeflate) {
+    const StreamEnd end = ProbeDeflateStream(buffer, running, data_offset);
+    if (end.result != ProbeResult::kFound) return;
+    compressed = end.compressed;
+    uncompressed = end.uncompressed;
+  } else if (method == kMethodStored) {
+    uint64_t at = 0;
+    if (FindRecordAfterData(buffer, running, data_offset, (flags & kFlagDescriptor) != 0, &at) !=
+            ProbeResult::kFound ||
+        at - data_offset > UINT32_MAX) {
+      return;
+    }
+    compressed = uncompressed = static_cast<uint32_t>(at - data_offset);
+  } else {
+    return;
+  }
+  if (compressed == sizes->compressed && uncompressed == sizes->uncompressed) return;
+  sizes->compressed = compressed;
+  sizes->uncompressed = uncompressed;
+  sizes->source = RecoveredEntry::SizeSource::kStream;
+  sizes->crc_from_descriptor = false;
+  TakeDescriptorAt(buffer, data_offset + compressed, sizes);
+}
+
 // Reads the local header whose signature is at `signature`. Returns the position just past the
 // entry's data, which may lie past the end of the file.
 uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t signature,
                     const std::function<void(const RecoveredEntry&)>& found) {
   uint8_t fields[kFieldsSize];
   buffer.Copy(signature + 4, fields, kFieldsSize);
+  const uint16_t flags = LoadLe16(fields + 2);
   const uint16_t method = LoadLe16(fields + 4);
   const uint16_t time = LoadLe16(fields + 6);
   const uint16_t date = LoadLe16(fields + 8);
-  uint32_t crc = LoadLe32(fields + 10);
-  uint32_t compressed = LoadLe32(fields + 14);
-  uint32_t uncompressed = LoadLe32(fields + 18);
+  Sizes sizes;
+  sizes.crc = LoadLe32(fields + 10);
+  sizes.compressed = LoadLe32(fields + 14);
+  sizes.uncompressed = LoadLe32(fields + 18);
   const uint16_t name_length = LoadLe16(fields + 22);
   const uint16_t extra_length = LoadLe16(fields + 24);
 
@@ -130,7 +212,7 @@ uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t sign
   // Reads stop at the end of the file, so a cut-off header leaves the position there.
   const uint64_t after_name = std::min(signature + kHeaderSize + name_length, buffer.length());
 
-  if (compressed == 0 && uncompressed == 0 && method == kMethodDeflate &&
+  if (sizes.compressed == 0 && sizes.uncompressed == 0 && method == kMethodDeflate &&
       after_name < buffer.length()) {
     // Written with a data descriptor: the sizes follow the data. The search starts 3 bytes
     // back, like every pass of the scan.
@@ -138,32 +220,57 @@ uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t sign
     if (FindSignature<true>(buffer, running, after_name - 3, &at) == Found::kDescriptor) {
       uint8_t descriptor[12];
       buffer.Copy(at + 4, descriptor, sizeof descriptor);
-      crc = LoadLe32(descriptor);
-      compressed = LoadLe32(descriptor + 4);
-      uncompressed = LoadLe32(descriptor + 8);
+      // One that gives no sizes either leaves the entry as if none had been found.
+      if (LoadLe32(descriptor + 4) != 0 || LoadLe32(descriptor + 8) != 0) {
+        sizes.crc = LoadLe32(descriptor);
+        sizes.compressed = LoadLe32(descriptor + 4);
+        sizes.uncompressed = LoadLe32(descriptor + 8);
+        sizes.source = RecoveredEntry::SizeSource::kDescriptor;
+        sizes.crc_from_descriptor = true;
+      }
     }
+  }
+  const uint64_t data_offset = after_name + extra_length;
+
+  bool attach = false;
+  if (sizes.compressed == 0 && sizes.uncompressed == 0) {
+    // A deflated entry whose sizes are nowhere (its file was cut before the descriptor) is kept
+    // for an inflate that runs until the stream breaks. Stored ones are directories and empty
+    // files. The next window starts 3 bytes before the data, which the scan then walks through.
+    if (method == kMethodDeflate && data_offset < buffer.length()) {
+      sizes.source = RecoveredEntry::SizeSource::kNone;
+      attach = true;
+    }
+  } else {
+    if (!SizesFit(buffer, flags, method, data_offset, sizes)) {
+      CheckSizesAgainstData(buffer, running, flags, method, data_offset, &sizes);
+    }
+    attach = sizes.compressed != 0 || sizes.uncompressed != 0;
   }
 
   RecoveredEntry entry;
   entry.time_text = FormatEntryTime(date, time);
-  entry.compressed_size = compressed;
-  entry.uncompressed_size = uncompressed;
+  entry.compressed_size = sizes.compressed;
+  entry.uncompressed_size = sizes.uncompressed;
   entry.name = NameFromBytes(name_bytes, kept);
-  entry.data_offset = after_name + extra_length;
+  entry.data_offset = data_offset;
   entry.method = method;
-  entry.crc32 = crc;
+  entry.crc32 = sizes.crc;
   entry.header_offset = signature;
-  // Directories and empty files have no data; a deflated entry whose sizes were not found
-  // cannot be extracted.
-  if ((compressed != 0 || uncompressed != 0) && !entry.name.empty()) found(entry);
-  return entry.data_offset + compressed;
+  entry.flags = flags;
+  // A writer that sets bit 3 writes the header before it knows the CRC-32, and puts 0 there.
+  entry.crc_known = sizes.crc_from_descriptor || (flags & kFlagDescriptor) == 0;
+  entry.size_source = sizes.source;
+  if (attach && !entry.name.empty()) found(entry);
+  return data_offset + sizes.compressed;
 }
 
 }  // namespace
 
 void ScanFile(platform::File& file, uint64_t length, const JobRunning& running,
               const std::function<void(const RecoveredEntry&)>& found, size_t buffer_size) {
-  ScanBuffer buffer(file, length, buffer_size);
+  // A file smaller than the buffer needs no more than its own length.
+  ScanBuffer buffer(file, length, static_cast<size_t>(std::min<uint64_t>(buffer_size, length)));
   uint64_t window = 0;
   uint64_t at = 0;
   while (FindSignature<false>(buffer, running, window, &at) == Found::kLocalHeader) {

@@ -35,11 +35,27 @@ bool ScanArchive(JobWindow& view, const std::wstring& path, const JobContext& co
 // value, with "/" turned into "\"; it is cut to 1023 characters. A deflated entry (method 8)
 // with both sizes 0 takes its CRC-32 and sizes from the first signed data descriptor
 // "PK\7\8" found by a search whose windows start 3 bytes before the end of the name; the search
-// gives up at the next "PK\3\4", at the end of the file or on a stop, leaving the sizes 0.
-// An entry is passed to `found` when one of its sizes is not 0 and its name is not empty. The
-// data offset is just past the extra field; the next window starts 3 bytes before the end of
-// the entry's data (the data offset plus the compressed size), which may lie past the end of
-// the file and so end the scan.
+// gives up at the next "PK\3\4", at the end of the file or on a stop (a descriptor that gives
+// both sizes 0 counts as none). One whose sizes are
+// found nowhere is passed on with both sizes 0 and size_source kNone, so that its data can be
+// inflated until the stream breaks, when it has at least one byte of data and a name.
+//
+// Sizes are believed when the claimed end of the data (data offset plus compressed size) is
+// exactly the end of the file or the start of a record that follows entry data ("PK\3\4",
+// "PK\1\2", "PK\5\6", or "PK\7\8" for a bit-3 header or descriptor sizes), and a bit-3
+// deflated header does not claim compressed bytes with an uncompressed size of 0. Otherwise
+// the data says where it ends: a deflated entry's stream is inflated to its end, a stored
+// entry ends at the next such record. When that differs from the sizes, the record takes it
+// (size_source kStream, or kDescriptor when a signed descriptor with the same sizes follows)
+// and the scan goes on from there. When the bytes cannot tell (broken stream, file cut inside
+// the data, another method) the sizes stay. Entries whose sizes fit cost no extra reads; a
+// probe reads at most to the end of the file, with zlib's window and a small buffer, and reads
+// `running` at least every 64 KiB.
+//
+// Other entries are passed to `found` when one of their sizes is not 0 and their name is not
+// empty (stored directories and empty files are not). The data offset is just past the extra
+// field; the next window starts 3 bytes before the end of the entry's data, which may lie past
+// the end of the file and so end the scan.
 //
 // The file is read through one buffer of `buffer_size` bytes (at least 4); every size gives the
 // same entries. A read error ends the scan as if the file ended there.

@@ -1,0 +1,120 @@
+#include "engine/size_probe.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+
+namespace velmora {
+namespace {
+
+// Inflated bytes land here and are thrown away; only their count matters.
+constexpr size_t kDiscardSize = 32 * 1024;
+constexpr uint64_t kMaxSize = std::numeric_limits<uint32_t>::max();
+
+// Ends the zlib stream on every road out of the probe.
+class InflateStream {
+ public:
+  InflateStream() { ready_ = inflateInit2(&z_, -MAX_WBITS) == Z_OK; }
+  ~InflateStream() {
+    if (ready_) inflateEnd(&z_);
+  }
+  InflateStream(const InflateStream&) = delete;
+  InflateStream& operator=(const InflateStream&) = delete;
+  bool ready() const { return ready_; }
+  z_stream* get() { return &z_; }
+
+ private:
+  z_stream z_{};
+  bool ready_ = false;
+};
+
+bool Stopped(const JobRunning& running) {
+  return running.load(std::memory_order_relaxed) == 0;
+}
+
+}  // namespace
+
+StreamEnd ProbeDeflateStream(ScanBuffer& buffer, const JobRunning& running, uint64_t data_offset) {
+  StreamEnd end;
+  InflateStream stream;
+  std::unique_ptr<uint8_t[]> discard(new (std::nothrow) uint8_t[kDiscardSize]);
+  if (!stream.ready() || !discard) return end;
+  z_stream& z = *stream.get();
+  uint64_t position = data_offset;
+  uint64_t produced = 0;
+  for (;;) {
+    if (Stopped(running)) {
+      end.result = ProbeResult::kStopped;
+      return end;
+    }
+    size_t count = 0;
+    const uint8_t* bytes = buffer.Span(position, &count);
+    if (count == 0) return end;  // the file ends inside the stream
+    const size_t offered = std::min(count, kProbeStep);
+    // zlib does not write through next_in; its declaration just lacks the const.
+    z.next_in = const_cast<Bytef*>(bytes);
+    z.avail_in = static_cast<uInt>(offered);
+    z.next_out = discard.get();
+    z.avail_out = static_cast<uInt>(kDiscardSize);
+    const int status = inflate(&z, Z_NO_FLUSH);
+    position += offered - z.avail_in;
+    produced += kDiscardSize - z.avail_out;
+    if (produced > kMaxSize) return end;
+    if (status == Z_STREAM_END) {
+      // zlib hands back the bytes it did not need, so the stream's length is exact.
+      if (position - data_offset > kMaxSize) return end;
+      end.result = ProbeResult::kFound;
+      end.compressed = static_cast<uint32_t>(position - data_offset);
+      end.uncompressed = static_cast<uint32_t>(produced);
+      return end;
+    }
+    if (status != Z_OK) return end;  // not DEFLATE data (or no progress)
+  }
+}
+
+bool IsRecordAfterData(const uint8_t* bytes, bool descriptor) {
+  if (bytes[0] != 'P' || bytes[1] != 'K') return false;
+  switch (bytes[2]) {
+    case 3:
+      return bytes[3] == 4;
+    case 1:
+      return bytes[3] == 2;
+    case 5:
+      return bytes[3] == 6;
+    case 7:
+      return descriptor && bytes[3] == 8;
+    default:
+      return false;
+  }
+}
+
+ProbeResult FindRecordAfterData(ScanBuffer& buffer, const JobRunning& running, uint64_t from,
+                                bool descriptor, uint64_t* at) {
+  uint64_t window = from;
+  while (window < buffer.length() && buffer.length() - window >= 4) {
+    if (Stopped(running)) return ProbeResult::kStopped;
+    size_t count = 0;
+    const uint8_t* bytes = buffer.Span(window, &count);
+    if (count < 4) break;
+    const size_t windows = std::min(count - 3, kProbeStep);
+    // Windows i < windows read bytes up to i + 3, all within the span.
+    for (size_t i = 0; i < windows; ++i) {
+      const void* p = std::memchr(bytes + i, 'P', windows - i);
+      if (p == nullptr) break;
+      i = static_cast<size_t>(static_cast<const uint8_t*>(p) - bytes);
+      if (IsRecordAfterData(bytes + i, descriptor)) {
+        *at = window + i;
+        return ProbeResult::kFound;
+      }
+    }
+    window += windows;
+  }
+  return ProbeResult::kNotFound;
+}
+
+}  // namespace velmora

@@ -1,0 +1,45 @@
+// What an entry's own bytes say about where its data ends, for a local header whose sizes do
+// not fit the file (a flipped bit, a lying descriptor). The scanner asks only then: entries
+// whose sizes fit cost nothing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/job_context.h"
+#include "engine/scan_buffer.h"
+
+namespace velmora {
+
+// The stop flag is read at least this often (in bytes of input) while probing.
+inline constexpr size_t kProbeStep = 64 * 1024;
+
+enum class ProbeResult {
+  kFound,     // the end was found
+  kNotFound,  // the bytes do not tell: a broken stream, or the file ends first
+  kStopped,   // JobRunning was cleared
+};
+
+struct StreamEnd {
+  ProbeResult result = ProbeResult::kNotFound;
+  uint32_t compressed = 0;    // bytes from the data offset to the end of the stream
+  uint32_t uncompressed = 0;  // bytes the stream inflates to
+};
+
+// Inflates the raw DEFLATE stream that starts at `data_offset`, discarding the output, up to its
+// final block. kNotFound when the stream breaks, the file ends inside it, or either size does
+// not fit 32 bits. Memory is zlib's state and window and one small output buffer; time is at
+// most the bytes up to the end of the file.
+StreamEnd ProbeDeflateStream(ScanBuffer& buffer, const JobRunning& running, uint64_t data_offset);
+
+// True when the 4 bytes are a record that may follow an entry's data: a local header "PK\3\4",
+// a central header "PK\1\2", the end record "PK\5\6", or, when `descriptor`, a data descriptor
+// "PK\7\8".
+bool IsRecordAfterData(const uint8_t* bytes, bool descriptor);
+
+// The first window at or after `from` that IsRecordAfterData accepts: where a stored entry's
+// data ends when its size cannot be believed. *at is set on kFound.
+ProbeResult FindRecordAfterData(ScanBuffer& buffer, const JobRunning& running, uint64_t from,
+                                bool descriptor, uint64_t* at);
+
+}  // namespace velmora
