@@ -1,10 +1,12 @@
 // velmora: the command-line front end. It drives the same repair and save jobs
 // as the window, through a terminal implementation of the job window.
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/options.h"
+#include "cli/report_writer.h"
 #include "cli/terminal_window.h"
 #include "engine/job_context.h"
 #include "engine/repair_job.h"
@@ -53,6 +55,36 @@ void AddFiles(TerminalWindow &window, const Options &options) {
     window.AddFile(platform::AbsolutePath(file));
 }
 
+// The report of --report, or none.
+class RunReport {
+public:
+  RunReport(const Options &options, const char *command, TerminalWindow &window) {
+    if (options.report.empty())
+      return;
+    path_ = options.report;
+    std::vector<std::wstring> files;
+    for (int i = 0; i < window.FileCount(); ++i)
+      files.push_back(window.FileText(i));
+    writer_ = std::make_unique<ReportWriter>(command, std::move(files));
+  }
+  RecoveryObserver *observer() { return writer_.get(); }
+  // Writes the report, also after a stop. Returns the exit status to use.
+  int Finish(int status) {
+    if (!writer_)
+      return status;
+    if (!writer_->Write(path_, g_interrupted.load() != 0)) {
+      Error(L"cannot write the report " + path_ + L": " +
+            platform::SystemErrorText(platform::LastError()));
+      return 1;
+    }
+    return status;
+  }
+
+private:
+  std::wstring path_;
+  std::unique_ptr<ReportWriter> writer_;
+};
+
 int RunExtract(const Options &options) {
   const std::wstring into =
       platform::AbsolutePath(options.into.empty() ? L"." : options.into);
@@ -63,16 +95,18 @@ int RunExtract(const Options &options) {
   }
   TerminalWindow window;
   AddFiles(window, options);
+  RunReport report(options, "extract", window);
   // The folder is the user's: it is filled, never emptied first.
   SetWorkingFolderOverride(into);
-  JobContext context{&g_job_running, &window};
+  JobContext context{&g_job_running, &window, report.observer()};
   g_job_running.store(1);
   RepairWorker(context);
   if (g_interrupted.load())
     Error(L"stopped by the user");
-  return window.RepairedCount() == window.FileCount() && !g_interrupted.load()
-             ? 0
-             : 1;
+  return report.Finish(
+      window.RepairedCount() == window.FileCount() && !g_interrupted.load()
+          ? 0
+          : 1);
 }
 
 // The working folder of one repair run and what removes it at the end.
@@ -134,7 +168,8 @@ int RunRepair(const Options &options) {
   AddFiles(window, options);
   window.SetDestination(out);
   window.SetMediaChecked(!options.no_media);
-  JobContext context{&g_job_running, &window};
+  RunReport report(options, "repair", window);
+  JobContext context{&g_job_running, &window, report.observer()};
 
   OnRepairFiles(context).join();
   if (!g_interrupted.load()) {
@@ -149,10 +184,11 @@ int RunRepair(const Options &options) {
     folder.Remove();
   if (g_interrupted.load()) {
     Error(L"stopped by the user");
-    return 1;
+    return report.Finish(1);
   }
   const int n = window.FileCount();
-  return window.RepairedCount() == n && window.SavedCount() == n ? 0 : 1;
+  return report.Finish(
+      window.RepairedCount() == n && window.SavedCount() == n ? 0 : 1);
 }
 
 int Run(const std::vector<std::wstring> &args) {

@@ -4,8 +4,9 @@ namespace velmora::cli {
 
 const wchar_t* const kUsage =
     L"Usage:\n"
-    L"  velmora extract FILE... [--into DIR]\n"
+    L"  velmora extract FILE... [--into DIR] [--report JSON]\n"
     L"  velmora repair FILE... --out DEST [--no-media] [--work DIR] [--keep-work]\n"
+    L"                 [--report JSON]\n"
     L"  velmora --help | --version\n"
     L"\n"
     L"Repairs damaged OpenDocument spreadsheets (.ods). Each FILE is read as raw bytes and\n"
@@ -26,6 +27,12 @@ const wchar_t* const kUsage =
     L"  --work DIR    repair: keep the working folder in DIR/ClcTemp instead of a private\n"
     L"                folder under the temporary-files folder (DIR/ClcTemp is emptied first)\n"
     L"  --keep-work   repair: leave the working folder in place at the end\n"
+    L"  --report JSON write a report to the file JSON (replaced if it exists): for each FILE,\n"
+    L"                every entry found (offsets, sizes and where they came from, method,\n"
+    L"                whether its CRC-32 matched, whether it was written or salvaged) and\n"
+    L"                the package parts made up to complete it. It is written at the end of\n"
+    L"                the run, also after Ctrl+C; when it cannot be written the exit status\n"
+    L"                is 1\n"
     L"  --help        show this text\n"
     L"  --version     show the version\n"
     L"\n"
@@ -67,9 +74,9 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
       options.files.push_back(arg);
       continue;
     }
-    auto value = [&](std::wstring* target) {
+    auto value = [&](std::wstring* target, const wchar_t* what = L"a folder") {
       if (i + 1 >= args.size() || args[i + 1].empty()) {
-        options.error = arg + L" needs a folder";
+        options.error = arg + L" needs " + what;
         return;
       }
       *target = args[++i];
@@ -85,6 +92,8 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
       value(&options.out);
     } else if (arg == L"--work" && repair) {
       value(&options.work);
+    } else if (arg == L"--report") {
+      value(&options.report, L"a file");
     } else if (arg == L"--no-media" && repair) {
       options.no_media = true;
     } else if (arg == L"--keep-work" && repair) {

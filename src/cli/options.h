@@ -11,9 +11,10 @@ enum class Command { kNone, kHelp, kVersion, kExtract, kRepair };
 struct Options {
   Command command = Command::kNone;
   std::vector<std::wstring> files;
-  std::wstring into;  // extract: where the file folders go
-  std::wstring out;   // repair: destination of the packages
-  std::wstring work;  // repair: parent of the working folder, instead of a private one
+  std::wstring into;    // extract: where the file folders go
+  std::wstring out;     // repair: destination of the packages
+  std::wstring work;    // repair: parent of the working folder, instead of a private one
+  std::wstring report;  // extract, repair: where the JSON report goes; empty: no report
   bool no_media = false;
   bool keep_work = false;
   std::wstring error;  // set when the command line is wrong

@@ -1,0 +1,61 @@
+// The command line's --report: what the repair job found and recovered in each file, written as
+// one JSON document at the end of the run.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/recovery_observer.h"
+
+namespace velmora::cli {
+
+// Collects the FileRecovery of every file the job gets to (on the job's worker thread) and
+// writes them, with every listed file the job did not get to, as JSON:
+//
+//   {"report": "velmora", "version": 1, "command": "repair" | "extract", "stopped": bool,
+//    "files": [{"path": text, "reached": bool, "opened": bool, "repaired": bool,
+//               "entries": [{"name": text, "header_offset": n, "data_offset": n,
+//                            "compressed_size": n, "uncompressed_size": n, "method": n,
+//                            "flags": n, "size_source": "header" | "descriptor" | "stream" |
+//                            "none", "crc32": "8 hex digits" | null, "crc_matched": bool | null,
+//                            "written": bool, "bytes_written": n, "salvaged": bool,
+//                            "salvaged_bytes": n, "output": text | null}, ...],
+//               "synthesised": [text, ...]}, ...]}
+//
+// "reached" is false for a file the run stopped before; it then has no entries. Entry names are
+// given as the package spells them, with "/" between folders. "crc32" is null when the entry's
+// CRC-32 is unknown (a bit-3 header whose descriptor was not found), "crc_matched" null when
+// nothing was compared.
+//
+// Text: the file is UTF-8. Entry names, and paths on POSIX, are byte strings: bytes that form
+// valid UTF-8 are written as that text; a byte string that is not valid UTF-8 is written with
+// every byte above 0x7F as the escape \u0080 to \u00FF of its code unit widened one to one
+// (so "caf\xE9" reads back as "café", one character per byte). Paths on Windows are UTF-16 and
+// written as UTF-8, an unpaired surrogate as its \uD800 to \uDFFF escape.
+class ReportWriter : public RecoveryObserver {
+ public:
+  // `command` is "repair" or "extract"; `files` the listed paths, in list order.
+  ReportWriter(std::string command, std::vector<std::wstring> files);
+
+  void OnFileRecovered(const FileRecovery& recovery) override;
+
+  // The report; `stopped` when the run was stopped before its end.
+  std::string Json(bool stopped) const;
+  // Writes the report to `path`, replacing any file there. False when it cannot be created or
+  // written; platform::LastError() then tells why.
+  bool Write(const std::wstring& path, bool stopped) const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::string command_;
+  std::vector<std::wstring> files_;
+  std::vector<FileRecovery> recoveries_;  // in the order the job reached them
+};
+
+// A JSON string literal, quotes included, for a byte string (see above).
+std::string JsonBytes(const std::string& bytes);
+// A JSON string literal for a path of this platform.
+std::string JsonPath(const std::wstring& path);
+
+}  // namespace velmora::cli
