@@ -30,7 +30,7 @@ const wchar_t* const kUsage =
     L"  --report JSON write a report to the file JSON (replaced if it exists): for each FILE,\n"
     L"                every entry found (offsets, sizes and where they came from, method,\n"
     L"                whether its CRC-32 matched, whether it was written or salvaged) and\n"
-    L"                the package parts made up to complete it. It is written at the end of\n"
+    L"                the package parts written to complete it. It is written at the end of\n"
     L"                the run, also after Ctrl+C; when it cannot be written the exit status\n"
     L"                is 1\n"
     L"  --help        show this text\n"
