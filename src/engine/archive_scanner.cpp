@@ -161,11 +161,12 @@ void TakeDescriptorAt(ScanBuffer& buffer, uint64_t at, Sizes* sizes) {
 // ends, or, for a stored entry, where the next record begins. When the bytes do not tell (a
 // broken stream, a file cut inside the data, another method) the sizes stay as they were.
 void CheckSizesAgainstData(ScanBuffer& buffer, const JobRunning& running, uint16_t flags,
-                           uint16_t method, uint64_t data_offset, Sizes* sizes) {
+                           uint16_t method, uint64_t data_offset, uint64_t* probe_budget,
+                           Sizes* sizes) {
   uint32_t compressed = 0;
   uint32_t uncompressed = 0;
   if (method == kMethodDeflate) {
-    const StreamEnd end = ProbeDeflateStream(buffer, running, data_offset);
+    const StreamEnd end = ProbeDeflateStream(buffer, running, data_offset, probe_budget);
     if (end.result != ProbeResult::kFound) return;
     compressed = end.compressed;
     uncompressed = end.uncompressed;
@@ -191,6 +192,7 @@ void CheckSizesAgainstData(ScanBuffer& buffer, const JobRunning& running, uint16
 // Reads the local header whose signature is at `signature`. Returns the position just past the
 // entry's data, which may lie past the end of the file.
 uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t signature,
+                    uint64_t* probe_budget,
                     const std::function<void(const RecoveredEntry&)>& found) {
   uint8_t fields[kFieldsSize];
   buffer.Copy(signature + 4, fields, kFieldsSize);
@@ -243,7 +245,7 @@ uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t sign
     }
   } else {
     if (!SizesFit(buffer, flags, method, data_offset, sizes)) {
-      CheckSizesAgainstData(buffer, running, flags, method, data_offset, &sizes);
+      CheckSizesAgainstData(buffer, running, flags, method, data_offset, probe_budget, &sizes);
     }
     attach = sizes.compressed != 0 || sizes.uncompressed != 0;
   }
@@ -273,8 +275,12 @@ void ScanFile(platform::File& file, uint64_t length, const JobRunning& running,
   ScanBuffer buffer(file, length, static_cast<size_t>(std::min<uint64_t>(buffer_size, length)));
   uint64_t window = 0;
   uint64_t at = 0;
+  // The deflate streams probed for their sizes read at most twice the file in all. The real
+  // streams of a package do not overlap, so together they need the file once at most; only
+  // headers crafted to send every probe on to the end of the file run out.
+  uint64_t probe_budget = 2 * length + kProbeStep;
   while (FindSignature<false>(buffer, running, window, &at) == Found::kLocalHeader) {
-    const uint64_t end = ParseEntry(buffer, running, at, found);
+    const uint64_t end = ParseEntry(buffer, running, at, &probe_budget, found);
     // Like every pass of the scan, the next one steps back 3 bytes: its window starts 3 bytes
     // before the end of the entry's data.
     if (end >= buffer.length()) break;

@@ -39,7 +39,8 @@ bool Stopped(const JobRunning& running) {
 
 }  // namespace
 
-StreamEnd ProbeDeflateStream(ScanBuffer& buffer, const JobRunning& running, uint64_t data_offset) {
+StreamEnd ProbeDeflateStream(ScanBuffer& buffer, const JobRunning& running, uint64_t data_offset,
+                             uint64_t* budget) {
   StreamEnd end;
   InflateStream stream;
   std::unique_ptr<uint8_t[]> discard(new (std::nothrow) uint8_t[kDiscardSize]);
@@ -55,7 +56,11 @@ StreamEnd ProbeDeflateStream(ScanBuffer& buffer, const JobRunning& running, uint
     size_t count = 0;
     const uint8_t* bytes = buffer.Span(position, &count);
     if (count == 0) return end;  // the file ends inside the stream
-    const size_t offered = std::min(count, kProbeStep);
+    size_t offered = std::min(count, kProbeStep);
+    if (budget != nullptr) {
+      if (*budget == 0) return end;
+      offered = static_cast<size_t>(std::min<uint64_t>(offered, *budget));
+    }
     // zlib does not write through next_in; its declaration just lacks the const.
     z.next_in = const_cast<Bytef*>(bytes);
     z.avail_in = static_cast<uInt>(offered);
@@ -63,6 +68,7 @@ StreamEnd ProbeDeflateStream(ScanBuffer& buffer, const JobRunning& running, uint
     z.avail_out = static_cast<uInt>(kDiscardSize);
     const int status = inflate(&z, Z_NO_FLUSH);
     position += offered - z.avail_in;
+    if (budget != nullptr) *budget -= offered - z.avail_in;
     produced += kDiscardSize - z.avail_out;
     if (produced > kMaxSize) return end;
     if (status == Z_STREAM_END) {

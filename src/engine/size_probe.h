@@ -30,7 +30,14 @@ struct StreamEnd {
 // final block. kNotFound when the stream breaks, the file ends inside it, or either size does
 // not fit 32 bits. Memory is zlib's state and window and one small output buffer; time is at
 // most the bytes up to the end of the file.
-StreamEnd ProbeDeflateStream(ScanBuffer& buffer, const JobRunning& running, uint64_t data_offset);
+//
+// `budget`, when given, is the input that probes may still read, shared by all the probes of
+// one scan: each takes off what it reads and gives up (kNotFound) once none is left. Without
+// it, a file of many headers whose sizes do not fit, each followed by a stream that runs on to
+// the end of the file, costs one pass over the rest of the file per header: time growing with
+// the square of the file's size.
+StreamEnd ProbeDeflateStream(ScanBuffer& buffer, const JobRunning& running, uint64_t data_offset,
+                             uint64_t* budget = nullptr);
 
 // True when the 4 bytes are a record that may follow an entry's data: a local header "PK\3\4",
 // a central header "PK\1\2", the end record "PK\5\6", or, when `descriptor`, a data descriptor
