@@ -1,0 +1,68 @@
+// Scan and extraction of arbitrary bytes, through the repair job as the window runs it.
+//
+// Each input is written as a damaged file, repaired into the working folder and then
+// discarded. Fails (abort) when the job does not complete, when anything appears outside the
+// scratch folder, when the file folder holds a file that no entry names or of a size no entry
+// of that name has, when a temporary file stays behind, or when the working folder cannot be
+// discarded completely. Crashes, leaks, hangs and memory out of proportion to the input are
+// the sanitizers' and libFuzzer's to report (run with -rss_limit_mb and -timeout).
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "engine/job_context.h"
+#include "engine/repair_job.h"
+#include "engine/working_folder.h"
+#include "fuzz_support.h"
+#include "null_window.h"
+#include "platform/platform.h"
+
+namespace velmora::fuzz {
+namespace {
+
+GuardedScratch* scratch = nullptr;
+
+void RemoveScratch() {
+  delete scratch;
+  scratch = nullptr;
+}
+
+void RunOne(const uint8_t* data, size_t size) {
+  const std::wstring input = scratch->Path(L"damaged.ods");
+  if (!WriteWholeFile(input, data, size)) Fail("cannot write the input file", input);
+
+  NullWindow window;
+  window.files.push_back({input, kImageAdded, 0});
+  JobRunning running{1};
+  const JobContext context{&running, &window};
+  RepairWorker(context);
+  if (!window.repair_completed) Fail("the repair job did not complete");
+
+  // The file folder of list position 0.
+  const std::wstring file_folder = scratch->work() + platform::kSeparator + L"damaged.ods0";
+  const std::set<std::wstring> work_items = ItemsOf(scratch->work());
+  if (work_items != std::set<std::wstring>{L"damaged.ods0"}) {
+    Fail("the working folder holds more than the file folder");
+  }
+  CheckExtracted(file_folder, window.entries);
+
+  DiscardWorkingFolder(window);
+  if (platform::PathExists(scratch->work())) {
+    Fail("the working folder is still there after it was discarded");
+  }
+  scratch->Check({L"damaged.ods", L"tmp"});
+}
+
+}  // namespace
+}  // namespace velmora::fuzz
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  velmora::fuzz::scratch = new velmora::fuzz::GuardedScratch("velmora-fuzz-scan");
+  atexit(velmora::fuzz::RemoveScratch);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  velmora::fuzz::RunOne(data, size);
+  return 0;
+}
