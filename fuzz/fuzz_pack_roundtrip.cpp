@@ -152,7 +152,8 @@ void RunOne(const uint8_t* data, size_t size) {
            relative);
     }
   }
-  CheckExtracted(file_folder, window.entries);
+  const int64_t package_size = platform::File::OpenRead(package, platform::Sharing::kRead).Size();
+  CheckExtracted(file_folder, window.entries, package_size > 0 ? uint64_t(package_size) : 0);
 
   DeleteFolderTree(source);
   platform::RemoveEmptyDirectory(source);

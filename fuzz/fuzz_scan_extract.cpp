@@ -44,7 +44,7 @@ void RunOne(const uint8_t* data, size_t size) {
   if (work_items != std::set<std::wstring>{L"damaged.ods0"}) {
     Fail("the working folder holds more than the file folder");
   }
-  CheckExtracted(file_folder, window.entries);
+  CheckExtracted(file_folder, window.entries, size);
 
   DiscardWorkingFolder(window);
   if (platform::PathExists(scratch->work())) {

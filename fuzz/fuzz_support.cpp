@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -159,17 +160,22 @@ std::set<std::wstring> ItemsOf(const std::wstring& folder) {
   return items;
 }
 
-void CheckExtracted(const std::wstring& file_folder, const std::vector<RecoveredEntry>& entries) {
-  std::map<std::wstring, std::set<uint64_t>> sizes;
+void CheckExtracted(const std::wstring& file_folder, const std::vector<RecoveredEntry>& entries,
+                    uint64_t input_size) {
+  std::map<std::wstring, uint64_t> largest;
   for (const RecoveredEntry& entry : entries) {
     const std::wstring safe = SafeEntryPath(entry.name, kWindowsNameRules);
-    if (!safe.empty()) sizes[safe].insert(entry.uncompressed_size);
+    if (safe.empty()) continue;
+    const uint64_t bound = entry.size_source == RecoveredEntry::SizeSource::kNone
+                               ? 1032 * input_size
+                               : entry.uncompressed_size;
+    largest[safe] = std::max(largest[safe], bound);
   }
   for (const auto& [name, size] : FilesBelow(file_folder)) {
-    const auto found = sizes.find(name);
-    if (found == sizes.end()) Fail("a file that no entry names", name);
-    if (found->second.count(size) == 0) {
-      Fail("a file whose size no entry of its name has (" + std::to_string(size) + " bytes)", name);
+    const auto found = largest.find(name);
+    if (found == largest.end()) Fail("a file that no entry names", name);
+    if (size > found->second) {
+      Fail("a file larger than its entry claims (" + std::to_string(size) + " bytes)", name);
     }
   }
 }

@@ -70,10 +70,13 @@ std::map<std::wstring, uint64_t> FilesBelow(const std::wstring& folder);
 // Names of the items of a folder.
 std::set<std::wstring> ItemsOf(const std::wstring& folder);
 
-// Checks what the extraction of `entries` left in `file_folder`: every file is the target of
-// some entry (by its safe path) and has the uncompressed size of one of the entries that name
-// it. So there are no stray, partial or misplaced files.
-void CheckExtracted(const std::wstring& file_folder, const std::vector<RecoveredEntry>& entries);
+// Checks what the extraction of `entries` from a damaged file of `input_size` bytes left in
+// `file_folder`: every file is the target of some entry (by its safe path), no larger than the
+// largest uncompressed size an entry of that name claims. An entry whose sizes were found
+// nowhere may give what its stream gives, which DEFLATE bounds at 1032 times its input. So
+// there are no stray, partial-file or misplaced files, and none out of proportion.
+void CheckExtracted(const std::wstring& file_folder, const std::vector<RecoveredEntry>& entries,
+                    uint64_t input_size);
 
 bool WriteWholeFile(const std::wstring& path, const uint8_t* data, size_t size);
 // False when the file cannot be opened or read.
