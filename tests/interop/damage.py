@@ -23,10 +23,12 @@ import json
 import struct
 import sys
 import zipfile
+import zlib
 
 LOCAL_SIG = b"PK\x03\x04"
 DESCRIPTOR_SIG = b"PK\x07\x08"
 END_SIG = b"PK\x05\x06"
+CENTRAL_SIG = b"PK\x01\x02"
 BLOCK = 4096
 
 
@@ -315,15 +317,46 @@ def _u32(buf, at):
     return int.from_bytes(buf[at:at + 4].ljust(4, b"\0"), "little")
 
 
+def _record_after_data(out, at, descriptor):
+    """Whether a record that may follow an entry's data starts at `at`."""
+    sig = out[at:at + 4]
+    return sig in (LOCAL_SIG, CENTRAL_SIG, END_SIG) or (
+        descriptor and sig == DESCRIPTOR_SIG)
+
+
+def _stream_end(out, data_offset):
+    """(compressed, uncompressed) sizes of the deflate stream at data_offset,
+    or None when it breaks or the file ends inside it."""
+    if data_offset >= len(out):
+        return None
+    inflater = zlib.decompressobj(-15)
+    try:
+        plain = inflater.decompress(out[data_offset:])
+    except zlib.error:
+        return None
+    if not inflater.eof:
+        return None
+    sizes = (len(out) - data_offset - len(inflater.unused_data), len(plain))
+    return sizes if max(sizes) <= 0xFFFFFFFF else None
+
+
 def scan_model(out):
     """The records a local-header scan finds in the damaged bytes.
 
     Every 4-byte window from offset 0 on is tested; after a header the next
     window starts 3 bytes before the position reached (data offset plus the
-    header's compressed size). A deflated entry whose header sizes are both 0
+    record's compressed size). A deflated entry whose header sizes are both 0
     takes its sizes from the first signed data descriptor found before the
-    next local header. Records with both sizes 0 or an empty name are
-    dropped. Bytes past the end read as zeros."""
+    next local header (one giving both sizes 0 counts as none); when there is
+    none, it is kept with both sizes 0 (size source "none") if it has data.
+    Sizes are believed when the data's claimed end is the end of the file or
+    a local header, central header, end record or (bit 3, or sizes from a
+    descriptor) a descriptor starts there, and a bit-3 deflated header does
+    not claim compressed bytes with plain size 0. Otherwise a deflated entry
+    takes the sizes its stream gives when it ends, a stored one ends at the
+    next such record ("stream", or "descriptor" when a descriptor with those
+    sizes follows), and the scan goes on from there. Other records with both
+    sizes 0 or an empty name are dropped. Bytes past the end read as zeros."""
     records = []
     size = len(out)
     pos = 0
@@ -334,24 +367,59 @@ def scan_model(out):
         if hit < 0:
             break
         at = hit
+        flags = _u16(out, at + 6)
         method = _u16(out, at + 8)
         csize, usize = _u32(out, at + 18), _u32(out, at + 22)
         n, m = _u16(out, at + 26), _u16(out, at + 28)
         raw_name = out[at + 30:at + 30 + n].split(b"\0", 1)[0]
         after_name = min(at + 30 + n, size)
-        if csize == 0 and usize == 0 and method == 8:
+        source = "header"
+        if csize == 0 and usize == 0 and method == 8 and after_name < size:
             look = after_name - 3 if after_name > 4 else after_name
             found = [i for i in (out.find(LOCAL_SIG, look),
                                  out.find(DESCRIPTOR_SIG, look)) if i >= 0]
             if found and out[min(found):min(found) + 4] == DESCRIPTOR_SIG:
-                csize, usize = _u32(out, min(found) + 8), \
-                    _u32(out, min(found) + 12)
+                sizes = _u32(out, min(found) + 8), _u32(out, min(found) + 12)
+                if any(sizes):
+                    csize, usize = sizes
+                    source = "descriptor"
         data_offset = after_name + m
-        if (csize or usize) and raw_name:
+        if csize == 0 and usize == 0:
+            keep = method == 8 and data_offset < size
+            if keep:
+                source = "none"
+        else:
+            bit3 = bool(flags & 8)
+            end = data_offset + csize
+            if method == 8 and bit3 and source == "header" and usize == 0:
+                fits = False
+            else:
+                fits = end == size or (end < size and _record_after_data(
+                    out, end, bit3 or source == "descriptor"))
+            real = None
+            if not fits and method == 8:
+                real = _stream_end(out, data_offset)
+            elif not fits and method == 0:
+                ends = [i for i in (out.find(sig, data_offset) for sig in
+                                    (LOCAL_SIG, CENTRAL_SIG, END_SIG) +
+                                    ((DESCRIPTOR_SIG,) if bit3 else ()))
+                        if i >= 0]
+                if ends:
+                    real = (min(ends) - data_offset,) * 2
+            if real is not None and real != (csize, usize):
+                csize, usize = real
+                source = "stream"
+                d = data_offset + csize
+                if (out[d:d + 4] == DESCRIPTOR_SIG and
+                        (_u32(out, d + 8), _u32(out, d + 12)) == real):
+                    source = "descriptor"
+            keep = bool(csize or usize)
+        if keep and raw_name:
             records.append({"name": raw_name.decode("latin-1"),
                             "header_offset": at, "method": method,
                             "compressed_size": csize,
                             "uncompressed_size": usize,
+                            "size_source": source,
                             "data_offset": data_offset,
                             "data_complete": data_offset + csize <= size})
         pos = data_offset + csize
