@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Whole-command timings, each measured side by side with its yardstick in one run:
+#   1. velmora extract of a large LibreOffice .ods      vs  bsdtar -xf of the same file
+#   2. velmora extract of 500 small .ods in one call     vs  Python zipfile.extractall over them
+#   3. velmora repair --no-media of 500 small .ods       vs  Python zipfile extract + re-pack (level 8)
+#   4. peak memory of velmora extract / repair of the large file (/usr/bin/time -v)
+# Usage: bench/commands.sh VELMORA LARGE.ods SMALL.ods
+#   LARGE.ods from bench/make_large_ods.sh; SMALL.ods is copied 500 times.
+set -euo pipefail
+velmora=$(realpath "${1:?usage: commands.sh VELMORA LARGE.ods SMALL.ods}")
+large=$(realpath "${2:?}")
+small=$(realpath "${3:?}")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+mkdir small
+for i in $(seq -w 1 500); do cp "$small" "small/f$i.ods"; done
+
+cat > py_extract.py <<'PY'
+import sys, zipfile, os
+out = sys.argv[1]
+for i, f in enumerate(sorted(os.listdir("small"))):
+    with zipfile.ZipFile(os.path.join("small", f)) as z:
+        z.extractall(os.path.join(out, f"{f}{i}"))
+PY
+cat > py_repack.py <<'PY'
+import sys, zipfile, os, zlib
+out = sys.argv[1]
+os.makedirs(out, exist_ok=True)
+for f in sorted(os.listdir("small")):
+    with zipfile.ZipFile(os.path.join("small", f)) as src, \
+         zipfile.ZipFile(os.path.join(out, "VONDRELREP_" + f), "w", zipfile.ZIP_DEFLATED, compresslevel=8) as dst:
+        for info in src.infolist():
+            if not info.is_dir():
+                dst.writestr(info.filename, src.read(info))
+PY
+
+echo "== 1. large file: velmora extract vs bsdtar -xf"
+hyperfine -N --warmup 2 --runs 10 \
+  --prepare 'rm -rf v b' \
+  -n "velmora extract" "$velmora extract $large --into v" \
+  -n "bsdtar -xf" "bash -c 'mkdir -p b && bsdtar -xf $large -C b'"
+
+echo "== 2. 500 small files: velmora extract vs Python zipfile.extractall"
+hyperfine -N --warmup 1 --runs 5 \
+  --prepare 'rm -rf v p' \
+  -n "velmora extract x500" "bash -c '$velmora extract small/*.ods --into v > /dev/null'" \
+  -n "python extractall x500" "python3 py_extract.py p"
+
+echo "== 3. 500 small files: velmora repair --no-media vs Python extract + re-pack level 8"
+hyperfine -N --warmup 1 --runs 5 \
+  --prepare 'rm -rf o p' \
+  -n "velmora repair x500" "bash -c '$velmora repair small/*.ods --out o --no-media > /dev/null'" \
+  -n "python repack x500" "python3 py_repack.py p"
+
+echo "== 4. peak memory (maximum resident set size)"
+rm -rf v o
+/usr/bin/time -v "$velmora" extract "$large" --into v 2>&1 >/dev/null | grep -E 'Maximum resident|Elapsed'
+/usr/bin/time -v "$velmora" repair "$large" --out o --no-media 2>&1 >/dev/null | grep -E 'Maximum resident|Elapsed'
