@@ -75,6 +75,7 @@ Fixture MakeFixture(bool deflated) {
     FillXml(chunk, row);
     const uint32_t take = std::min<uint32_t>(static_cast<uint32_t>(chunk.size()), size - done);
     done += take;
+    f.entry.crc32 = crc32(f.entry.crc32, reinterpret_cast<const Bytef*>(chunk.data()), take);
     if (!deflated) {
       file.Write(chunk.data(), take);
       written += take;

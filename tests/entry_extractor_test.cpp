@@ -55,6 +55,7 @@ class ExtractTest : public ::testing::Test {
     entry.method = method;
     entry.data_offset = kLead.size();
     entry.name = L"out.xml";
+    entry.crc_known = false;
     return entry;
   }
 
@@ -204,6 +205,7 @@ RecoveredEntry Listed(const std::wstring& name, uint64_t offset, uint32_t z, uin
   entry.compressed_size = z;
   entry.uncompressed_size = u;
   entry.method = method;
+  entry.crc_known = false;
   return entry;
 }
 

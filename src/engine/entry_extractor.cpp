@@ -1,11 +1,14 @@
 #include "engine/entry_extractor.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <memory>
 #include <new>
 
 #include "engine/entry_inflater.h"
 #include "engine/working_folder.h"
+#include "engine/xml_salvage.h"
 #include "platform/platform.h"
 
 namespace velmora {
@@ -43,11 +46,13 @@ class PartialFile {
   PartialFile& operator=(const PartialFile&) = delete;
 
   bool IsOpen() const { return file_.IsOpen(); }
-  bool Write(const void* data, size_t size) { return file_.Write(data, size); }
+  platform::File& file() { return file_; }
   // Closes the file and moves it over the target. Closed first: Windows renames no open file.
-  void Commit() {
+  bool Commit() {
     file_.Close();
-    if (platform::RenameReplacing(path_, target_)) created_ = false;
+    if (!platform::RenameReplacing(path_, target_)) return false;
+    created_ = false;
+    return true;
   }
 
  private:
@@ -85,73 +90,181 @@ int64_t CopyBytes(platform::File& source, uint64_t count, uint8_t* buffer, Write
   return static_cast<int64_t>(done);
 }
 
-// A stored entry: its Z bytes unchanged. A damaged file that ends inside them yields no file,
-// since the bytes that are there are not the entry.
-void CopyStored(platform::File& source, const std::wstring& output_path, uint32_t size,
-                uint8_t* buffer) {
-  PartialFile output(output_path);
+// What one entry writes: the partial file, with the CRC-32 and the count of the bytes written.
+class EntryOutput {
+ public:
+  EntryOutput(const std::wstring& target, const RecoveredEntry& entry, uint8_t* buffer)
+      : file_(target), entry_(entry), buffer_(buffer) {}
+
+  bool IsOpen() const { return file_.IsOpen(); }
+  bool Write(const uint8_t* data, size_t n) {
+    if (failed_ || !file_.file().Write(data, n)) {
+      failed_ = true;
+      return false;
+    }
+    crc_ = crc32(crc_, data, static_cast<uInt>(n));
+    size_ += n;
+    return true;
+  }
+
+  // Decides what the entry gives once its data has been written: `whole` when all of it came
+  // out, and whether it is an XML part that may be salvaged.
+  void Finish(bool whole, bool xml_part, EntryOutcome* outcome) {
+    if (failed_) return;  // a write failed: what is there is not the entry
+    if (whole) {
+      const bool crc_failed = entry_.crc_known && crc_ != entry_.crc32;
+      // A part that fails its CRC but is still a well-formed document is kept whole: the
+      // check cannot tell which bytes are wrong, and the reader can still open it.
+      if (!crc_failed || !xml_part) return CommitWhole(outcome);
+      XmlTracker tracker;
+      if (!Track(&tracker)) return;
+      if (tracker.IsWholeDocument()) return CommitWhole(outcome);
+      return Salvage(tracker, outcome);
+    }
+    if (!xml_part) return;
+    XmlTracker tracker;
+    if (!Track(&tracker)) return;
+    Salvage(tracker, outcome);
+  }
+
+ private:
+  void CommitWhole(EntryOutcome* outcome) {
+    if (!file_.Commit()) return;
+    outcome->written = true;
+    outcome->bytes_written = size_;
+    outcome->crc_checked = entry_.crc_known;
+    outcome->crc_matched = entry_.crc_known && crc_ == entry_.crc32;
+  }
+
+  // Runs the tracker over what was written, read back from the partial file (the page cache
+  // still holds it), so that intact entries never pay for the look; it stops at the damage.
+  bool Track(XmlTracker* tracker) {
+    platform::File& file = file_.file();
+    if (!file.Seek(0)) return false;
+    while (!tracker->damaged()) {
+      const int64_t got = file.Read(buffer_, kCopyChunk);
+      if (got < 0) return false;
+      if (got == 0) break;
+      tracker->Feed(buffer_, static_cast<size_t>(got));
+    }
+    return true;
+  }
+
+  // Keeps the sound prefix up to the tracker's cut and closes the elements open there.
+  void Salvage(const XmlTracker& tracker, EntryOutcome* outcome) {
+    if (!tracker.HasCut()) return;  // not even the root element's start tag survived
+    const std::string closing = tracker.ClosingTags();
+    platform::File& file = file_.file();
+    if (!file.Truncate(tracker.cut()) || !file.Write(closing.data(), closing.size())) return;
+    if (!file_.Commit()) return;
+    outcome->written = true;
+    outcome->salvaged = true;
+    outcome->salvaged_bytes = tracker.cut();
+    outcome->bytes_written = tracker.cut() + closing.size();
+    // The bytes written are not the entry's: they cannot match its CRC-32.
+    outcome->crc_checked = entry_.crc_known;
+    outcome->crc_matched = false;
+  }
+
+  PartialFile file_;
+  const RecoveredEntry& entry_;
+  uint8_t* buffer_;
+  bool failed_ = false;
+  uint32_t crc_ = 0;
+  uint64_t size_ = 0;
+};
+
+// A stored entry: its Z bytes unchanged. A damaged file that ends inside them yields no file
+// (the bytes that are there are not the entry), unless the entry is an XML part to salvage.
+void CopyStored(platform::File& source, const std::wstring& output_path,
+                const RecoveredEntry& entry, bool xml_part, uint8_t* buffer,
+                EntryOutcome* outcome) {
+  EntryOutput output(output_path, entry, buffer);
   if (!output.IsOpen()) return;
+  const uint32_t size = entry.compressed_size;
   const int64_t copied = CopyBytes(
       source, size, buffer, [&](const uint8_t* data, size_t n) { return output.Write(data, n); });
-  if (copied == static_cast<int64_t>(size)) output.Commit();
+  if (copied < 0) return;
+  output.Finish(copied == static_cast<int64_t>(size), xml_part, outcome);
 }
 
 void Inflate(platform::File& source, const std::wstring& output_path, const RecoveredEntry& entry,
-             uint8_t* buffer) {
+             bool xml_part, uint8_t* buffer, EntryOutcome* outcome) {
+  // An entry whose sizes were found nowhere: its stream runs from the data offset to at most
+  // the end of the file, and only its own end says where it stops.
+  const bool unsized = entry.size_source == RecoveredEntry::SizeSource::kNone;
   const std::wstring temp_path = platform::CreateTempFile(platform::TempFolder(), L"OPC");
   if (temp_path.empty()) return;
   TempFileRemover remover(temp_path);
+  int64_t copied;
   {
     platform::File temp = platform::File::Create(temp_path);
     if (!temp.IsOpen()) return;
     // A damaged file may end inside the entry's data: the stream gets what is there, and
-    // succeeds only if it is complete within it.
-    const int64_t copied =
-        CopyBytes(source, entry.compressed_size, buffer,
-                  [&](const uint8_t* data, size_t n) { return temp.Write(data, n); });
+    // comes out whole only if it is complete within it.
+    copied = CopyBytes(source, unsized ? UINT64_MAX : entry.compressed_size, buffer,
+                       [&](const uint8_t* data, size_t n) { return temp.Write(data, n); });
     if (copied < 0) return;
   }
   source.Close();
 
   InflaterHandle inflater;
   if (OpenInflater(temp_path, &inflater) != kInflateOk) return;
-  PartialFile output(output_path);
+  EntryOutput output(output_path, entry, buffer);
   if (!output.IsOpen()) return;
   InflaterRequest request;
-  request.length = entry.uncompressed_size;
-  request.expected_size = entry.uncompressed_size;
-  request.input_budget = entry.compressed_size;
+  if (unsized) {
+    request.to_stream_end = true;
+    request.input_budget = static_cast<uint64_t>(copied);
+  } else {
+    request.length = entry.uncompressed_size;
+    request.expected_size = entry.uncompressed_size;
+    request.input_budget = entry.compressed_size;
+  }
   const int result = InflateToBuffer(
       inflater.get(), [&](const uint8_t* data, size_t n) { return output.Write(data, n); },
       &request);
   // The temporary file must be closed before the remover deletes it (Windows deletes no open
   // file).
   CloseInflater(inflater);
-  if (result == kInflateOk) output.Commit();
+  // Ended early, cut off (the file or the budget ended first) or broken: damaged data, which
+  // an XML part may still give its sound beginning from. Other failures give nothing.
+  const bool damaged =
+      result == kInflateEndedEarly || result == kInflateIoError || result == kInflateDataError;
+  if (result != kInflateOk && !damaged) return;
+  output.Finish(result == kInflateOk, xml_part, outcome);
 }
 
 }  // namespace
 
-void ExtractEntry(const std::wstring& damaged_path, const std::wstring& output_path,
-                  const RecoveredEntry& entry) {
+EntryOutcome ExtractEntry(const std::wstring& damaged_path, const std::wstring& output_path,
+                          const RecoveredEntry& entry) {
+  EntryOutcome outcome;
+  outcome.output_path = output_path;
   const uint32_t z = entry.compressed_size;
   const uint32_t u = entry.uncompressed_size;
-  if (output_path.empty() || (z == 0 && u == 0)) return;
+  const bool unsized = entry.size_source == RecoveredEntry::SizeSource::kNone;
+  if (output_path.empty() || (z == 0 && u == 0 && !unsized)) return outcome;
   platform::File source = platform::File::OpenRead(damaged_path, platform::Sharing::kNone);
-  if (!source.IsOpen() || !source.Seek(entry.data_offset)) return;
+  if (!source.IsOpen() || !source.Seek(entry.data_offset)) return outcome;
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kCopyChunk]);
-  if (!buffer) return;
+  if (!buffer) return outcome;
+  const bool xml_part = IsSalvageableXmlPart(entry.name);
   // Equal sizes mean a stored entry, unless the header says deflate: a deflated entry whose
   // sizes happen to be equal is inflated, not copied as compressed bytes.
-  if (z != 0 && z == u && entry.method != kMethodDeflate) {
-    CopyStored(source, output_path, z, buffer.get());
+  if (!unsized && z != 0 && z == u && entry.method != kMethodDeflate) {
+    CopyStored(source, output_path, entry, xml_part, buffer.get(), &outcome);
   } else {
-    Inflate(source, output_path, entry, buffer.get());
+    Inflate(source, output_path, entry, xml_part, buffer.get(), &outcome);
   }
+  return outcome;
 }
 
-void ExtractAllEntries(JobWindow& view, std::wstring folder, const std::wstring& damaged_path) {
+std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder,
+                                            const std::wstring& damaged_path) {
   const int n = view.EntryCount();
+  std::vector<EntryOutcome> outcomes;
+  outcomes.reserve(static_cast<size_t>(std::max(n, 0)));
   view.ResetEstimate(Bar::kFile);
   // The bar's range is a 16-bit value; beyond it the bar simply stays full.
   view.SetBarRange(Bar::kFile, static_cast<uint16_t>(std::min(n, 0xFFFF)));
@@ -161,10 +274,11 @@ void ExtractAllEntries(JobWindow& view, std::wstring folder, const std::wstring&
     if (folder.empty() || folder.back() != platform::kSeparator) folder += platform::kSeparator;
     std::wstring path = entry.name;
     CreatePathDirectories(view, folder, path);
-    if (!path.empty()) ExtractEntry(damaged_path, path, entry);
+    outcomes.push_back(path.empty() ? EntryOutcome{} : ExtractEntry(damaged_path, path, entry));
     view.SetBarPos(Bar::kFile, i);
   }
   view.SetBarPos(Bar::kFile, n);
+  return outcomes;
 }
 
 }  // namespace velmora

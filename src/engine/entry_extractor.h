@@ -2,7 +2,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "engine/entry_outcome.h"
 #include "engine/job_window.h"
 #include "engine/recovered_entry.h"
 
@@ -11,20 +13,36 @@ namespace velmora {
 // Extracts every entry of the view's entry list, in list order, into `folder`, creating
 // sub-folders along the names (CreatePathDirectories). The file bar counts the entries: range
 // n, then position 0, the index of each entry once done, and n at the end. Entries that cannot
-// be extracted simply yield no file.
-void ExtractAllEntries(JobWindow& view, std::wstring folder, const std::wstring& damaged_path);
+// be extracted simply yield no file. Returns one outcome per entry of the list, in list order
+// (an entry whose name maps to no file has an empty output path).
+std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder,
+                                            const std::wstring& damaged_path);
 
 // Extracts one entry to `output_path`. With Z the compressed and U the uncompressed size:
-// - Z = U != 0 and not deflated: the Z bytes are copied unchanged (all of them must be there);
-// - Z = U = 0: nothing;
+// - Z = U != 0 and not deflated: the Z bytes are copied unchanged;
+// - Z = U = 0: nothing, unless the entry is deflated and its sizes were found nowhere
+//   (RecoveredEntry::SizeSource::kNone): its stream is inflated from the data offset, with the
+//   rest of the file as input, until it ends; a stream that ends is written whole;
 // - otherwise the Z bytes go to an "OPC" temporary file and are inflated, reading at most Z
 //   bytes of input; the entry's file is exactly the first U bytes of output (U = 0 gives an
-//   empty file). A stream that gives fewer than U bytes, breaks off or is not DEFLATE data
-//   yields no file.
+//   empty file).
+// Data that comes out whole (all Z bytes copied, U bytes inflated, or an unsized stream that
+// ends) is written as it is, whatever its CRC-32 says, with one exception below. Data that does
+// not (the file ends inside it, the stream ends before U bytes, breaks off or is not DEFLATE
+// data) yields no file.
+//
+// The exception is the XML parts at the package root (IsSalvageableXmlPart): when such a part
+// does not come out whole, or comes out whole but fails its known CRC-32 and is not a
+// well-formed document, it is salvaged: cut at the end of its last complete element before the
+// damage, with the elements open there closed (XmlTracker). A part damaged before its root
+// element's start tag was complete yields no file.
+//
 // Output is written to a partial file beside the target and renamed over it only when the
-// entry succeeds, so a failed entry leaves nothing, and an earlier entry of the same name
-// keeps its file. Memory is bounded whatever sizes the header claims; nothing is reported.
-void ExtractEntry(const std::wstring& damaged_path, const std::wstring& output_path,
-                  const RecoveredEntry& entry);
+// entry gives a file, so a failed entry leaves nothing, and an earlier entry of the same name
+// keeps its file. Memory is bounded whatever sizes the header claims; nothing is reported but
+// the outcome: whether a file was written, its size, its CRC-32 against the entry's when that
+// is known (a salvaged part never matches), and how much of a salvaged part was kept.
+EntryOutcome ExtractEntry(const std::wstring& damaged_path, const std::wstring& output_path,
+                          const RecoveredEntry& entry);
 
 }  // namespace velmora

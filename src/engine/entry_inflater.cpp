@@ -32,6 +32,7 @@ struct EntryInflater {
   bool stream_ready = false;
   uint64_t input_budget = 0;
   uint64_t output_remaining = 0;
+  bool to_stream_end = false;
 
   ~EntryInflater() { FinishEntry(); }
 
@@ -55,6 +56,7 @@ struct EntryInflater {
     stream_ready = true;
     input_budget = request.input_budget;
     output_remaining = request.expected_size;
+    to_stream_end = request.to_stream_end;
     if (start_position < 0 || !file.Seek(static_cast<uint64_t>(start_position))) {
       return kInflateIoError;
     }
@@ -105,9 +107,21 @@ int InflateToBuffer(EntryInflater* handle, const InflateSink& sink, InflaterRequ
     }
   }
 
-  const uint64_t space = std::min<uint64_t>(request->length, h.output_remaining);
+  const uint64_t space =
+      h.to_stream_end ? UINT64_MAX : std::min<uint64_t>(request->length, h.output_remaining);
   uint64_t produced = 0;
   size_t pending = 0;  // bytes in the output chunk not yet handed to the sink
+  bool refused = false;
+  // Hands the pending bytes to the sink; false when it refuses them.
+  auto flush = [&] {
+    if (pending != 0 && !sink(h.output.get(), pending)) {
+      refused = true;
+      return false;
+    }
+    produced += pending;
+    pending = 0;
+    return true;
+  };
   while (produced + pending < space) {
     if (!h.Refill()) {
       h.last_error = kInflateIoError;
@@ -119,7 +133,7 @@ int InflateToBuffer(EntryInflater* handle, const InflateSink& sink, InflaterRequ
     const int z = inflate(&h.stream, Z_NO_FLUSH);
     const size_t made = static_cast<size_t>(room - h.stream.avail_out);
     pending += made;
-    h.output_remaining -= made;
+    if (!h.to_stream_end) h.output_remaining -= made;
     if (z == Z_BUF_ERROR) {
       // No progress. With no input left the file or the budget ended before the stream did.
       h.last_error = h.stream.avail_in == 0 ? kInflateIoError : kInflateDataError;
@@ -131,18 +145,23 @@ int InflateToBuffer(EntryInflater* handle, const InflateSink& sink, InflaterRequ
     if (h.last_error != kInflateOk) break;
     const bool ended = z == Z_STREAM_END;
     if (pending == kOutputChunk || ended || produced + pending == space) {
-      if (pending != 0 && !sink(h.output.get(), pending)) {
+      if (!flush()) {
         h.last_error = kInflateIoError;
         break;
       }
-      produced += pending;
-      pending = 0;
     }
     if (ended) break;
   }
+  // What was decoded before an error still goes out: the caller may keep what came before the
+  // damage. A sink that refused is not asked again.
+  if (h.last_error != kInflateOk && !refused) flush();
 
-  request->length = h.last_error == kInflateOk ? static_cast<uint32_t>(produced) : 0;
-  if (h.last_error == kInflateOk && h.output_remaining != 0) return kInflateEndedEarly;
+  request->length = h.last_error == kInflateOk
+                        ? static_cast<uint32_t>(std::min<uint64_t>(produced, UINT32_MAX))
+                        : 0;
+  if (h.last_error == kInflateOk && !h.to_stream_end && h.output_remaining != 0) {
+    return kInflateEndedEarly;
+  }
   const int result = h.last_error;
   h.FinishEntry();
   return result;

@@ -43,11 +43,15 @@ struct InflaterRequest {
   uint32_t expected_size = 0;
   // Bytes of compressed input the stream may read from the file: the entry's compressed
   // size. Taken at the first call only.
-  uint32_t input_budget = 0;
+  uint64_t input_budget = 0;
+  // The entry's sizes are not known: inflate until the stream ends (kInflateOk) or breaks;
+  // length and expected size play no part. Taken at the first call only.
+  bool to_stream_end = false;
 };
 
 // Receives the inflated bytes in order; returns false when it cannot take them, which ends
-// the call with kInflateIoError.
+// the call with kInflateIoError. A call that ends with an error has first handed over every
+// byte decoded before the error, so that a caller can keep what came before the damage.
 using InflateSink = std::function<bool(const uint8_t* data, size_t size)>;
 
 struct EntryInflater;  // the state of one opened stream

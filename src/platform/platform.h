@@ -82,6 +82,9 @@ class File {
   int64_t Position();
   // The file's length, or -1 on error.
   int64_t Size();
+  // Cuts the file to `size` bytes (or extends it with zeros) and leaves the position at the
+  // new end, so that what is written next follows it. The file must be open for writing.
+  bool Truncate(uint64_t size);
   bool GetInfo(FileInfo* info);
   void Close();
 

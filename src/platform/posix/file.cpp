@@ -157,6 +157,18 @@ int64_t File::Size() {
   return static_cast<int64_t>(st.st_size);
 }
 
+bool File::Truncate(uint64_t size) {
+  if (size > static_cast<uint64_t>(INT64_MAX)) {
+    errno = EINVAL;
+    return false;
+  }
+  int result;
+  do {
+    result = ftruncate(fd_, static_cast<off_t>(size));
+  } while (result != 0 && errno == EINTR);
+  return result == 0 && lseek(fd_, static_cast<off_t>(size), SEEK_SET) >= 0;
+}
+
 bool File::GetInfo(FileInfo* info) {
   struct stat st {};
   if (fstat(fd_, &st) != 0) return false;

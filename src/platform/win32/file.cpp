@@ -127,6 +127,11 @@ int64_t File::Size() {
   return size.QuadPart;
 }
 
+bool File::Truncate(uint64_t size) {
+  // SetEndOfFile cuts (or extends) the file at the file pointer, which stays there.
+  return Seek(size) && SetEndOfFile(handle_);
+}
+
 bool File::GetInfo(FileInfo* info) {
   BY_HANDLE_FILE_INFORMATION data;
   if (handle_ == nullptr || !GetFileInformationByHandle(handle_, &data)) return false;
