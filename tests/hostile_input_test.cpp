@@ -207,7 +207,7 @@ const std::vector<NameCase>& NameCases() {
       {"LPT9", L"LPT9", L"_LPT9", false},
       {"conout$", L"conout$", L"_conout$", false},
       {"Pictures/prn.png", L"Pictures\\prn.png", L"Pictures\\_prn.png", false},
-      {"con/inner.xml", L"con\\inner.xml", L"_con\\inner.xml", false},
+      {"aux/inner.xml", L"aux\\inner.xml", L"_aux\\inner.xml", false},
       // 300 characters in three folders, then one component of 300.
       {kLong100a + "/" + kLong100b + "/" + kLong95c + ".xml",
        test::W(kLong100a + "\\" + kLong100b + "\\" + kLong95c + ".xml"),
