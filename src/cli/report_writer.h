@@ -26,7 +26,8 @@ namespace velmora::cli {
 // "reached" is false for a file the run stopped before; it then has no entries. Entry names are
 // given as the package spells them, with "/" between folders. "crc32" is null when the entry's
 // CRC-32 is unknown (a bit-3 header whose descriptor was not found), "crc_matched" null when
-// nothing was compared.
+// nothing was compared. "output" is where the entry's file was written, in the working folder
+// (which `repair` removes at the end unless --keep-work).
 //
 // Text: the file is UTF-8. Entry names, and paths on POSIX, are byte strings: bytes that form
 // valid UTF-8 are written as that text; a byte string that is not valid UTF-8 is written with
