@@ -2,6 +2,7 @@
 // bytes, no temporary or partial files left behind, memory bounded whatever a header claims,
 // and the file bar's sequence.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "engine/entry_extractor.h"
 #include "extraction_fixtures.h"
 #include "support/recording_window.h"
+#include "xml_check.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -119,10 +121,15 @@ TEST_F(ExtractTest, WhichEntriesYieldFiles) {
   for (const ExtractCase& c : cases) {
     SCOPED_TRACE(c.what);
     const RecoveredEntry entry = Damaged(c.data, c.z, c.u, c.method);
-    ExtractEntry(DamagedPath(), Out(L"out.xml"), entry);
+    const EntryOutcome outcome = ExtractEntry(DamagedPath(), Out(L"out.xml"), entry);
+    EXPECT_EQ(outcome.written, c.yields_file);
+    EXPECT_EQ(outcome.output_path, Out(L"out.xml"));
+    EXPECT_FALSE(outcome.salvaged);
+    EXPECT_FALSE(outcome.crc_checked);  // no CRC known
     if (c.yields_file) {
       EXPECT_EQ(Names(out_), std::vector<std::wstring>{L"out.xml"});
       EXPECT_TRUE(ReadBytes(Out(L"out.xml")) == c.content);
+      EXPECT_EQ(outcome.bytes_written, c.content.size());
     } else {
       // No file, and no partial output either.
       EXPECT_EQ(Names(out_), std::vector<std::wstring>{});
@@ -267,6 +274,309 @@ TEST_F(ExtractTest, FileBarCountsTheEntries) {
   EXPECT_EQ(empty.calls, (std::vector<std::wstring>{L"ResetEstimate File", L"SetBarRange File 0",
                                                     L"SetBarPos File 0", L"SetBarPos File 0"}));
 }
+
+// ---- Damaged XML parts: salvage ----
+
+const std::string kSheetHead =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document-content "
+    "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+    "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+    "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.3\">"
+    "<office:body><office:spreadsheet><table:table table:name=\"Sheet1\">";
+const std::string kSheetTail =
+    "</table:table></office:spreadsheet></office:body></office:document-content>";
+
+std::string SheetRow(uint32_t row) {
+  const std::string n = std::to_string(row);
+  return "<table:table-row><table:table-cell office:value-type=\"float\" office:value=\"" + n +
+         "\"><text:p>" + n + "</text:p></table:table-cell><table:table-cell><text:p>row " + n +
+         "</text:p></table:table-cell></table:table-row>";
+}
+
+// A content.xml with `rows` rows.
+std::string SheetXml(uint32_t rows) {
+  std::string xml = kSheetHead;
+  for (uint32_t row = 1; row <= rows; ++row) xml += SheetRow(row);
+  return xml + kSheetTail;
+}
+
+// What salvage must give for a well-formed `text` of which only the first `limit` bytes are
+// sound: the text up to the end of the last element (or, before any, the root's start tag)
+// that ends within them, then the end tags of the elements open there. Works on the tag
+// shapes the fixtures above use; "<none>" when not even the root's start tag is whole.
+std::string ExpectedSalvage(const std::string& text, size_t limit) {
+  std::vector<std::string> open;
+  std::vector<std::string> open_at_cut;
+  size_t cut = std::string::npos;
+  for (size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at)) {
+    const size_t close = text.find('>', at);
+    if (close == std::string::npos || close >= limit) break;
+    if (text[at + 1] == '/') {
+      open.pop_back();
+      cut = close + 1;
+      open_at_cut = open;
+    } else if (text[close - 1] == '/') {
+      cut = close + 1;
+      open_at_cut = open;
+    } else if (text[at + 1] != '?') {
+      open.push_back(text.substr(at + 1, text.find_first_of(" >", at) - at - 1));
+      if (cut == std::string::npos) {
+        cut = close + 1;
+        open_at_cut = open;
+      }
+    }
+    at = close + 1;
+  }
+  if (cut == std::string::npos) return "<none>";
+  std::string expected = text.substr(0, cut);
+  for (size_t i = open_at_cut.size(); i-- > 0;) expected += "</" + open_at_cut[i] + ">";
+  return expected;
+}
+
+uint32_t Crc(const std::string& data) {
+  return crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
+}
+
+// What zlib gives for a raw stream before it ends, breaks or runs out.
+std::string InflatePrefix(const std::string& stream) {
+  z_stream z{};
+  EXPECT_EQ(inflateInit2(&z, -MAX_WBITS), Z_OK);
+  std::string out(1 << 20, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream.data()));
+  z.avail_in = static_cast<uInt>(stream.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  inflate(&z, Z_SYNC_FLUSH);
+  out.resize(z.total_out);
+  inflateEnd(&z);
+  return out;
+}
+
+// A raw stream of `first` that ends on a byte boundary without ending the stream, so that more
+// blocks could follow.
+std::string FlushedDeflate(const std::string& first) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string out(deflateBound(&z, static_cast<uLong>(first.size())) + 64, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(first.data()));
+  z.avail_in = static_cast<uInt>(first.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&z, Z_FULL_FLUSH), Z_OK);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+struct SalvageCase {
+  const char* what;
+  std::wstring name;
+  std::string data;  // the entry's bytes in the damaged file, which ends after them
+  uint32_t z;
+  uint32_t u;
+  uint16_t method;
+  bool crc_known;
+  uint32_t crc;
+  RecoveredEntry::SizeSource source;
+  // What the file must hold: "<none>" for no file.
+  std::string content;
+  bool salvaged;
+};
+
+TEST_F(ExtractTest, DamagedXmlPartsAreCutAtTheirLastCompleteElement) {
+  using Source = RecoveredEntry::SizeSource;
+  const std::string sheet = SheetXml(60);
+  const auto u = static_cast<uint32_t>(sheet.size());
+  const uint32_t crc = Crc(sheet);
+  const std::string stream = RawDeflate(sheet);
+  const auto zs = static_cast<uint32_t>(stream.size());
+  // The file ends in the middle of the stream, somewhere inside a row.
+  const std::string cut_stream = stream.substr(0, zs * 6 / 10);
+  const std::string cut_decoded = InflatePrefix(cut_stream);
+  ASSERT_GT(cut_decoded.size(), kSheetHead.size() + 1000);
+  ASSERT_LT(cut_decoded.size(), sheet.size());
+
+  // Stored blocks: zeros in the data decode as NUL bytes, the stream stays whole and only the
+  // CRC-32 notices (as zeros inside a Huffman-coded block can decode to garbage).
+  const std::string stored_blocks = RawDeflate(sheet, 0);
+  const size_t zero_at = sheet.size() / 2;
+  std::string zeroed = stored_blocks;
+  zeroed.replace(5 + zero_at, 64, std::string(64, '\0'));  // 5: the block's header
+  ASSERT_EQ(InflatePrefix(zeroed).substr(0, zero_at), sheet.substr(0, zero_at));
+  // A digit changed: wrong, but still a well-formed document.
+  std::string changed = stored_blocks;
+  const size_t digit = 5 + sheet.find("<text:p>7</text:p>") + 8;
+  changed[digit] = '8';
+  std::string changed_sheet = sheet;
+  changed_sheet[digit - 5] = '8';
+  // Whole blocks for the first rows, then bytes that are no DEFLATE block at all.
+  const size_t good = sheet.size() / 3;
+  const std::string broken = FlushedDeflate(sheet.substr(0, good)) + std::string(200, '\xFF');
+  // A stream that ends, followed by what the next entries would be.
+  const std::string followed = stream + "PK\x03\x04 the next local header and data";
+  const std::string picture = NoiseBytes(3000);
+  const std::string picture_stream = RawDeflate(picture);
+  const auto zp = static_cast<uint32_t>(picture_stream.size());
+  // A first byte that starts a block of the reserved type: a data error at once.
+  const std::string broken_picture = "\xFF" + picture_stream;
+
+  const SalvageCase cases[] = {
+      {"intact content.xml: the same bytes", L"content.xml", stream, zs, u, kDeflated, true, crc,
+       Source::kDescriptor, sheet, false},
+      {"descriptor lost, file cut inside a row", L"content.xml", cut_stream, 0, 0, kDeflated, false,
+       0, Source::kNone, ExpectedSalvage(sheet, cut_decoded.size()), true},
+      {"sizes known, file cut inside the stream", L"content.xml", cut_stream, zs, u, kDeflated,
+       true, crc, Source::kDescriptor, ExpectedSalvage(sheet, cut_decoded.size()), true},
+      {"zeroed block decodes whole, CRC fails: cut before the zeros", L"content.xml", zeroed,
+       static_cast<uint32_t>(zeroed.size()), u, kDeflated, true, crc, Source::kHeader,
+       ExpectedSalvage(sheet, zero_at), true},
+      {"CRC fails but the document is well-formed: kept whole", L"styles.xml", changed,
+       static_cast<uint32_t>(changed.size()), u, kDeflated, true, crc, Source::kHeader,
+       changed_sheet, false},
+      {"stream breaks with a data error", L"meta.xml", broken, static_cast<uint32_t>(broken.size()),
+       u, kDeflated, true, crc, Source::kHeader, ExpectedSalvage(sheet, good), true},
+      {"stored part cut by the end of the file", L"settings.xml", sheet.substr(0, 5000), u, u,
+       kStored, true, crc, Source::kHeader, ExpectedSalvage(sheet, 5000), true},
+      {"zeros inside the declaration: nothing worth keeping", L"content.xml",
+       std::string(stored_blocks).replace(5 + 20, 8, std::string(8, '\0')),
+       static_cast<uint32_t>(stored_blocks.size()), u, kDeflated, true, crc, Source::kHeader,
+       "<none>", false},
+      {"descriptor lost, stream whole and followed by more: written whole", L"content.xml",
+       followed, 0, 0, kDeflated, false, 0, Source::kNone, sheet, false},
+      {"descriptor lost, a picture whose stream is whole", L"Pictures\\p.png", picture_stream, 0, 0,
+       kDeflated, false, 0, Source::kNone, picture, false},
+      {"descriptor lost, a picture whose stream is cut: no file", L"Pictures\\p.png",
+       picture_stream.substr(0, zp / 2), 0, 0, kDeflated, false, 0, Source::kNone, "<none>", false},
+      {"a picture with a data error: no file", L"Pictures\\p.png", broken_picture, zp + 1, 3000,
+       kDeflated, true, Crc(picture), Source::kDescriptor, "<none>", false},
+      {"a picture that inflates whole but fails its CRC: written", L"Pictures\\p.png",
+       picture_stream, zp, 3000, kDeflated, true, Crc(picture) ^ 1, Source::kDescriptor, picture,
+       false},
+      {"an XML part not at the root is not salvaged", L"Object 1\\content.xml", cut_stream, 0, 0,
+       kDeflated, false, 0, Source::kNone, "<none>", false},
+  };
+  std::vector<std::wstring> kept;
+  for (const SalvageCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecoveredEntry entry = Damaged(c.data, c.z, c.u, c.method);
+    entry.name = c.name;
+    entry.crc_known = c.crc_known;
+    entry.crc32 = c.crc;
+    entry.size_source = c.source;
+    const std::wstring target = Out(L"part.xml");
+    const EntryOutcome outcome = ExtractEntry(DamagedPath(), target, entry);
+    EXPECT_EQ(Names(temp_), std::vector<std::wstring>{}) << "temporary files left behind";
+    if (c.content == "<none>") {
+      EXPECT_FALSE(outcome.written);
+      EXPECT_EQ(Names(out_), std::vector<std::wstring>{});
+      continue;
+    }
+    ASSERT_TRUE(outcome.written);
+    EXPECT_EQ(Names(out_), std::vector<std::wstring>{L"part.xml"});
+    const std::string written = ReadBytes(target);
+    EXPECT_TRUE(written == c.content)
+        << written.size() << " bytes, " << c.content.size() << " expected; ends with "
+        << written.substr(written.size() - std::min<size_t>(written.size(), 200));
+    EXPECT_EQ(outcome.bytes_written, written.size());
+    EXPECT_EQ(outcome.salvaged, c.salvaged);
+    EXPECT_EQ(outcome.crc_checked, c.crc_known);
+    EXPECT_EQ(outcome.crc_matched, c.crc_known && Crc(written) == c.crc);
+    if (c.salvaged) {
+      // Every row that was whole before the damage is there.
+      EXPECT_LT(outcome.salvaged_bytes, written.size());
+      EXPECT_EQ(written.compare(0, outcome.salvaged_bytes, sheet, 0, outcome.salvaged_bytes), 0);
+      const std::wstring copy = scratch_.Path(L"salvaged" + std::to_wstring(kept.size()) + L".xml");
+      ASSERT_TRUE(platform::RenameReplacing(target, copy));
+      kept.push_back(copy);
+    }
+    platform::RemoveFile(target);
+  }
+  EXPECT_TRUE(xml_check::AreWellFormedFiles(kept));
+}
+
+TEST_F(ExtractTest, OutcomesComeOnePerListedEntry) {
+  const std::string text = "<r>stored</r>";
+  ASSERT_TRUE(WriteBytes(DamagedPath(), kLead + text));
+  const uint64_t at = kLead.size();
+  test::RecordingWindow view;
+  RecoveredEntry good = Listed(L"good.xml", at, 13, 13, kStored);
+  good.crc_known = true;
+  good.crc32 = Crc(text);
+  RecoveredEntry wrong = Listed(L"wrong.xml", at, 13, 13, kStored);
+  wrong.crc_known = true;
+  wrong.crc32 = Crc(text) + 1;
+  view.entries = {Listed(L"..\\..", at, 13, 13, kStored), good, wrong,
+                  Listed(L"short.bin", at, 500, 500, kStored)};
+  const std::vector<EntryOutcome> outcomes = ExtractAllEntries(view, out_, DamagedPath());
+  ASSERT_EQ(outcomes.size(), 4u);
+  EXPECT_EQ(outcomes[0].output_path, L"");  // the name maps to no file
+  EXPECT_FALSE(outcomes[0].written);
+  EXPECT_EQ(outcomes[1].output_path, Out(L"good.xml"));
+  EXPECT_TRUE(outcomes[1].written && outcomes[1].crc_checked && outcomes[1].crc_matched);
+  EXPECT_EQ(outcomes[1].bytes_written, text.size());
+  EXPECT_TRUE(outcomes[2].written && outcomes[2].crc_checked && !outcomes[2].crc_matched);
+  EXPECT_EQ(outcomes[3].output_path, Out(L"short.bin"));
+  EXPECT_FALSE(outcomes[3].written);
+  EXPECT_EQ(ReadBytes(Out(L"good.xml")), text);
+}
+
+#ifndef _WIN32
+TEST_F(ExtractTest, ALargePartIsSalvagedInBoundedMemory) {
+  // 48 MB of rows, its descriptor lost and the file cut at 90 % of the stream: more than the
+  // bound below, so holding the part in memory could not pass.
+  const std::wstring damaged = DamagedPath();
+  uint64_t plain = 0;
+  {
+    platform::File file = platform::File::Create(damaged);
+    ASSERT_TRUE(file.Write(kLead.data(), kLead.size()));
+    z_stream z{};
+    ASSERT_EQ(deflateInit2(&z, 1, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string out(1 << 16, '\0');
+    std::string chunk;
+    uint32_t row = 1;
+    auto put = [&](const std::string& in, int flush) {
+      z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+      z.avail_in = static_cast<uInt>(in.size());
+      do {
+        z.next_out = reinterpret_cast<Bytef*>(out.data());
+        z.avail_out = static_cast<uInt>(out.size());
+        deflate(&z, flush);
+        file.Write(out.data(), out.size() - z.avail_out);
+      } while (z.avail_out == 0);
+      plain += in.size();
+    };
+    put(kSheetHead, Z_NO_FLUSH);
+    while (plain < 48u * 1000 * 1000) {
+      chunk.clear();
+      while (chunk.size() < (1 << 20)) chunk += SheetRow(row++);
+      put(chunk, Z_NO_FLUSH);
+    }
+    put(kSheetTail, Z_FINISH);
+    deflateEnd(&z);
+    const int64_t size = file.Size();
+    ASSERT_TRUE(
+        file.Truncate(kLead.size() + (static_cast<uint64_t>(size) - kLead.size()) * 9 / 10));
+  }
+  RecoveredEntry entry = Listed(L"content.xml", kLead.size(), 0, 0, kDeflated);
+  entry.size_source = RecoveredEntry::SizeSource::kNone;
+
+  const long before = PeakRssKiB();
+  const EntryOutcome outcome = ExtractEntry(damaged, Out(L"content.xml"), entry);
+  EXPECT_LT(PeakRssKiB() - before, 24 * 1024) << "peak memory grew by more than 24 MB";
+
+  ASSERT_TRUE(outcome.written);
+  EXPECT_TRUE(outcome.salvaged);
+  EXPECT_GT(outcome.salvaged_bytes, plain * 8 / 10);
+  platform::File result = platform::File::OpenRead(Out(L"content.xml"), platform::Sharing::kRead);
+  ASSERT_EQ(result.Size(), static_cast<int64_t>(outcome.bytes_written));
+  // It ends with the last whole row, then the sheet's closing tags.
+  const std::string ending = "</table:table-row>" + kSheetTail;
+  std::string tail(ending.size(), '\0');
+  ASSERT_TRUE(result.Seek(outcome.bytes_written - ending.size()));
+  ASSERT_EQ(result.Read(tail.data(), tail.size()), static_cast<int64_t>(tail.size()));
+  EXPECT_EQ(tail, ending);
+}
+#endif
 
 }  // namespace
 }  // namespace velmora
