@@ -71,10 +71,12 @@ std::map<std::wstring, uint64_t> FilesBelow(const std::wstring& folder);
 std::set<std::wstring> ItemsOf(const std::wstring& folder);
 
 // Checks what the extraction of `entries` from a damaged file of `input_size` bytes left in
-// `file_folder`: every file is the target of some entry (by its safe path), no larger than the
-// largest uncompressed size an entry of that name claims. An entry whose sizes were found
-// nowhere may give what its stream gives, which DEFLATE bounds at 1032 times its input. So
-// there are no stray, partial-file or misplaced files, and none out of proportion.
+// `file_folder`: every file is the target of some entry (by its safe path), or one of the two
+// files package completion writes ("mimetype", "META-INF\manifest.xml"), and no larger than
+// the largest uncompressed size an entry of that name claims. An entry whose sizes were found
+// nowhere may give what its stream gives, which DEFLATE bounds at 1032 times its input; a
+// salvaged XML part gets end tags on top of its prefix. So there are no stray, partial-file or
+// misplaced files, and none out of proportion.
 void CheckExtracted(const std::wstring& file_folder, const std::vector<RecoveredEntry>& entries,
                     uint64_t input_size);
 
