@@ -154,5 +154,65 @@ TEST(EntryInflaterTest, SinkThatRefusesEndsTheCall) {
   EXPECT_EQ(request.length, 0u);
 }
 
+// With the sizes unknown the stream runs until it ends; whatever it decoded before breaking off
+// still reaches the sink, since an XML part can be salvaged from it.
+TEST(EntryInflaterTest, ToTheStreamsEndAndWhatCameBeforeABreak) {
+  const std::string text = XmlLikeText(200000);
+  const std::string stream = RawDeflate(text);
+  const std::string half = stream.substr(0, stream.size() / 2);
+  // Whole stored blocks up to a point, then a block of the reserved type.
+  const std::string stored = RawDeflate(text, 0);
+  const size_t block = 5 + 65535;  // the first stored block, header and data
+  const std::string broken = stored.substr(0, block) + "\xFF\xFF\xFF";
+  struct Case {
+    const char* what;
+    std::string file;
+    bool to_end;
+    uint32_t expected;  // U, when the size is known
+    int code;
+    std::string output;  // what the sink got (a prefix of the text when the code is not 0)
+  };
+  const Case cases[] = {
+      {"unsized, intact", stream, true, 0, kInflateOk, text},
+      {"unsized, more bytes after the stream's end", stream + "PK\x03\x04 next entry", true, 0,
+       kInflateOk, text},
+      {"unsized, the file ends inside the stream", half, true, 0, kInflateIoError, ""},
+      {"unsized, a broken block", broken, true, 0, kInflateDataError, text.substr(0, 65535)},
+      {"sized, the file ends inside the stream", half, false, 200000, kInflateIoError, ""},
+      {"sized, a broken block", broken, false, 200000, kInflateDataError, text.substr(0, 65535)},
+  };
+  ScratchFolder scratch;
+  const std::wstring path = scratch.Path(L"stream.tmp");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(WriteBytes(path, c.file));
+    InflaterHandle handle;
+    ASSERT_EQ(OpenInflater(path, &handle), kInflateOk);
+    InflaterRequest request;
+    request.length = c.expected;
+    request.expected_size = c.expected;
+    request.input_budget = c.file.size();
+    request.to_stream_end = c.to_end;
+    std::string output;
+    const int code = InflateToBuffer(
+        handle.get(),
+        [&](const uint8_t* data, size_t size) {
+          output.append(reinterpret_cast<const char*>(data), size);
+          return true;
+        },
+        &request);
+    EXPECT_EQ(code, c.code);
+    if (!c.output.empty()) {
+      EXPECT_TRUE(output == c.output) << output.size() << " bytes";
+    } else {
+      // Cut off: a good part of the text came out before the input ran out.
+      EXPECT_GT(output.size(), text.size() / 4);
+      EXPECT_TRUE(text.compare(0, output.size(), output) == 0);
+    }
+    EXPECT_EQ(request.length, code == kInflateOk ? output.size() : 0u);
+    CloseInflater(handle);
+  }
+}
+
 }  // namespace
 }  // namespace velmora
