@@ -5,6 +5,7 @@
 #include "engine/archive_scanner.h"
 #include "engine/entry_extractor.h"
 #include "engine/job_texts.h"
+#include "engine/package_completion.h"
 #include "engine/working_folder.h"
 #include "platform/platform.h"
 
@@ -13,18 +14,16 @@ namespace {
 
 // True when the folder holds at least one file at any depth: a file whose scan
 // found nothing usable leaves only empty folders behind.
-bool HoldsAnyFile(const std::wstring &folder) {
+bool HoldsAnyFile(const std::wstring& folder) {
   bool found = false;
-  platform::ListDirectory(folder, [&](const platform::DirItem &item) {
-    found = item.is_directory
-                ? HoldsAnyFile(folder + platform::kSeparator + item.name)
-                : true;
+  platform::ListDirectory(folder, [&](const platform::DirItem& item) {
+    found = item.is_directory ? HoldsAnyFile(folder + platform::kSeparator + item.name) : true;
     return !found;
   });
   return found;
 }
 
-void SetRunningControls(JobWindow &view) {
+void SetRunningControls(JobWindow& view) {
   view.SetFlag(ViewFlag::kRemoveRepairAllowed, false);
   view.EnableControl(Control::kRepairFiles, false);
   view.EnableControl(Control::kRemoveFiles, false);
@@ -34,7 +33,7 @@ void SetRunningControls(JobWindow &view) {
   view.SetFlag(ViewFlag::kSelectAllowed, false);
 }
 
-void SetRepairEndedControls(JobWindow &view) {
+void SetRepairEndedControls(JobWindow& view) {
   view.EnableControl(Control::kSelectFiles, true);
   view.ShowControl(Control::kStop, false);
   view.SetFlag(ViewFlag::kSelectAllowed, true);
@@ -48,7 +47,7 @@ void SetRepairEndedControls(JobWindow &view) {
   view.EnableControl(Control::kRemoveFiles, true);
 }
 
-void ShowProgressRows(JobWindow &view, bool show) {
+void ShowProgressRows(JobWindow& view, bool show) {
   view.ShowControl(Control::kFileLabel, show);
   view.ShowControl(Control::kTotalLabel, show);
   view.ShowControl(Control::kFileBar, show);
@@ -56,17 +55,26 @@ void ShowProgressRows(JobWindow &view, bool show) {
   view.Relayout();
 }
 
-void MarkNotRepaired(JobWindow &view, int index, const std::wstring &path) {
+// Hands the report what this file gave, when the front end asked for one.
+void Report(const JobContext& context, FileRecovery recovery) {
+  if (!context.observer) return;
+  JobWindow& view = *context.view;
+  const int n = view.EntryCount();
+  for (int i = 0; i < n; ++i) recovery.entries.push_back(view.Entry(i));
+  context.observer->OnFileRecovered(recovery);
+}
+
+void MarkNotRepaired(JobWindow& view, int index, const std::wstring& path) {
   view.ReplaceFileItem(index, path, kImageNotRepaired);
   view.AppendLog(path + L" not Repaired....\r\n", kRed);
   view.AppendLog(kAsteriskLine, kBlack);
   view.SetFileData(index, 0);
 }
 
-} // namespace
+}  // namespace
 
-std::thread OnRepairFiles(const JobContext &context) {
-  JobWindow &view = *context.view;
+std::thread OnRepairFiles(const JobContext& context) {
+  JobWindow& view = *context.view;
   DiscardWorkingFolder(view);
   view.SetFlag(ViewFlag::kRepairRan, true);
   view.ShowPreview(L"", kPreviewNotRepaired);
@@ -81,7 +89,7 @@ std::thread OnRepairFiles(const JobContext &context) {
 }
 
 unsigned RepairWorker(JobContext context) {
-  JobWindow &view = *context.view;
+  JobWindow& view = *context.view;
   const int n = view.FileCount();
   std::wstring base = GetWorkingFolderPath();
   platform::MakeDirectory(base);
@@ -96,15 +104,26 @@ unsigned RepairWorker(JobContext context) {
   for (; i < n; ++i) {
     const std::wstring path = view.FileText(i);
     view.ClearEntries();
-    if (context.job_running->load() == 0)
-      break;
+    if (context.job_running->load() == 0) break;
     if (!ScanArchive(view, path, context)) {
       view.AppendLog(path + L" extraction of file failed....\r\n", kBlack);
+      FileRecovery unopened;
+      unopened.path = path;
+      Report(context, std::move(unopened));
     } else {
       const std::wstring folder = base + FileNameOf(path) + std::to_wstring(i);
       platform::MakeDirectory(folder);
-      ExtractAllEntries(view, folder, path);
-      if (HoldsAnyFile(folder)) {
+      FileRecovery recovery;
+      recovery.path = path;
+      recovery.opened = true;
+      recovery.outcomes = ExtractAllEntries(view, folder, path);
+      // A package that lost its manifest (written last, so the first thing a cut takes) is
+      // refused by office programs even when every sheet survived.
+      recovery.synthesised = CompletePackage(folder);
+      const bool repaired = HoldsAnyFile(folder);
+      recovery.repaired = repaired;
+      Report(context, std::move(recovery));
+      if (repaired) {
         view.ReplaceFileItem(i, path, kImageRepaired);
         view.AppendLog(path + L" preview of file is available....\r\n", kBlack);
         view.AppendLog(path + L"  Repaired....\r\n", kGreen);
@@ -121,8 +140,9 @@ unsigned RepairWorker(JobContext context) {
   for (int j = i; j < n; ++j) {
     const std::wstring path = view.FileText(j);
     view.ReplaceFileItem(j, path, kImageNotRepaired);
-    view.AppendLog(path + L" file is not extracting as process has been stop "
-                          L"by the user.... \r\n",
+    view.AppendLog(path +
+                       L" file is not extracting as process has been stop "
+                       L"by the user.... \r\n",
                    kBlack);
     view.AppendLog(path + L" not Repaired....\r\n", kRed);
     view.AppendLog(kAsteriskLine, kBlack);
@@ -140,14 +160,13 @@ unsigned RepairWorker(JobContext context) {
   return 1;
 }
 
-void OnStop(const JobContext &context) {
-  JobWindow &view = *context.view;
-  if (view.MessageBox(BoxOwner::kNone,
-                      L"Are you sure to stop the running process?",
-                      kMbQuestion) != kIdYes)
+void OnStop(const JobContext& context) {
+  JobWindow& view = *context.view;
+  if (view.MessageBox(BoxOwner::kNone, L"Are you sure to stop the running process?", kMbQuestion) !=
+      kIdYes)
     return;
   view.EnableControl(Control::kStop, false);
   context.job_running->store(0);
 }
 
-} // namespace velmora
+}  // namespace velmora
