@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <set>
@@ -261,6 +263,49 @@ std::string HeaderChain(size_t size) {
   std::string chain;
   while (chain.size() < size) chain += header + block;
   return chain;
+}
+
+// Deflated local headers without sizes or descriptors, each followed by a stored block that is
+// not the last and holds the next header; after the last header, a last empty block. Read on
+// to the end of the file, every header's stream would be whole and hold all the headers after
+// it: one copy and one inflation of the rest of the file per header.
+std::string UnsizedChain(int count) {
+  std::vector<std::string> headers;
+  for (int i = 0; i < count; ++i) {
+    char name[16];
+    snprintf(name, sizeof name, "e%04d.bin", i);
+    std::string header("PK\3\4\x14\0\0\0\x08\0", 10);
+    header += std::string(16, '\0');  // time, date, CRC-32, both sizes
+    const size_t length = strlen(name);
+    header += std::string(1, char(length)) + std::string(3, '\0') + name;  // no extra field
+    headers.push_back(header);
+  }
+  std::string chain;
+  for (int i = 0; i < count; ++i) {
+    chain += headers[i];
+    if (i + 1 < count) {
+      const size_t n = headers[i + 1].size();
+      chain += std::string(1, '\0') + char(n) + char(n >> 8) + char(~n) + char(~n >> 8);
+    } else {
+      chain += std::string("\x01\0\0\xFF\xFF", 5);
+    }
+  }
+  return chain;
+}
+
+TEST(HostileScanTest, DataWithoutSizesEndsAtTheNextHeader) {
+  constexpr int kCount = 300;
+  HostileJob job;
+  job.Run(UnsizedChain(kCount));
+  ASSERT_EQ(job.window().entries.size(), size_t{kCount});
+  for (const RecoveredEntry& entry : job.window().entries) {
+    EXPECT_EQ(entry.size_source, RecoveredEntry::SizeSource::kNone);
+  }
+  // Cut at the next header, no stream but the last one ends: one empty file, not 299 files
+  // holding the headers that follow theirs.
+  EXPECT_EQ(Names(job.FileFolder()), std::vector<std::wstring>{L"e0299.bin"});
+  EXPECT_EQ(ReadBytes(Join(job.FileFolder(), L"e0299.bin")), "");
+  job.ExpectContained();
 }
 
 uint64_t ScanCount(const std::wstring& path, uint64_t length) {

@@ -189,7 +189,7 @@ void CopyStored(platform::File& source, const std::wstring& output_path,
 }
 
 void Inflate(platform::File& source, const std::wstring& output_path, const RecoveredEntry& entry,
-             bool xml_part, uint8_t* buffer, EntryOutcome* outcome) {
+             uint64_t unsized_limit, bool xml_part, uint8_t* buffer, EntryOutcome* outcome) {
   // An entry whose sizes were found nowhere: its stream runs from the data offset to at most
   // the end of the file, and only its own end says where it stops.
   const bool unsized = entry.size_source == RecoveredEntry::SizeSource::kNone;
@@ -202,7 +202,7 @@ void Inflate(platform::File& source, const std::wstring& output_path, const Reco
     if (!temp.IsOpen()) return;
     // A damaged file may end inside the entry's data: the stream gets what is there, and
     // comes out whole only if it is complete within it.
-    copied = CopyBytes(source, unsized ? UINT64_MAX : entry.compressed_size, buffer,
+    copied = CopyBytes(source, unsized ? unsized_limit : entry.compressed_size, buffer,
                        [&](const uint8_t* data, size_t n) { return temp.Write(data, n); });
     if (copied < 0) return;
   }
@@ -238,7 +238,7 @@ void Inflate(platform::File& source, const std::wstring& output_path, const Reco
 }  // namespace
 
 EntryOutcome ExtractEntry(const std::wstring& damaged_path, const std::wstring& output_path,
-                          const RecoveredEntry& entry) {
+                          const RecoveredEntry& entry, uint64_t unsized_limit) {
   EntryOutcome outcome;
   outcome.output_path = output_path;
   const uint32_t z = entry.compressed_size;
@@ -255,7 +255,7 @@ EntryOutcome ExtractEntry(const std::wstring& damaged_path, const std::wstring& 
   if (!unsized && z != 0 && z == u && entry.method != kMethodDeflate) {
     CopyStored(source, output_path, entry, xml_part, buffer.get(), &outcome);
   } else {
-    Inflate(source, output_path, entry, xml_part, buffer.get(), &outcome);
+    Inflate(source, output_path, entry, unsized_limit, xml_part, buffer.get(), &outcome);
   }
   return outcome;
 }
@@ -274,7 +274,16 @@ std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder
     if (folder.empty() || folder.back() != platform::kSeparator) folder += platform::kSeparator;
     std::wstring path = entry.name;
     CreatePathDirectories(view, folder, path);
-    outcomes.push_back(path.empty() ? EntryOutcome{} : ExtractEntry(damaged_path, path, entry));
+    // An entry without sizes has data up to the next local header at most: packages do not
+    // nest entries. Read on to the end of the file instead, a file of many such headers
+    // would be copied and inflated once per header, time and disk growing with its square.
+    uint64_t unsized_limit = UINT64_MAX;
+    if (entry.size_source == RecoveredEntry::SizeSource::kNone && i + 1 < n) {
+      const uint64_t next = view.Entry(i + 1).header_offset;
+      unsized_limit = next > entry.data_offset ? next - entry.data_offset : 0;
+    }
+    outcomes.push_back(path.empty() ? EntryOutcome{}
+                                    : ExtractEntry(damaged_path, path, entry, unsized_limit));
     view.SetBarPos(Bar::kFile, i);
   }
   view.SetBarPos(Bar::kFile, n);

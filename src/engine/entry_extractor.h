@@ -1,6 +1,7 @@
 // Extraction of the entries the scanner found into the file's folder of the working folder.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,8 @@ namespace velmora {
 // sub-folders along the names (CreatePathDirectories). The file bar counts the entries: range
 // n, then position 0, the index of each entry once done, and n at the end. Entries that cannot
 // be extracted simply yield no file. Returns one outcome per entry of the list, in list order
-// (an entry whose name maps to no file has an empty output path).
+// (an entry whose name maps to no file has an empty output path). The data of an entry without
+// sizes is taken to end where the next entry's local header begins.
 std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder,
                                             const std::wstring& damaged_path);
 
@@ -22,7 +24,8 @@ std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder
 // - Z = U != 0 and not deflated: the Z bytes are copied unchanged;
 // - Z = U = 0: nothing, unless the entry is deflated and its sizes were found nowhere
 //   (RecoveredEntry::SizeSource::kNone): its stream is inflated from the data offset, with the
-//   rest of the file as input, until it ends; a stream that ends is written whole;
+//   rest of the file (at most `unsized_limit` bytes of it) as input, until it ends; a stream
+//   that ends is written whole;
 // - otherwise the Z bytes go to an "OPC" temporary file and are inflated, reading at most Z
 //   bytes of input; the entry's file is exactly the first U bytes of output (U = 0 gives an
 //   empty file).
@@ -43,6 +46,6 @@ std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder
 // the outcome: whether a file was written, its size, its CRC-32 against the entry's when that
 // is known (a salvaged part never matches), and how much of a salvaged part was kept.
 EntryOutcome ExtractEntry(const std::wstring& damaged_path, const std::wstring& output_path,
-                          const RecoveredEntry& entry);
+                          const RecoveredEntry& entry, uint64_t unsized_limit = UINT64_MAX);
 
 }  // namespace velmora
