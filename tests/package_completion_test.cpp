@@ -343,6 +343,58 @@ TEST(PackageCompletionTest, ManifestWrittenAnewCarriesTheDocumentVersion) {
   }
 }
 
+// A reader refuses a package whose document refers to a picture it lacks, even with every
+// sheet there; an empty stand-in lets it open (the picture shows as one it cannot load).
+TEST(PackageCompletionTest, LostPicturesGetEmptyStandIns) {
+  ScratchFolder scratch;
+  std::string content = kContent;
+  auto frame = [](const std::string& href) {
+    return "<draw:frame><draw:image xlink:href=\"" + href + "\"/></draw:frame>";
+  };
+  std::string body = frame("Pictures/kept.png") + frame("Pictures/lost.png") +
+                     frame("./Pictures/dot.gif") + frame("http://example.com/web.png") +
+                     frame("../outside.png") + frame("./Object 1") + frame("Pictures/notes.txt") +
+                     frame("#Sheet1.A1") + frame("Pictures/a&amp;b.png");
+  // A reference cut by the reader's 256 KiB chunks.
+  body += "<text:p>" + std::string((256 << 10) - content.size() - body.size() - 30, 'x') +
+          "</text:p>" + frame("Pictures/across.jpg");
+  content = Replace(content, "<office:body/>", "<office:body>" + body + "</office:body>");
+  const size_t across = content.find("xlink:href=\"Pictures/across.jpg");
+  ASSERT_LT(across, 256u << 10);
+  ASSERT_GT(across + 30, 256u << 10);
+  MakeTree(scratch.path(), {{"mimetype", kSheetType},
+                            {"content.xml", content},
+                            {"styles.xml", "<s " + frame("Pictures/background.png") + "/>"},
+                            {"Pictures/kept.png", "png"}});
+
+  const std::vector<std::wstring> written = CompletePackage(scratch.path());
+  EXPECT_EQ(written, (std::vector<std::wstring>{L"Pictures/across.jpg", L"Pictures/background.png",
+                                                L"Pictures/dot.gif", L"Pictures/lost.png",
+                                                L"META-INF/manifest.xml"}));
+  const Tree after = ReadTree(scratch.path());
+  for (const char* stand_in : {"Pictures/across.jpg", "Pictures/background.png", "Pictures/dot.gif",
+                               "Pictures/lost.png"}) {
+    ASSERT_EQ(after.count(stand_in), 1u) << stand_in;
+    EXPECT_EQ(after.at(stand_in), "") << stand_in;
+  }
+  EXPECT_EQ(after.at("Pictures/kept.png"), "png");
+  EXPECT_EQ(after.size(), 9u);  // the four stand-ins, the manifest and the four files given
+  Manifest manifest;
+  ASSERT_TRUE(ParseManifest(after.at("META-INF/manifest.xml"), &manifest));
+  std::map<std::string, std::string> listed;
+  for (const ManifestEntry& entry : manifest.entries) listed[entry.full_path] = entry.media_type;
+  EXPECT_EQ(listed, (std::map<std::string, std::string>{
+                        {"/", kSheetType},
+                        {"content.xml", "text/xml"},
+                        {"styles.xml", "text/xml"},
+                        {"Pictures/kept.png", "image/png"},
+                        {"Pictures/lost.png", "image/png"},
+                        {"Pictures/dot.gif", "image/gif"},
+                        {"Pictures/background.png", "image/png"},
+                        {"Pictures/across.jpg", "image/jpeg"},
+                    }));
+}
+
 TEST(ManifestTest, ParseAndWrite) {
   Manifest manifest;
   ASSERT_TRUE(ParseManifest(kOfficeManifest, &manifest));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "engine/entry_path.h"
 #include "engine/manifest.h"
 #include "engine/media_types.h"
 #include "platform/codepage.h"
@@ -19,6 +20,12 @@ constexpr char kMetaFolder[] = "META-INF/";
 constexpr size_t kMaxManifestSize = 16u << 20;
 // The root element's start tag, where a part says its version, lies within this many bytes.
 constexpr size_t kVersionProbeSize = 64u << 10;
+// References to pictures are looked for in chunks of this size; a longer reference is none
+// that a placeholder could stand in for; more missing pictures than this are not made.
+constexpr size_t kReadChunk = 256u << 10;
+constexpr size_t kMaxReference = 1024;
+constexpr size_t kKeep = kMaxReference + 16;
+constexpr size_t kMaxPlaceholders = 65536;
 
 struct PackageFile {
   std::wstring path;         // full path on disk
@@ -99,6 +106,27 @@ bool IsMetaFile(const std::string& package_path) {
   return package_path.compare(0, sizeof kMetaFolder - 1, kMetaFolder) == 0;
 }
 
+// A reference that may be stood in for by an empty picture: a plain relative path inside the
+// package (ASCII, as office programs name their pictures; no scheme, no "..", nothing the
+// file folder would spell otherwise) to a file whose extension says picture.
+bool IsPlaceholderName(const std::string& path) {
+  if (path.empty() || path.size() > kMaxReference || path.front() == '/' || path.back() == '/' ||
+      path.find("//") != std::string::npos) {
+    return false;
+  }
+  for (char c : path) {
+    if (c <= 0x20 || c >= 0x7F || c == ':' || c == '\\' || c == '&' || c == '#' || c == '?' ||
+        c == '%') {
+      return false;
+    }
+  }
+  std::wstring name(path.begin(), path.end());
+  std::wstring safe = SafeEntryPath(name, kWindowsNameRules);
+  std::replace(safe.begin(), safe.end(), L'\\', L'/');
+  if (safe != name) return false;  // "..", "." or a device name
+  return MediaTypeForPart(path).compare(0, 6, "image/") == 0;
+}
+
 // The ODF version the document's own parts declare, for a manifest written anew.
 std::string DocumentVersion(const std::wstring& root) {
   for (const wchar_t* part : {L"content.xml", L"styles.xml", L"meta.xml", L"settings.xml"}) {
@@ -121,6 +149,75 @@ std::string ManifestVersion(const Manifest& manifest) {
     if (attribute.name == manifest.AttributeName("version")) return attribute.value;
   }
   return "";
+}
+
+// The pictures that the document's XML refers to (xlink:href="Pictures/....png") but the
+// tree lacks. A reader refuses the whole package when one is missing, even with every sheet
+// there. The parts are read in chunks, never whole.
+std::set<std::string> MissingPictures(const std::wstring& root,
+                                      const std::set<std::string>& on_disk) {
+  static const std::string kHref = "xlink:href=";
+  std::set<std::string> missing;
+  std::vector<uint8_t> chunk(kReadChunk);
+  for (const wchar_t* part : {L"content.xml", L"styles.xml"}) {
+    platform::File file =
+        platform::File::OpenRead(root + platform::kSeparator + part, platform::Sharing::kRead);
+    if (!file.IsOpen()) continue;
+    std::string window;  // the unread rest of the last chunk, then the next chunk
+    for (;;) {
+      const int64_t got = file.Read(chunk.data(), chunk.size());
+      if (got <= 0) break;
+      window.append(reinterpret_cast<const char*>(chunk.data()), static_cast<size_t>(got));
+      // The tail could hold the start of a reference cut by the chunk's end: kept for the
+      // next round (a reference found twice is simply found again).
+      size_t keep_from = window.size() > kKeep ? window.size() - kKeep : 0;
+      for (size_t at = window.find(kHref); at != std::string::npos; at = window.find(kHref, at)) {
+        const size_t open = at + kHref.size();
+        if (open >= window.size()) break;
+        const char quote = window[open];
+        // The closing quote is looked for no further than a picture's path can reach.
+        const size_t limit = std::min(window.size(), open + 2 + kMaxReference);
+        const size_t close =
+            quote == '"' || quote == '\''
+                ? static_cast<size_t>(
+                      std::find(window.begin() + static_cast<std::ptrdiff_t>(open) + 1,
+                                window.begin() + static_cast<std::ptrdiff_t>(limit), quote) -
+                      window.begin())
+                : limit;
+        if (close >= limit || close - open - 1 > kMaxReference) {
+          at = open;  // no quoted value, or one too long to be a picture's path
+          continue;
+        }
+        at = close + 1;
+        std::string path = window.substr(open + 1, close - open - 1);
+        if (path.compare(0, 2, "./") == 0) path.erase(0, 2);
+        if (IsPlaceholderName(path) && on_disk.count(path) == 0 &&
+            missing.size() < kMaxPlaceholders) {
+          missing.insert(path);
+        }
+      }
+      window.erase(0, keep_from);
+    }
+  }
+  return missing;
+}
+
+// Writes an empty file at a package path (folders made on the way); the reader shows a
+// picture it cannot load instead of refusing the package.
+bool WritePlaceholder(const std::wstring& root, const std::string& package_path) {
+  std::wstring path = root;
+  for (size_t from = 0;;) {
+    const size_t slash = package_path.find('/', from);
+    path += platform::kSeparator;
+    path.append(package_path.begin() + static_cast<std::ptrdiff_t>(from),
+                slash == std::string::npos
+                    ? package_path.end()
+                    : package_path.begin() + static_cast<std::ptrdiff_t>(slash));
+    if (slash == std::string::npos) break;
+    platform::MakeDirectory(path);
+    from = slash + 1;
+  }
+  return !platform::PathExists(path) && WriteWholeFile(path, "");
 }
 
 const ManifestEntry* RootEntry(const Manifest& manifest) {
@@ -224,6 +321,15 @@ std::vector<std::wstring> CompletePackage(const std::wstring& folder) {
     if (WriteWholeFile(mimetype_path, media_type)) written.push_back(L"mimetype");
   }
 
+  if (parsed && Agrees(recovered, media_type, present)) return written;
+
+  // The package is not whole: pictures its document needs but lost get empty stand-ins.
+  for (const std::string& path : MissingPictures(root, on_disk)) {
+    if (!WritePlaceholder(root, path)) continue;
+    on_disk.insert(path);
+    present.insert(path);
+    written.push_back(std::wstring(path.begin(), path.end()));
+  }
   if (parsed && Agrees(recovered, media_type, present)) return written;
   const Manifest manifest =
       Rebuild(parsed ? &recovered : nullptr, media_type,
