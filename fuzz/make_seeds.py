@@ -8,12 +8,20 @@ that inflates a thousandfold, names that climb out of the folder or name devices
 cut off by the end of the file. They are small (a few hundred KB in all), deterministic, and
 also run by tests/hostile_input_test.cpp on every build.
 
-Usage: fuzz/make_seeds.py            (rewrites every seed; run from anywhere)
+Usage: fuzz/make_seeds.py               rewrites every seed (run from anywhere)
+       fuzz/make_seeds.py --large DIR   writes multi-megabyte bound checks into DIR instead:
+                                        fuzz/run.sh runs them once per run, not kept in the repo
+
+The large files are the same shapes at a size where work growing with the square of the file
+shows as a run far beyond the fuzzers' 10-second bound: headers whose size probes would each
+read to the end of the file, headers without sizes whose data would each be taken to the end of
+the file, and twelve thousand entries.
 """
 import os
 import random
 import shutil
 import struct
+import sys
 import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -58,6 +66,38 @@ def with_descriptor(name, data, compressed=None, uncompressed=None):
                         len(data) if uncompressed is None else uncompressed))
 
 
+def header_chain(size, unfit, filler=0):
+    """Deflated headers, each followed by a stored deflate block that is not the last and holds
+    `filler` zero bytes and the next header: every header's stream runs on to the end of the
+    file. `unfit`: sizes 1 and 1, which do not fit the bytes, so the scanner probes the stream;
+    otherwise sizes 0 and no descriptor, an entry whose data has no known end."""
+    out = bytearray()
+    i = 0
+    while len(out) < size:
+        name = b"c%06d.bin" % i
+        header = local(name, b"", method=8, compressed=1 if unfit else 0,
+                       uncompressed=1 if unfit else 0)
+        length = filler + len(header)
+        out += header + struct.pack("<BHH", 0, length, length ^ 0xFFFF) + bytes(filler)
+        i += 1
+    return bytes(out) + struct.pack("<BHH", 1, 0, 0xFFFF)
+
+
+def many_entries(count):
+    many = bytearray()
+    for i in range(count):
+        many += stored("%c/%04x" % ("abcd"[i % 4], i), bytes([i & 0xFF]))
+    return bytes(many)
+
+
+def large_seeds():
+    return {
+        "probe_chain_8m": header_chain(8 << 20, unfit=True, filler=1000),
+        "unsized_chain_8m": header_chain(8 << 20, unfit=False, filler=1000),
+        "many_entries_12k": many_entries(12000),
+    }
+
+
 def scan_extract_seeds():
     seeds = {}
     # Sizes claimed far beyond the file: stored and deflated, with and without the data.
@@ -73,10 +113,10 @@ def scan_extract_seeds():
         with_descriptor("styles.xml", b"<s/>" * 50, compressed=0, uncompressed=0) +
         with_descriptor("meta.xml", b"<m/>" * 50))
     # Thousands of tiny entries: stored bytes, distinct names across a few folders.
-    many = bytearray()
-    for i in range(2000):
-        many += stored("%c/%03x" % ("abcd"[i % 4], i), bytes([i & 0xFF]))
-    seeds["many_entries"] = bytes(many)
+    seeds["many_entries"] = many_entries(2000)
+    # Headers whose streams run on to the end of the file: sizes that do not fit, and none.
+    seeds["probe_chain"] = header_chain(6000, unfit=True)
+    seeds["unsized_chain"] = header_chain(6000, unfit=False)
     # Many tiny entries of one name, taking turns between stored and deflated data.
     same = bytearray()
     for i in range(600):
@@ -162,6 +202,12 @@ def write(target, seeds):
 
 
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--large":
+        os.makedirs(sys.argv[2], exist_ok=True)
+        for name, data in large_seeds().items():
+            with open(os.path.join(sys.argv[2], name), "wb") as f:
+                f.write(data)
+        return
     write("scan_extract", scan_extract_seeds())
     for fixture in ["python_zipfile.ods", "unicode_text.ods"]:
         shutil.copyfile(os.path.join(ROOT, "tests", "interop", "fixtures", fixture),
