@@ -265,6 +265,23 @@ std::string HeaderChain(size_t size) {
   return chain;
 }
 
+// A file stands where entries need a folder. Each blocked entry brings one message, however
+// many folders its name holds below the blocked one: they could not be made either.
+TEST(HostileNamesTest, ABlockedFolderBringsOneMessagePerEntry) {
+  std::string deep = "x/";
+  for (int i = 0; i < 400; ++i) deep += "a/";
+  const test::Bytes zip = test::MakeZip({{"x", "a file where a folder is wanted", false},
+                                         {deep + "z.xml", "deep", false},
+                                         {"x/b/c.xml", "shallow", true},
+                                         {"content.xml", "after them", true}});
+  HostileJob job;
+  job.Run(std::string(zip.begin(), zip.end()));
+  EXPECT_EQ(job.window().boxes.size(), 2u);
+  EXPECT_EQ(ReadBytes(Join(job.FileFolder(), L"x")), "a file where a folder is wanted");
+  EXPECT_EQ(ReadBytes(Join(job.FileFolder(), L"content.xml")), "after them");
+  job.ExpectContained();
+}
+
 // Deflated local headers without sizes or descriptors, each followed by a stored block that is
 // not the last and holds the next header; after the last header, a last empty block. Read on
 // to the end of the file, every header's stream would be whole and hold all the headers after

@@ -23,7 +23,8 @@ void SetWorkingFolderOverride(const std::wstring& path);
 // names and trailing dots guarded); when nothing is left, `relative` becomes empty and nothing
 // is created, and the entry must yield no file. A folder that cannot be created (for any
 // reason other than that it exists) is reported with the system's text in a message box with
-// no owner, flags 64, once per failing folder; the walk goes on.
+// no owner, flags 64; the folders below it are not tried, as they cannot be made either, so an
+// entry brings one message at most.
 void CreatePathDirectories(JobWindow& view, const std::wstring& base, std::wstring& relative);
 
 // Deletes everything inside `folder`; the folder itself stays. Failures are silent: what
