@@ -12,11 +12,18 @@ intact fixture itself (variant "intact"):
 1. the damaged copy is made in a temporary folder and repaired with
    `velmora repair FILE --out DEST --no-media --work PRIVATE`;
 2. every package written must pass `unzip -t` and zipfile's testzip();
-3. every entry the damage report calls recoverable must be in the package,
-   byte for byte as in the intact fixture, and every entry in the package
-   must be one the scan could have met;
+3. velmora's own report (--report) says which parts package completion
+   synthesised and which XML parts were salvaged. Every entry the damage
+   report calls recoverable must be in the package, byte for byte as in the
+   intact fixture, unless completion rewrote it; a synthesised part must be
+   sound (well-formed XML, a manifest that lists exactly the package's files,
+   the fixture's mimetype, a picture the document refers to); a salvaged part
+   must be well-formed and the intact part's bytes up to its cut, followed by
+   end tags only; every other entry in the package must be one the scan could
+   have met;
 4. LibreOffice (headless, private profiles, many files per start) exports
-   every sheet to CSV, and the cells are compared with expected/;
+   every sheet to CSV, and the cells are compared with expected/; from a
+   salvaged content.xml exactly the cells of the rows it kept come back;
 5. the outcome is held against expectations.json: "all", "survived" (with
    the exact number of cells) or "no-open". An outcome worse than recorded
    fails, and so does a better one, so that the improvement gets recorded.
@@ -30,12 +37,14 @@ import concurrent.futures
 import csv
 import json
 import os
+import re
 import shutil
 import signal
 import subprocess
 import sys
 import tempfile
 import time
+import xml.parsers.expat
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -46,6 +55,14 @@ EXPECTATIONS = os.path.join(HERE, "expectations.json")
 SEED = 1
 INTACT = "intact"
 OUTCOMES = ("all", "survived", "no-open")
+MIMETYPE = "mimetype"
+MANIFEST = "META-INF/manifest.xml"
+MANIFEST_NS = "urn:oasis:names:tc:opendocument:xmlns:manifest:1.0"
+# What salvage appends after its cut: end tags and nothing else.
+END_TAGS = re.compile(rb"(?:</[A-Za-z_][A-Za-z0-9_.-]*"
+                      rb"(?::[A-Za-z_][A-Za-z0-9_.-]*)?>)*")
+# A picture the document's XML refers to, which completion may stand in for.
+PICTURE_REF = re.compile(rb"""xlink:href=["'](?:\./)?([^"']+)["']""")
 
 CSV_FILTER = ("csv:Text - txt - csv (StarCalc):"
               "44,34,UTF8,1,,0,false,true,false,false,false,-1")
@@ -77,6 +94,14 @@ class Case:
         self.repair_output = ""
         self.recoverable = []
         self.exact = 0  # recoverable entries present and byte-exact
+        self.rewritten = 0  # recoverable entries completion rewrote
+        self.velmora_report = os.path.join(folder, "velmora-report.json")
+        self.synthesised = []  # parts package completion wrote
+        self.salvaged = {}  # name -> bytes kept before the closing tags
+        self.written = set()  # names of entries velmora wrote from the file
+        # A salvaged content.xml up to its cut (the end tags appended after
+        # it would make the row cut in the middle look whole).
+        self.salvaged_content = None
         self.problems = []  # faults that fail the case whatever is expected
         self.opens = False
         self.sheets = {}  # sheet name -> CSV path
@@ -127,7 +152,7 @@ def run_repair(case, velmora):
     os.makedirs(tmp)
     env = dict(os.environ, TMPDIR=tmp, TMP=tmp, TEMP=tmp)
     cmd = [velmora, "repair", case.damaged, "--out", dest, "--no-media",
-           "--work", work]
+           "--work", work, "--report", case.velmora_report]
     try:
         done = subprocess.run(cmd, capture_output=True, env=env,
                               timeout=REPAIR_TIMEOUT)
@@ -155,6 +180,33 @@ def run_repair(case, velmora):
                                  "status %s" % case.repair_status)
     elif case.repair_status == 0:
         case.problems.append("velmora exited with 0 but wrote no package")
+    read_velmora_report(case)
+
+
+def read_velmora_report(case):
+    """What velmora says it wrote, salvaged and synthesised for the file."""
+    try:
+        with open(case.velmora_report, encoding="utf-8") as f:
+            files = json.load(f)["files"]
+    except (OSError, ValueError, KeyError, TypeError) as err:
+        if case.package:
+            case.problems.append("no readable --report: %s" % err)
+        return
+    if len(files) != 1 or not files[0].get("reached"):
+        case.problems.append("--report does not hold the one file repaired")
+        return
+    record = files[0]
+    case.synthesised = list(record.get("synthesised", []))
+    # Entries in scan order: a later entry of a name that wrote a file
+    # replaced the earlier one's, so the last one written tells.
+    for e in record.get("entries", []):
+        if not e.get("written"):
+            continue
+        case.written.add(e["name"])
+        if e.get("salvaged"):
+            case.salvaged[e["name"]] = e["salvaged_bytes"]
+        else:
+            case.salvaged.pop(e["name"], None)
 
 
 def check_package(case, intact_entries, report):
@@ -176,19 +228,127 @@ def check_package(case, intact_entries, report):
         case.problems.append("zipfile cannot read the package: %s" % err)
         return
 
+    synthesised = set(case.synthesised)
     for name in case.recoverable:
         if name not in got:
             case.problems.append("recoverable entry %s is missing" % name)
+        elif name in synthesised and got[name] != intact_entries[name]:
+            case.rewritten += 1  # checked with the synthesised parts below
         elif got[name] != intact_entries[name]:
             case.problems.append("recoverable entry %s differs (%d bytes, "
                                  "intact %d)" % (name, len(got[name]),
                                                  len(intact_entries[name])))
         else:
             case.exact += 1
+    for name in case.synthesised:
+        if name not in got:
+            case.problems.append("synthesised part %s is not in the package"
+                                 % name)
+        else:
+            check_synthesised(case, name, got, intact_entries)
+    for name, kept in sorted(case.salvaged.items()):
+        if name not in got:
+            case.problems.append("salvaged part %s is not in the package" %
+                                 name)
+        else:
+            check_salvaged(case, name, kept, got[name],
+                           intact_entries.get(name))
+            if name == "content.xml":
+                case.salvaged_content = got[name][:kept]
     met = {r["name"] for r in report["scan"]}
-    for name in sorted(set(got) - met):
+    for name in sorted(set(got) - met - synthesised):
         case.problems.append("entry %s is in the package but no scan record "
                              "has its name" % name)
+
+
+def xml_fault(data):
+    """None when DATA is one well-formed XML document, else why not."""
+    parser = xml.parsers.expat.ParserCreate(namespace_separator=" ")
+    try:
+        parser.Parse(data, True)
+    except xml.parsers.expat.ExpatError as err:
+        return str(err)
+    return None
+
+
+def manifest_fault(data, got):
+    """None when the manifest lists exactly the package's files (folders,
+    mimetype and META-INF/ aside) and its "/" type is the mimetype."""
+    listed, root_type = set(), None
+    parser = xml.parsers.expat.ParserCreate(namespace_separator=" ")
+
+    def start(tag, attrs):
+        nonlocal root_type
+        if tag != MANIFEST_NS + " file-entry":
+            return
+        path = attrs.get(MANIFEST_NS + " full-path")
+        if path == "/":
+            root_type = attrs.get(MANIFEST_NS + " media-type")
+        elif path and not path.endswith("/") and path != MIMETYPE and \
+                not path.startswith("META-INF/"):
+            listed.add(path)
+    parser.StartElementHandler = start
+    parser.Parse(data, True)
+    files = {n for n in got if not n.endswith("/") and n != MIMETYPE and
+             not n.startswith("META-INF/")}
+    faults = []
+    if listed - files:
+        faults.append("lists missing %s" % ", ".join(sorted(listed - files)))
+    if files - listed:
+        faults.append("does not list %s" % ", ".join(sorted(files - listed)))
+    mimetype = got.get(MIMETYPE, b"").decode("ascii", "replace")
+    if root_type != mimetype:
+        faults.append('"/" has media type %r, mimetype is %r' %
+                      (root_type, mimetype))
+    return "; ".join(faults) or None
+
+
+def check_synthesised(case, name, got, intact_entries):
+    data = got[name]
+    if name.endswith(".xml"):
+        fault = xml_fault(data)
+        if fault:
+            case.problems.append("synthesised %s is not well-formed XML: %s"
+                                 % (name, fault))
+            return
+    if name == MANIFEST:
+        fault = manifest_fault(data, got)
+        if fault:
+            case.problems.append("synthesised manifest: %s" % fault)
+    elif name == MIMETYPE:
+        if data != intact_entries[MIMETYPE]:
+            case.problems.append("synthesised mimetype is %r" % data[:80])
+    elif name in case.written:
+        case.problems.append("synthesised %s replaced the entry recovered "
+                             "from the file" % name)
+    else:
+        # A stand-in for a picture the document refers to and lost.
+        refs = {m.group(1).decode("utf-8", "replace")
+                for part in ("content.xml", "styles.xml") if part in got
+                for m in PICTURE_REF.finditer(got[part])}
+        if name not in refs:
+            case.problems.append("synthesised %s, which neither content.xml "
+                                 "nor styles.xml refers to" % name)
+
+
+def check_salvaged(case, name, kept, data, intact):
+    """A salvaged part is the intact part up to its cut, closed by end tags,
+    and well-formed."""
+    fault = xml_fault(data)
+    if fault:
+        case.problems.append("salvaged %s is not well-formed XML: %s" %
+                             (name, fault))
+    if intact is None:
+        case.problems.append("salvaged %s, which the intact fixture does not "
+                             "have" % name)
+    elif kept > len(intact) or data[:kept] != intact[:kept]:
+        at = next((i for i, (a, b) in enumerate(zip(data[:kept], intact))
+                   if a != b), min(kept, len(intact)))
+        case.problems.append("salvaged %s keeps %d bytes but differs from the "
+                             "intact part at byte %d" % (name, kept, at))
+    elif not END_TAGS.fullmatch(data[kept:]):
+        case.problems.append("salvaged %s has more than end tags after its "
+                             "cut at %d: %r" % (name, kept, data[kept:][:80]))
 
 
 def prepare(case, velmora, raw, intact_entries):
@@ -301,6 +461,64 @@ def compare_cells(case, want):
                 case.wrong_cells += 1
 
 
+def kept_rows(content):
+    """{sheet: (rows, cells)} of a salvaged content.xml up to its cut: the
+    sheet rows its complete table rows make up (repeats counted), and the
+    whole cells of the row cut in the middle."""
+    table = "urn:oasis:names:tc:opendocument:xmlns:table:1.0 "
+    kept, sheet, row = {}, None, None
+    repeats = []  # number-rows/columns-repeated of the open rows and cells
+    parser = xml.parsers.expat.ParserCreate(namespace_separator=" ")
+
+    def start(tag, attrs):
+        nonlocal sheet, row
+        if tag == table + "table":
+            sheet = attrs.get(table + "name")
+            kept[sheet] = (0, 0)
+        elif tag == table + "table-row":
+            row = 0
+            repeats.append(int(attrs.get(table + "number-rows-repeated", 1)))
+        elif tag in (table + "table-cell", table + "covered-table-cell"):
+            repeats.append(int(attrs.get(table + "number-columns-repeated",
+                                         1)))
+
+    def end(tag):
+        nonlocal row
+        if tag == table + "table-row":
+            kept[sheet] = (kept[sheet][0] + repeats.pop(), 0)
+            row = None
+        elif tag in (table + "table-cell", table + "covered-table-cell"):
+            row += repeats.pop()
+            kept[sheet] = (kept[sheet][0], row)
+    parser.StartElementHandler = start
+    parser.EndElementHandler = end
+    parser.Parse(content, False)
+    return kept
+
+
+def check_salvaged_rows(case, want):
+    """The cells that read back from a salvaged content.xml are those of
+    expected/ in every row it kept whole and in the whole cells of the row
+    it cut, and no others (whether they read back right is for the
+    expectation: a formula can depend on a lost row)."""
+    if case.salvaged_content is None or not case.opens:
+        return
+    kept = kept_rows(case.salvaged_content)
+    for sheet in sorted(set(kept) | set(case.sheets)):
+        rows, cells = kept.get(sheet, (0, 0))
+        should = {(r, c) for (r, c) in want.get(sheet, {})
+                  if r < rows or (r == rows and c < cells)}
+        came = (set(read_cells(case.sheets[sheet]))
+                if sheet in case.sheets else set())
+        if came != should:
+            case.problems.append(
+                "salvaged content.xml keeps %d whole rows of sheet %s (and %d "
+                "cells of the next): expected/ has %d cells there, %d came "
+                "back, %d of them elsewhere" % (
+                    rows, sheet, cells, len(should), len(came),
+                    len(came - should)))
+
+
 # ---------------------------------------------------------------- verdict
 
 
@@ -394,17 +612,37 @@ def load_expectations(path):
 # ---------------------------------------------------------------- table
 
 
-HEADER = ("fixture", "variant", "entries", "opens", "cells", "expectation",
-          "result")
+HEADER = ("fixture", "variant", "entries", "synthesised/salvaged", "opens",
+          "cells", "expectation", "result")
 
 
-def row_of(case, expectation):
+def completion_of(case, intact_entries):
+    """The parts completion synthesised and the XML parts salvaged, short:
+    "manifest, 13 pictures; content.xml 61234/123227" (bytes kept before the
+    end tags / intact bytes)."""
+    made, pictures = [], 0
+    for name in case.synthesised:
+        if name.startswith("Pictures/"):
+            pictures += 1
+        else:
+            made.append({MANIFEST: "manifest"}.get(name, name))
+    if pictures:
+        made.append("%d picture%s" % (pictures, "s" if pictures > 1 else ""))
+    cut = ["%s %d/%d" % (name, kept, len(intact_entries.get(name, b"")))
+           for name, kept in sorted(case.salvaged.items())]
+    return "; ".join(p for p in (", ".join(made), ", ".join(cut)) if p) or "-"
+
+
+def row_of(case, expectation, intact_entries):
     entries = ("%d/%d" % (case.exact, len(case.recoverable))
                if case.package else "no package")
+    if case.rewritten:
+        entries += " (%d rewritten)" % case.rewritten
     cells = "%d/%d" % (case.cells, case.cells_expected)
     if case.wrong_cells:
         cells += " (+%d wrong)" % case.wrong_cells
     return (case.fixture, case.variant, entries,
+            completion_of(case, intact_entries) if case.package else "-",
             "yes" if case.opens else "no", cells,
             describe(expectation) if expectation else "-",
             "PASS" if case.verdict is None else "FAIL")
@@ -501,9 +739,10 @@ def main():
         rows = []
         for c in cases:
             compare_cells(c, wants[c.fixture])
+            check_salvaged_rows(c, wants[c.fixture])
             expectation = expectations.get((c.fixture, c.variant))
             c.verdict = judge(c, expectation)
-            rows.append(row_of(c, expectation))
+            rows.append(row_of(c, expectation, intacts[c.fixture]))
 
         print(format_text(rows))
         failed = [c for c in cases if c.verdict is not None]
