@@ -74,6 +74,7 @@ SOFFICE_SINGLE_TIMEOUT = 120
 REPAIR_TIMEOUT = 120
 
 sys.path.insert(0, HERE)
+sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
 import damage  # noqa: E402  (beside this script)
 
 
