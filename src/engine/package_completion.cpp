@@ -28,7 +28,6 @@ constexpr size_t kKeep = kMaxReference + 16;
 constexpr size_t kMaxPlaceholders = 65536;
 
 struct PackageFile {
-  std::wstring path;         // full path on disk
   std::string package_path;  // the name the package will give it, UTF-8, "/" between folders
   bool listable = false;     // the name can be written into the manifest
 };
@@ -77,7 +76,6 @@ void Walk(const std::wstring& folder, const std::wstring& relative,
       Walk(path, name, files);
     } else {
       PackageFile file;
-      file.path = path;
       file.listable = ManifestName(name, &file.package_path);
       files->push_back(std::move(file));
     }
@@ -89,7 +87,10 @@ void Walk(const std::wstring& folder, const std::wstring& relative,
 bool ReadSmallFile(const std::wstring& path, size_t limit, std::string* content) {
   platform::File file = platform::File::OpenRead(path, platform::Sharing::kRead);
   if (!file.IsOpen()) return false;
-  std::string bytes(limit + 1, '\0');
+  const int64_t size = file.Size();
+  if (size < 0 || static_cast<uint64_t>(size) > limit) return false;
+  // One byte more than the size said, to see a file that grew meanwhile.
+  std::string bytes(static_cast<size_t>(size) + 1, '\0');
   const int64_t got = file.Read(bytes.data(), bytes.size());
   if (got < 0 || static_cast<uint64_t>(got) > limit) return false;
   bytes.resize(static_cast<size_t>(got));
@@ -114,7 +115,8 @@ bool IsPlaceholderName(const std::string& path) {
       path.find("//") != std::string::npos) {
     return false;
   }
-  for (char c : path) {
+  for (const char ch : path) {
+    const auto c = static_cast<uint8_t>(ch);
     if (c <= 0x20 || c >= 0x7F || c == ':' || c == '\\' || c == '&' || c == '#' || c == '?' ||
         c == '%') {
       return false;
