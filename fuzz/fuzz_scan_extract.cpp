@@ -2,9 +2,9 @@
 //
 // Each input is written as a damaged file, repaired into the working folder and then
 // discarded. Fails (abort) when the job does not complete, when anything appears outside the
-// scratch folder, when the file folder holds a file that no entry names or of a size no entry
-// of that name has, when a temporary file stays behind, or when the working folder cannot be
-// discarded completely. Crashes, leaks, hangs and memory out of proportion to the input are
+// scratch folder, when the file folder holds a file that no entry names or one larger than its
+// entry can give (CheckExtracted), when a temporary file stays behind, or when the working
+// folder cannot be discarded completely. Crashes, leaks, hangs and memory out of proportion to the input are
 // the sanitizers' and libFuzzer's to report (run with -rss_limit_mb and -timeout).
 #include <cstddef>
 #include <cstdint>
