@@ -2,6 +2,7 @@
 // and files.
 #ifndef _WIN32
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -117,6 +118,27 @@ TEST_F(CliTest, ExtractFillsTheFolderLayout) {
   EXPECT_EQ(ReadBytes(into + L"/good.ods1/Pictures/p.png"), ToBytes("png"));
   RunResult missing = RunCli("extract " + Q(scratch_ / L"nope.ods") + " --into " + Q(into), tmp_);
   EXPECT_EQ(missing.status, 1);
+}
+
+TEST_F(CliTest, InterruptStopsTheRunReportsTheRestAndCleansUp) {
+  // The first file is a FIFO: opening it blocks until a writer comes, which the shell sends
+  // only after the interrupt, so the signal lands mid-run however fast the machine is.
+  const std::wstring fifo = scratch_ / L"stuck.ods";
+  ASSERT_EQ(::mkfifo(platform::NarrowPath(fifo).c_str(), 0600), 0);
+  const std::wstring out = scratch_ / L"out";
+  RunResult r =
+      RunCli("repair " + Q(fifo) + " " + Q(good_) + " --out " + Q(out) +
+                 " 2>&1 & pid=$!; sleep 1; kill -INT $pid; : > " + Q(fifo) + "; wait $pid",
+             tmp_);
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find(platform::NarrowPath(good_) +
+                       " file is not extracting as process has been stop by the user.... "),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find(platform::NarrowPath(good_) + " not Repaired...."), std::string::npos);
+  EXPECT_NE(r.out.find("stopped by the user"), std::string::npos);
+  EXPECT_FALSE(platform::PathExists(out + L"/VONDRELREP_good.ods"));
+  EXPECT_TRUE(TmpIsEmpty()) << "the private working folder must be gone";
 }
 
 }  // namespace
