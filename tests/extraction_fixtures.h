@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/zip_test_support.h"
 
 namespace velmora::extraction_test {
 
@@ -21,22 +22,10 @@ inline std::wstring Join(const std::wstring& folder, const std::wstring& name) {
   return folder + platform::kSeparator + name;
 }
 
-inline void RemoveTree(const std::wstring& folder) {
-  std::vector<platform::DirItem> items;
-  platform::ListDirectory(folder, [&](const platform::DirItem& item) {
-    items.push_back(item);
-    return true;
-  });
-  for (const platform::DirItem& item : items) {
-    const std::wstring path = Join(folder, item.name);
-    if (item.is_directory) {
-      RemoveTree(path);
-    } else {
-      platform::RemoveFile(path);
-    }
-  }
-  platform::RemoveEmptyDirectory(folder);
-}
+// Shared with the archive-writer tests.
+using ziptest::ReadBytes;  // the whole file, or "<missing>" when it cannot be opened
+using ziptest::RemoveTree;
+using ziptest::WriteBytes;
 
 // The names in a folder, sorted.
 inline std::vector<std::wstring> Names(const std::wstring& folder) {
@@ -47,25 +36,6 @@ inline std::vector<std::wstring> Names(const std::wstring& folder) {
   });
   std::sort(names.begin(), names.end());
   return names;
-}
-
-inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-  platform::File file = platform::File::Create(path);
-  return file.IsOpen() && file.Write(bytes.data(), bytes.size());
-}
-
-// The whole file, or "<missing>" when it cannot be opened.
-inline std::string ReadBytes(const std::wstring& path) {
-  platform::File file = platform::File::OpenRead(path, platform::Sharing::kRead);
-  if (!file.IsOpen()) return "<missing>";
-  std::string bytes;
-  char chunk[65536];
-  for (;;) {
-    const int64_t got = file.Read(chunk, sizeof chunk);
-    if (got <= 0) break;
-    bytes.append(chunk, static_cast<size_t>(got));
-  }
-  return bytes;
 }
 
 // A raw DEFLATE stream (no header), as a package writer stores an entry.
