@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/archive_scanner.h"
-#include "engine/entry_extractor.h"
-#include "engine/working_folder.h"
+#include "engine/scan/archive_scanner.h"
+#include "engine/extract/entry_extractor.h"
+#include "engine/job/working_folder.h"
 #include "platform/platform.h"
 #include "support/recording_window.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/archive_scanner.h"
+#include "engine/scan/archive_scanner.h"
 #include "platform/platform.h"
 
 namespace velmora {

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/entry_path.h"
+#include "engine/extract/entry_path.h"
 #include "fuzz_support.h"
 
 namespace velmora::fuzz {

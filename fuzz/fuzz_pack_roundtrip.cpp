@@ -14,9 +14,9 @@
 #include <map>
 #include <string>
 
-#include "engine/job_context.h"
-#include "engine/repair_job.h"
-#include "engine/working_folder.h"
+#include "engine/job/job_context.h"
+#include "engine/job/repair_job.h"
+#include "engine/job/working_folder.h"
 #include "fuzz_support.h"
 #include "null_window.h"
 #include "output/folder_packer.h"

@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "engine/job_context.h"
-#include "engine/repair_job.h"
-#include "engine/working_folder.h"
+#include "engine/job/job_context.h"
+#include "engine/job/repair_job.h"
+#include "engine/job/working_folder.h"
 #include "fuzz_support.h"
 #include "null_window.h"
 #include "platform/platform.h"

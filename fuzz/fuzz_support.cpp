@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <functional>
 
-#include "engine/entry_path.h"
-#include "engine/working_folder.h"
-#include "engine/xml_salvage.h"
+#include "engine/extract/entry_path.h"
+#include "engine/job/working_folder.h"
+#include "engine/extract/xml_salvage.h"
 #include "platform/platform.h"
 
 namespace velmora::fuzz {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/recovered_entry.h"
+#include "engine/scan/recovered_entry.h"
 
 namespace velmora::fuzz {
 

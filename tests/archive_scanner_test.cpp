@@ -1,7 +1,7 @@
 // The damaged-archive scanner: the records it finds in crafted files, the buffered scan against
 // a byte-by-byte model of the scan with tiny buffers, the log lines of ScanArchive, the entry
 // time text, and real archives written by zip and Python's zipfile.
-#include "engine/archive_scanner.h"
+#include "engine/scan/archive_scanner.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

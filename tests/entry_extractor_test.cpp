@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/entry_extractor.h"
+#include "engine/extract/entry_extractor.h"
 #include "extraction_fixtures.h"
 #include "support/recording_window.h"
 #include "xml_check.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/entry_inflater.h"
+#include "engine/extract/entry_inflater.h"
 #include "extraction_fixtures.h"
 
 namespace velmora {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/entry_path.h"
+#include "engine/extract/entry_path.h"
 
 namespace velmora {
 namespace {

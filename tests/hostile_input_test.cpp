@@ -19,12 +19,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/archive_scanner.h"
-#include "engine/entry_path.h"
-#include "engine/repair_job.h"
-#include "engine/size_probe.h"
-#include "engine/working_folder.h"
-#include "engine/xml_salvage.h"
+#include "engine/scan/archive_scanner.h"
+#include "engine/extract/entry_path.h"
+#include "engine/job/repair_job.h"
+#include "engine/scan/size_probe.h"
+#include "engine/job/working_folder.h"
+#include "engine/extract/xml_salvage.h"
 #include "extraction_fixtures.h"
 #include "platform/platform.h"
 #include "support/recording_window.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/manifest.h"
-#include "engine/package_completion.h"
+#include "engine/package/manifest.h"
+#include "engine/package/package_completion.h"
 #include "extraction_fixtures.h"
 #include "xml_check.h"
 

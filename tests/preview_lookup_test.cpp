@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/working_folder.h"
+#include "engine/job/working_folder.h"
 #include "output/preview_lookup.h"
 #include "platform/platform.h"
 #include "support/recording_window.h"

@@ -1,10 +1,10 @@
-#include "engine/repair_job.h"
+#include "engine/job/repair_job.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "engine/working_folder.h"
+#include "engine/job/working_folder.h"
 #include "platform/platform.h"
 #include "support/recording_window.h"
 #include "support/scratch.h"

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "engine/repair_job.h"
-#include "engine/working_folder.h"
+#include "engine/job/repair_job.h"
+#include "engine/job/working_folder.h"
 #include "platform/platform.h"
 #include "support/recording_window.h"
 #include "support/scratch.h"

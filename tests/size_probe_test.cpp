@@ -1,6 +1,6 @@
 // The scanner's probes of an entry's data: where a deflate stream ends and what it inflates to,
 // and the next record that bounds stored data, at every buffer size.
-#include "engine/size_probe.h"
+#include "engine/scan/size_probe.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/working_folder.h"
+#include "engine/job/working_folder.h"
 #include "extraction_fixtures.h"
 #include "support/recording_window.h"
 

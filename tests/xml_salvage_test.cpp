@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/xml_salvage.h"
+#include "engine/extract/xml_salvage.h"
 #include "extraction_fixtures.h"
 #include "xml_check.h"
 

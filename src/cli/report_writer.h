@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/recovery_observer.h"
+#include "engine/job/recovery_observer.h"
 
 namespace velmora::cli {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/job_window.h"
+#include "engine/job/job_window.h"
 
 namespace velmora::cli {
 

@@ -2,7 +2,7 @@
 // the working folder.
 #pragma once
 
-#include "engine/job_window.h"
+#include "engine/job/job_window.h"
 
 namespace velmora {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "engine/job_texts.h"
-#include "engine/working_folder.h"
+#include "engine/job/job_texts.h"
+#include "engine/job/working_folder.h"
 #include "output/folder_packer.h"
 #include "output/media_extractor.h"
 #include "platform/platform.h"

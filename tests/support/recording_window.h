@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/job_window.h"
+#include "engine/job/job_window.h"
 
 namespace velmora::test {
 

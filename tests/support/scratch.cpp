@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "engine/working_folder.h"
+#include "engine/job/working_folder.h"
 #include "platform/platform.h"
 
 namespace velmora::test {

@@ -1,4 +1,4 @@
-#include "engine/size_probe.h"
+#include "engine/scan/size_probe.h"
 
 #include <zlib.h>
 

@@ -1,9 +1,9 @@
-#include "engine/working_folder.h"
+#include "engine/job/working_folder.h"
 
 #include <mutex>
 #include <vector>
 
-#include "engine/entry_path.h"
+#include "engine/extract/entry_path.h"
 #include "platform/platform.h"
 
 namespace velmora {

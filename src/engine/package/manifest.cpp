@@ -1,9 +1,9 @@
-#include "engine/manifest.h"
+#include "engine/package/manifest.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "engine/xml_salvage.h"
+#include "engine/extract/xml_salvage.h"
 
 namespace velmora {
 

@@ -1,12 +1,12 @@
-#include "engine/repair_job.h"
+#include "engine/job/repair_job.h"
 
 #include <string>
 
-#include "engine/archive_scanner.h"
-#include "engine/entry_extractor.h"
-#include "engine/job_texts.h"
-#include "engine/package_completion.h"
-#include "engine/working_folder.h"
+#include "engine/scan/archive_scanner.h"
+#include "engine/extract/entry_extractor.h"
+#include "engine/job/job_texts.h"
+#include "engine/package/package_completion.h"
+#include "engine/job/working_folder.h"
 #include "platform/platform.h"
 
 namespace velmora {

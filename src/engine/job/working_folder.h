@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/job_window.h"
+#include "engine/job/job_window.h"
 
 namespace velmora {
 

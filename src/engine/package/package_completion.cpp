@@ -1,11 +1,11 @@
-#include "engine/package_completion.h"
+#include "engine/package/package_completion.h"
 
 #include <algorithm>
 #include <set>
 
-#include "engine/entry_path.h"
-#include "engine/manifest.h"
-#include "engine/media_types.h"
+#include "engine/extract/entry_path.h"
+#include "engine/package/manifest.h"
+#include "engine/package/media_types.h"
 #include "platform/codepage.h"
 #include "platform/platform.h"
 

@@ -1,4 +1,4 @@
-#include "engine/media_types.h"
+#include "engine/package/media_types.h"
 
 #include <algorithm>
 

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/job_context.h"
-#include "engine/scan_buffer.h"
+#include "engine/job/job_context.h"
+#include "engine/scan/scan_buffer.h"
 
 namespace velmora {
 

@@ -7,10 +7,10 @@
 #include <functional>
 #include <string>
 
-#include "engine/entry_time.h"
-#include "engine/job_context.h"
-#include "engine/job_window.h"
-#include "engine/recovered_entry.h"
+#include "engine/scan/entry_time.h"
+#include "engine/job/job_context.h"
+#include "engine/job/job_window.h"
+#include "engine/scan/recovered_entry.h"
 #include "platform/platform.h"
 
 namespace velmora {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/entry_outcome.h"
-#include "engine/recovered_entry.h"
+#include "engine/extract/entry_outcome.h"
+#include "engine/scan/recovered_entry.h"
 
 namespace velmora {
 

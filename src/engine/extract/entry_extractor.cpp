@@ -1,4 +1,4 @@
-#include "engine/entry_extractor.h"
+#include "engine/extract/entry_extractor.h"
 
 #include <zlib.h>
 
@@ -6,9 +6,9 @@
 #include <memory>
 #include <new>
 
-#include "engine/entry_inflater.h"
-#include "engine/working_folder.h"
-#include "engine/xml_salvage.h"
+#include "engine/extract/entry_inflater.h"
+#include "engine/job/working_folder.h"
+#include "engine/extract/xml_salvage.h"
 #include "platform/platform.h"
 
 namespace velmora {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/recovered_entry.h"
+#include "engine/scan/recovered_entry.h"
 
 namespace velmora {
 

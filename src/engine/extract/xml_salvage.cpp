@@ -1,8 +1,8 @@
-#include "engine/xml_salvage.h"
+#include "engine/extract/xml_salvage.h"
 
 #include <algorithm>
 
-#include "engine/entry_path.h"
+#include "engine/extract/entry_path.h"
 
 namespace velmora {
 

@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "engine/job_context.h"
+#include "engine/job/job_context.h"
 
 namespace velmora {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/entry_outcome.h"
-#include "engine/job_window.h"
-#include "engine/recovered_entry.h"
+#include "engine/extract/entry_outcome.h"
+#include "engine/job/job_window.h"
+#include "engine/scan/recovered_entry.h"
 
 namespace velmora {
 

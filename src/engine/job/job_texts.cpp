@@ -1,4 +1,4 @@
-#include "engine/job_texts.h"
+#include "engine/job/job_texts.h"
 
 #include "platform/platform.h"
 

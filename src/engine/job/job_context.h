@@ -4,8 +4,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "engine/job_window.h"
-#include "engine/recovery_observer.h"
+#include "engine/job/job_window.h"
+#include "engine/job/recovery_observer.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "engine/scan_buffer.h"
+#include "engine/scan/scan_buffer.h"
 
 #include <algorithm>
 #include <cstring>

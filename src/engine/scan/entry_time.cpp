@@ -1,4 +1,4 @@
-#include "engine/entry_time.h"
+#include "engine/scan/entry_time.h"
 
 #include <ctime>
 

@@ -1,4 +1,4 @@
-#include "engine/entry_path.h"
+#include "engine/extract/entry_path.h"
 
 #include <array>
 #include <string_view>

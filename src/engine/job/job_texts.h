@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "engine/job_window.h"
+#include "engine/job/job_window.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "engine/archive_scanner.h"
+#include "engine/scan/archive_scanner.h"
 
 #include <algorithm>
 #include <atomic>
@@ -7,9 +7,9 @@
 #include <emmintrin.h>
 #endif
 
-#include "engine/le_bytes.h"
-#include "engine/scan_buffer.h"
-#include "engine/size_probe.h"
+#include "engine/scan/le_bytes.h"
+#include "engine/scan/scan_buffer.h"
+#include "engine/scan/size_probe.h"
 
 namespace velmora {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/entry_inflater.h"
+#include "engine/extract/entry_inflater.h"
 
 #include <zlib.h>
 
