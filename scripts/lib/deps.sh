@@ -30,7 +30,7 @@ deps_want() {
 deps_native() { deps_want cmake make g++ zlib1g-dev libgtest-dev googletest libbenchmark-dev; }
 deps_windows() {
   deps_want g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev googletest \
-    wine wine64 wine32:i386 xvfb
+    wine wine64 wine32:i386 xvfb fp-utils
 }
 deps_tools() { deps_want unzip zip libarchive-tools python3; }
 # For the interop suite: LibreOffice opens what we write.
