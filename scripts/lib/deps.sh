@@ -35,6 +35,9 @@ deps_windows() {
 deps_tools() { deps_want unzip zip libarchive-tools python3; }
 # For the interop suite: LibreOffice opens what we write.
 deps_interop() { deps_want --no-install-recommends libreoffice-calc; }
+# Optional, for res/make_art.sh only: the bitmaps it makes are committed, so neither the
+# build nor CI needs these.
+deps_art() { deps_want librsvg2-bin imagemagick fonts-inter fontconfig; }
 # For the fuzzers: libFuzzer and the sanitizer runtimes come with clang's runtime package.
 deps_fuzz() { deps_want clang libclang-rt-14-dev; }
 
