@@ -124,10 +124,97 @@ TEST_F(FolderPackerTest, SubfoldersAreWalkedAtTheirPlaceInTheListing) {
   std::vector<std::string> expected;
   ExpectedNames(folder_, "", &expected);
   ASSERT_EQ(expected.size(), 8u);
+  // The package type comes first; everything else keeps the walk's order.
+  std::stable_partition(expected.begin(), expected.end(),
+                        [](const std::string& name) { return name == "mimetype"; });
   EXPECT_EQ(Names(archive), expected);
   for (const auto& e : archive.entries) {
     EXPECT_EQ(e.data, ziptest::ReadBytes(scratch_.Join(L"Budget.ods0/" + ziptest::Widen(e.name))))
         << e.name;
+  }
+}
+
+constexpr char kSheetType[] = "application/vnd.oasis.opendocument.spreadsheet";
+
+// The entry in the bare stored form: stored, flags 0, no extra field in either header.
+void ExpectBare(const ziptest::ParsedEntry& e) {
+  EXPECT_EQ(e.method, 0);
+  EXPECT_EQ(e.local_method, 0);
+  EXPECT_EQ(e.flags, 0);
+  EXPECT_EQ(e.local_flags, 0);
+  EXPECT_EQ(e.compressed, e.uncompressed);
+  EXPECT_EQ(e.local_extra, "");
+  EXPECT_EQ(e.central_extra, "");
+}
+
+// The usual form: method by suffix, extended time stamps in both headers.
+void ExpectUsual(const ziptest::ParsedEntry& e) {
+  EXPECT_EQ(e.method, 8);
+  EXPECT_EQ(e.flags, 2);
+  EXPECT_EQ(e.local_extra.size(), 17u);
+  EXPECT_EQ(e.central_extra.size(), 9u);
+}
+
+TEST_F(FolderPackerTest, RootTypeFileComesFirstStoredAndBare) {
+  // Many names, so that the listing is unlikely to give "mimetype" first by chance.
+  for (int i = 0; i < 20; ++i) {
+    scratch_.Write(L"Budget.ods0/part" + std::to_wstring(i) + L".xml", ziptest::TextBytes(300));
+  }
+  scratch_.Write(L"Budget.ods0/META-INF/manifest.xml", "<manifest/>");
+  scratch_.Write(L"Budget.ods0/mimetype", kSheetType);
+  FolderPacker packer;
+  ASSERT_EQ(packer.PackFolder(folder_, archive_), kZipOk);
+  const ParsedArchive archive = ReadBack();
+  ASSERT_EQ(archive.entries.size(), 22u);
+  const ziptest::ParsedEntry& type = archive.entries[0];
+  EXPECT_EQ(type.name, "mimetype");
+  EXPECT_EQ(type.offset, 0u);
+  EXPECT_EQ(type.data, kSheetType);
+  ExpectBare(type);
+  // Readers that go by the first bytes find the name and the type right after the header.
+  const std::string b = ziptest::ReadBytes(archive_);
+  EXPECT_EQ(b.substr(26, 4), Le16(8) + Le16(0));
+  EXPECT_EQ(b.substr(30, 8 + sizeof kSheetType - 1), std::string("mimetype") + kSheetType);
+  for (size_t i = 1; i < archive.entries.size(); ++i) {
+    SCOPED_TRACE(archive.entries[i].name);
+    ExpectUsual(archive.entries[i]);
+  }
+  const std::string type_seen = ziptest::FileTypeOf(archive_);
+  if (type_seen.empty()) GTEST_SKIP() << "file (libmagic) is not installed";
+  EXPECT_NE(type_seen.find("OpenDocument Spreadsheet"), std::string::npos) << type_seen;
+}
+
+// Only a file named exactly "mimetype" at the root is the package type; anything else of that
+// name is packed like every other file, at its place in the walk.
+TEST_F(FolderPackerTest, OtherTypeNamesAreUsualEntries) {
+  const struct {
+    const char* what;
+    const wchar_t* file;     // written below the packed folder
+    const char* entry_name;  // the entry it gives
+  } cases[] = {
+      {"in a subfolder", L"Sub/mimetype", "Sub/mimetype"},
+      {"a root folder of that name", L"mimetype/content.xml", "mimetype/content.xml"},
+#ifndef _WIN32
+      {"another case", L"MimeType", "MimeType"},
+#endif
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ziptest::RemoveTree(folder_);
+    scratch_.MakeFolder(L"Budget.ods0");
+    scratch_.Write(L"Budget.ods0/content.xml", ziptest::TextBytes(300));
+    scratch_.Write(std::wstring(L"Budget.ods0/") + c.file, kSheetType);
+    FolderPacker packer;
+    ASSERT_EQ(packer.PackFolder(folder_, archive_), kZipOk);
+    const ParsedArchive archive = ReadBack();
+    std::vector<std::string> expected;
+    ExpectedNames(folder_, "", &expected);
+    EXPECT_EQ(Names(archive), expected);
+    for (const auto& e : archive.entries) {
+      SCOPED_TRACE(e.name);
+      ExpectUsual(e);
+    }
+    EXPECT_NE(std::find(expected.begin(), expected.end(), c.entry_name), expected.end());
   }
 }
 

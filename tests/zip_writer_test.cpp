@@ -213,6 +213,53 @@ TEST_F(ZipWriterTest, EveryLocalHeaderCarriesTheFinalValues) {
   EXPECT_EQ(archive.directory_offset, next);
 }
 
+TEST_F(ZipWriterTest, BareStoredFormHasNoExtraField) {
+  const struct {
+    const wchar_t* name;
+    ZipEntryForm form;
+    std::string bytes;
+  } cases[] = {
+      {L"mimetype", ZipEntryForm::kStoredBare, "application/vnd.oasis.opendocument.spreadsheet"},
+      {L"content.xml", ZipEntryForm::kUsual, ziptest::TextBytes(20000)},
+      {L"big.xml", ZipEntryForm::kStoredBare, ziptest::NoiseBytes(50001, 3)},
+      {L"empty", ZipEntryForm::kStoredBare, ""},
+      {L"x.gz", ZipEntryForm::kUsual, ziptest::NoiseBytes(100, 4)},
+  };
+  ZipWriter writer;
+  ASSERT_TRUE(writer.CreateArchive(archive_));
+  int i = 0;
+  for (const auto& c : cases) {
+    const std::wstring source = scratch_.Write(L"src" + std::to_wstring(i++), c.bytes);
+    ASSERT_EQ(writer.AddFile(c.name, source, c.form), kZipOk);
+  }
+  ASSERT_EQ(writer.CloseArchive(), kZipOk);
+  const ParsedArchive archive = ReadBack();
+  ASSERT_EQ(archive.entries.size(), std::size(cases));
+  uint32_t next = 0;
+  for (size_t k = 0; k < std::size(cases); ++k) {
+    const ParsedEntry& e = archive.entries[k];
+    SCOPED_TRACE(e.name);
+    const bool bare = cases[k].form == ZipEntryForm::kStoredBare;
+    EXPECT_EQ(e.data, cases[k].bytes);
+    EXPECT_EQ(e.offset, next);
+    EXPECT_EQ(e.local_extra.size(), bare ? 0u : 17u);
+    EXPECT_EQ(e.central_extra.size(), bare ? 0u : 9u);
+    if (bare) {
+      EXPECT_EQ(e.method, 0);
+      EXPECT_EQ(e.flags, 0);
+      EXPECT_EQ(e.local_flags, 0);
+      EXPECT_EQ(e.compressed, e.uncompressed);
+    }
+    // Times, attributes and versions do not depend on the form.
+    EXPECT_EQ(e.local_time, e.dos_time);
+    EXPECT_EQ(e.version_made_by, 0x0B17);
+    EXPECT_EQ(e.external_attributes, archive.entries[0].external_attributes);
+    next =
+        e.offset + 30 + static_cast<uint32_t>(e.name.size() + e.local_extra.size()) + e.compressed;
+  }
+  EXPECT_EQ(archive.directory_offset, next);
+}
+
 TEST_F(ZipWriterTest, EmptyFileIsAnEmptyDeflateStream) {
   const ParsedArchive archive = Pack({{L"empty.xml", ""}});
   ASSERT_EQ(archive.entries.size(), 1u);

@@ -32,7 +32,8 @@ deps_windows() {
   deps_want g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev googletest \
     wine wine64 wine32:i386 xvfb fp-utils
 }
-deps_tools() { deps_want unzip zip libarchive-tools python3; }
+# file (libmagic) checks that packages name their type in their first bytes; 7z is one more reader.
+deps_tools() { deps_want unzip zip libarchive-tools p7zip-full file python3; }
 # For the interop suite: LibreOffice opens what we write.
 deps_interop() { deps_want --no-install-recommends libreoffice-calc; }
 # Optional, for res/make_art.sh only: the bitmaps it makes are committed, so neither the

@@ -1,13 +1,19 @@
 // Packs a folder tree into one new archive, each file an entry named by its path relative to
-// the folder ("/" between folders; folders themselves get no entry).
+// the folder ("/" between folders; folders themselves get no entry). A file "mimetype" at the
+// folder's root is the package's type: it becomes the first entry, stored and without extra
+// field, as document packages require; every other file keeps its place in the walk.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "output/zip_writer.h"
+#include "platform/platform.h"
 
 namespace velmora {
+
+// The root file that names a document package's type.
+inline constexpr wchar_t kPackageTypeName[] = L"mimetype";
 
 class FolderPacker {
  public:
@@ -24,9 +30,14 @@ class FolderPacker {
   uint32_t PackFolder(const std::wstring& folder, const std::wstring& archive_path);
 
  private:
+  // The root folder: its type file first, then as AddTree.
+  uint32_t AddRoot(const std::wstring& root, ZipWriter& writer);
   // Adds the files of `folder` in the order the system lists them, walking each subfolder at
   // its place in the listing. Stops at the first failed write and returns its code.
   uint32_t AddTree(const std::wstring& folder, ZipWriter& writer);
+  // One listed item: a folder is walked, a file added in `form`.
+  uint32_t AddItem(const std::wstring& folder, const platform::DirItem& item, ZipWriter& writer,
+                   ZipEntryForm form);
 
   ZipLimits limits_;
   size_t root_length_ = 0;     // characters of the folder being packed

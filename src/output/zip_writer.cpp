@@ -40,8 +40,15 @@ uint32_t Get32(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
 
+size_t LocalExtraSize(const ZipEntryInfo& e) {
+  return e.has_extra ? kZipLocalExtraSize : 0;
+}
+size_t CentralExtraSize(const ZipEntryInfo& e) {
+  return e.has_extra ? kZipCentralExtraSize : 0;
+}
+
 std::vector<uint8_t> LocalHeader(const ZipEntryInfo& e) {
-  std::vector<uint8_t> h(kLocalHeaderSize + e.name.size() + kZipLocalExtraSize);
+  std::vector<uint8_t> h(kLocalHeaderSize + e.name.size() + LocalExtraSize(e));
   uint8_t* p = h.data();
   Put32(p + 0, 0x04034B50);
   Put16(p + 4, e.version_needed);
@@ -53,15 +60,15 @@ std::vector<uint8_t> LocalHeader(const ZipEntryInfo& e) {
   Put32(p + 18, e.compressed_size);
   Put32(p + 22, e.uncompressed_size);
   Put16(p + 26, static_cast<uint16_t>(e.name.size()));
-  Put16(p + 28, static_cast<uint16_t>(kZipLocalExtraSize));
+  Put16(p + 28, static_cast<uint16_t>(LocalExtraSize(e)));
   std::copy(e.name.begin(), e.name.end(), p + kLocalHeaderSize);
-  std::copy(e.local_extra.begin(), e.local_extra.end(), p + kLocalHeaderSize + e.name.size());
+  std::copy_n(e.local_extra.begin(), LocalExtraSize(e), p + kLocalHeaderSize + e.name.size());
   return h;
 }
 
 void AppendCentralHeader(const ZipEntryInfo& e, std::vector<uint8_t>* out) {
   const size_t start = out->size();
-  out->resize(start + kCentralHeaderSize + e.name.size() + kZipCentralExtraSize);
+  out->resize(start + kCentralHeaderSize + e.name.size() + CentralExtraSize(e));
   uint8_t* p = out->data() + start;
   Put32(p + 0, 0x02014B50);
   Put16(p + 4, e.version_made_by);
@@ -74,14 +81,14 @@ void AppendCentralHeader(const ZipEntryInfo& e, std::vector<uint8_t>* out) {
   Put32(p + 20, e.compressed_size);
   Put32(p + 24, e.uncompressed_size);
   Put16(p + 28, static_cast<uint16_t>(e.name.size()));
-  Put16(p + 30, static_cast<uint16_t>(kZipCentralExtraSize));
+  Put16(p + 30, static_cast<uint16_t>(CentralExtraSize(e)));
   Put16(p + 32, 0);  // comment length
   Put16(p + 34, 0);  // disk number start
   Put16(p + 36, e.internal_attributes);
   Put32(p + 38, e.external_attributes);
   Put32(p + 42, e.header_offset);
   std::copy(e.name.begin(), e.name.end(), p + kCentralHeaderSize);
-  std::copy(e.central_extra.begin(), e.central_extra.end(), p + kCentralHeaderSize + e.name.size());
+  std::copy_n(e.central_extra.begin(), CentralExtraSize(e), p + kCentralHeaderSize + e.name.size());
 }
 
 // Reads the DOS header and follows its new-header offset (e_lfanew, at 0x3C) to a "PE", "NE",
@@ -183,7 +190,8 @@ bool ZipWriter::CreateArchive(const std::wstring& path) {
   return true;
 }
 
-uint32_t ZipWriter::AddFile(const std::wstring& entry_name, const std::wstring& source_path) {
+uint32_t ZipWriter::AddFile(const std::wstring& entry_name, const std::wstring& source_path,
+                            ZipEntryForm form) {
   if (!out_.IsOpen()) return kZipBadArgument;
   ZipEntryInfo entry;
   if (!platform::ToAnsiCodePage(entry_name, &entry.name)) return kZipBadArgument;
@@ -194,7 +202,9 @@ uint32_t ZipWriter::AddFile(const std::wstring& entry_name, const std::wstring& 
     broken_ = true;
     return kZipWriteFailed;
   }
-  entry.method = IsStoredSuffix(entry.name) ? kMethodStored : kMethodDeflate;
+  const bool bare = form == ZipEntryForm::kStoredBare;
+  entry.method = bare || IsStoredSuffix(entry.name) ? kMethodStored : kMethodDeflate;
+  entry.has_extra = !bare;
 
   platform::File source = platform::File::OpenRead(source_path, platform::Sharing::kRead);
   if (!source.IsOpen()) return kZipOpenFailed;
@@ -326,7 +336,7 @@ uint32_t ZipWriter::CloseArchive() {
   if (result == kZipOk) {
     uint64_t directory_size = 0;
     for (const ZipEntryInfo& e : entries_) {
-      directory_size += kCentralHeaderSize + e.name.size() + kZipCentralExtraSize;
+      directory_size += kCentralHeaderSize + e.name.size() + CentralExtraSize(e);
     }
     if (written_ + directory_size + kEndRecordSize > limits_.max_archive_bytes) {
       result = kZipWriteFailed;

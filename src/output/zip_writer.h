@@ -5,7 +5,8 @@
 // What is written: version made by 0x0B17, version needed 20, deflate (raw, level 8, 32 KiB
 // window; flags 2) unless IsStoredSuffix holds (stored, flags 0), an extended time stamp extra
 // field on every entry (17 bytes local, 9 bytes central), no directory entries, no data
-// descriptors, no comment, no encryption and no ZIP64 records.
+// descriptors, no comment, no encryption and no ZIP64 records. An entry added in the bare
+// stored form (ZipEntryForm::kStoredBare) is stored and has no extra field at all.
 //
 // Limits: without ZIP64 an archive holds at most 65535 entries and 4 GiB - 1 bytes, and an
 // entry at most 4 GiB - 1 bytes before compression. The writer refuses what would pass them
@@ -39,6 +40,15 @@ inline constexpr uint32_t kZipBadArgument = 0x10000;
 inline constexpr size_t kZipLocalExtraSize = 17;
 inline constexpr size_t kZipCentralExtraSize = 9;
 
+// How AddFile writes an entry.
+enum class ZipEntryForm {
+  kUsual,  // method by IsStoredSuffix, extended time stamp extra field
+  // Stored, flags 0, no extra field: the form a package's "mimetype" entry needs at the start
+  // of the archive, where readers that identify files by their first bytes look for the
+  // package type as plain text right after the name.
+  kStoredBare,
+};
+
 // The values written into one entry's headers.
 struct ZipEntryInfo {
   uint16_t version_made_by = 0x0B17;
@@ -53,6 +63,7 @@ struct ZipEntryInfo {
   std::string name;  // 8-bit bytes, "/" as separator
   std::array<uint8_t, kZipLocalExtraSize> local_extra{};
   std::array<uint8_t, kZipCentralExtraSize> central_extra{};
+  bool has_extra = true;  // false: both extra fields are left out (extra field length 0)
   uint16_t internal_attributes = 0;
   uint32_t external_attributes = 0;
   uint32_t header_offset = 0;
@@ -89,7 +100,8 @@ class ZipWriter {
 
   // Adds the file at `source_path` as an entry named `entry_name` ("\" or "/" separate
   // folders). Returns one of the codes above; kZipOpenFailed leaves the source out.
-  uint32_t AddFile(const std::wstring& entry_name, const std::wstring& source_path);
+  uint32_t AddFile(const std::wstring& entry_name, const std::wstring& source_path,
+                   ZipEntryForm form = ZipEntryForm::kUsual);
 
   // Writes the central directory and the end record and closes the file. kZipBadArgument when
   // no archive is open; kZipWriteFailed when the archive is incomplete or a write fails.

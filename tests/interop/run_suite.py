@@ -11,7 +11,9 @@ intact fixture itself (variant "intact"):
 
 1. the damaged copy is made in a temporary folder and repaired with
    `velmora repair FILE --out DEST --no-media --work PRIVATE`;
-2. every package written must pass `unzip -t` and zipfile's testzip();
+2. every package written must pass `unzip -t` and zipfile's testzip(), and
+   start with its mimetype, stored and without extra field (`file` calls it
+   an OpenDocument spreadsheet);
 3. velmora's own report (--report) says which parts package completion
    synthesised and which XML parts were salvaged. Every entry the damage
    report calls recoverable must be in the package, byte for byte as in the
@@ -56,6 +58,7 @@ SEED = 1
 INTACT = "intact"
 OUTCOMES = ("all", "survived", "no-open")
 MIMETYPE = "mimetype"
+SHEET_TYPE = b"application/vnd.oasis.opendocument.spreadsheet"
 MANIFEST = "META-INF/manifest.xml"
 MANIFEST_NS = "urn:oasis:names:tc:opendocument:xmlns:manifest:1.0"
 # What salvage appends after its cut: end tags and nothing else.
@@ -229,6 +232,10 @@ def check_package(case, intact_entries, report):
         case.problems.append("zipfile cannot read the package: %s" % err)
         return
 
+    type_fault = package_type_fault(path, got)
+    if type_fault:
+        case.problems.append(type_fault)
+
     synthesised = set(case.synthesised)
     for name in case.recoverable:
         if name not in got:
@@ -260,6 +267,27 @@ def check_package(case, intact_entries, report):
     for name in sorted(set(got) - met - synthesised):
         case.problems.append("entry %s is in the package but no scan record "
                              "has its name" % name)
+
+
+def package_type_fault(path, got):
+    """None when a package with a mimetype starts with it as readers that go
+    by the first bytes expect (first entry, stored, no extra field, so that
+    the type follows the name at offset 38) and `file` (when installed) calls
+    it an OpenDocument spreadsheet; else what is wrong."""
+    if MIMETYPE not in got:
+        return None
+    with open(path, "rb") as f:
+        head = f.read(38 + len(got[MIMETYPE]))
+    if head[:4] != b"PK\x03\x04" or head[8:10] != b"\0\0" or \
+            head[26:30] != b"\x08\0\0\0" or head[30:38] != b"mimetype" or \
+            head[38:] != got[MIMETYPE]:
+        return "mimetype is not the first entry, stored, without extra field"
+    if shutil.which("file") and got[MIMETYPE] == SHEET_TYPE:
+        seen = subprocess.run(["file", "-b", path], capture_output=True,
+                              text=True).stdout.strip()
+        if "OpenDocument Spreadsheet" not in seen:
+            return "file(1) calls the package %r" % seen
+    return None
 
 
 def xml_fault(data):

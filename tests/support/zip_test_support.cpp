@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/codepage.h"
@@ -311,6 +312,24 @@ std::vector<std::string> ExternalReaderComplaints(const std::wstring& path) {
   (void)path;
 #endif
   return complaints;
+}
+
+std::string FileTypeOf(const std::wstring& path) {
+  std::string type;
+#ifndef _WIN32
+  if (!ToolPresent("file")) return type;
+  const std::string command = "file -b " + ShellQuoted(platform::NarrowPath(path));
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return type;
+  char buffer[512];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) type.append(buffer, got);
+  ::pclose(pipe);
+  while (!type.empty() && (type.back() == '\n' || type.back() == '\r')) type.pop_back();
+#else
+  (void)path;
+#endif
+  return type;
 }
 
 }  // namespace velmora::ziptest

@@ -100,4 +100,8 @@ ParsedArchive ParseArchive(const std::string& bytes);
 // empty on Windows.
 std::vector<std::string> ExternalReaderComplaints(const std::wstring& path);
 
+// What `file -b` (libmagic, which looks at the first bytes) says the file is, without the line
+// break; empty when `file` is not installed, and always on Windows.
+std::string FileTypeOf(const std::wstring& path);
+
 }  // namespace velmora::ziptest
