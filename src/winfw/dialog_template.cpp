@@ -1,6 +1,6 @@
 #include "winfw/dialog_template.h"
 
-namespace winfw {
+namespace velmora::winfw {
 namespace {
 
 constexpr uint32_t kDsSetFont = 0x40;
@@ -72,4 +72,4 @@ std::vector<uint8_t> BuildDialogTemplate(const DialogSpec& spec) {
   return out.Take();
 }
 
-}  // namespace winfw
+}  // namespace velmora::winfw

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace winfw {
+namespace velmora::winfw {
 
 // Predefined control classes, by the atom a template may name instead of a class name.
 enum class DialogClass : uint16_t {
@@ -43,4 +43,4 @@ struct DialogSpec {
 // item is padded to a DWORD boundary from that start, as the dialog manager requires.
 std::vector<uint8_t> BuildDialogTemplate(const DialogSpec& spec);
 
-}  // namespace winfw
+}  // namespace velmora::winfw

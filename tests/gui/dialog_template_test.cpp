@@ -8,10 +8,10 @@
 
 namespace {
 
-using winfw::BuildDialogTemplate;
-using winfw::DialogClass;
-using winfw::DialogItem;
-using winfw::DialogSpec;
+using velmora::winfw::BuildDialogTemplate;
+using velmora::winfw::DialogClass;
+using velmora::winfw::DialogItem;
+using velmora::winfw::DialogSpec;
 
 uint16_t WordAt(const std::vector<uint8_t>& b, size_t at) {
   return static_cast<uint16_t>(b.at(at) | (b.at(at + 1) << 8));
