@@ -18,9 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/scan/archive_scanner.h"
 #include "engine/extract/entry_extractor.h"
+#include "engine/job/repair_steps.h"
 #include "engine/job/working_folder.h"
+#include "engine/scan/archive_scanner.h"
 #include "platform/platform.h"
 #include "support/recording_window.h"
 
@@ -127,11 +128,12 @@ void BM_ScanAndExtractFile(benchmark::State& state) {
   for (auto _ : state) {
     platform::MakeDirectory(folder);
     test::RecordingWindow view;
+    std::vector<RecoveredEntry> entries;
     platform::File file = platform::File::OpenRead(path, platform::Sharing::kNone);
     ScanFile(file, static_cast<uint64_t>(file.Size()), running,
-             [&](const RecoveredEntry& entry) { view.entries.push_back(entry); });
+             [&](const RecoveredEntry& entry) { entries.push_back(entry); });
     file.Close();
-    ExtractAllEntries(view, folder, path);
+    ExtractAllEntries(view, folder, path, entries);
     state.PauseTiming();
     DeleteFolderTree(folder);
     state.ResumeTiming();

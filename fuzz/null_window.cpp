@@ -13,7 +13,7 @@ void CheckIndex(int index, size_t size) {
 
 }  // namespace
 
-int NullWindow::MessageBox(BoxOwner, const std::wstring&, unsigned) {
+int NullWindow::ShowMessageBox(BoxOwner, const std::wstring&, unsigned) {
   ++boxes;
   return 1;  // OK; a question answered No
 }
@@ -40,11 +40,6 @@ intptr_t NullWindow::FileData(int index) {
 void NullWindow::SetFileData(int index, intptr_t data) {
   CheckIndex(index, files.size());
   files[static_cast<size_t>(index)].data = data;
-}
-
-RecoveredEntry NullWindow::Entry(int index) {
-  CheckIndex(index, entries.size());
-  return entries[static_cast<size_t>(index)];
 }
 
 }  // namespace velmora::fuzz

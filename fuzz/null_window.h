@@ -1,6 +1,6 @@
-// A JobWindow for the fuzzers: keeps the file list and the entry list the jobs read back,
-// counts message boxes, and drops everything else. Far cheaper than the recording window of
-// the tests, which keeps every call as text.
+// A JobWindow for the fuzzers: keeps the file list the jobs read back and the entry list the
+// checks read, counts message boxes, and drops everything else. Far cheaper than the recording
+// window of the tests, which keeps every call as text.
 #pragma once
 
 #include <string>
@@ -22,8 +22,8 @@ class NullWindow : public JobWindow {
   int boxes = 0;
   bool repair_completed = false;  // "Repairing process completed...." was logged
 
-  int MessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) override;
-  void ShowPreview(const std::wstring&, int) override {}
+  int ShowMessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) override;
+  void ShowPreview(const std::wstring&, PreviewCode) override {}
   void ResetEstimate(Bar) override {}
   void SetBarRange(Bar, uint16_t) override {}
   void SetBarPos(Bar, int) override {}
@@ -33,6 +33,7 @@ class NullWindow : public JobWindow {
   void ShowControl(Control, bool) override {}
   int MediaChecked() override { return 0; }
   std::wstring Destination() override { return L""; }
+  void ClearDestination() override {}
   void SetHelpText(const std::wstring&, const std::vector<BoldRange>&) override {}
   void Relayout() override {}
   void SetFlag(ViewFlag, bool) override {}
@@ -43,8 +44,6 @@ class NullWindow : public JobWindow {
   void SetFileData(int index, intptr_t data) override;
   void ClearEntries() override { entries.clear(); }
   void AppendEntry(const RecoveredEntry& entry) override { entries.push_back(entry); }
-  int EntryCount() override { return static_cast<int>(entries.size()); }
-  RecoveredEntry Entry(int index) override;
 };
 
 }  // namespace velmora::fuzz

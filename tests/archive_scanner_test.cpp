@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/job/repair_steps.h"
 #include "platform/platform.h"
 #include "support/recording_window.h"
 
@@ -881,10 +882,12 @@ TEST(ScanArchive, ShortFileLogsThreeLinesAndFindsNothing) {
   TempFile file("PK\x03");
   RecordingWindow view;
   JobRunning running{1};
-  EXPECT_TRUE(ScanArchive(view, file.path(), {&running, &view}));
+  std::vector<RecoveredEntry> found;
+  EXPECT_TRUE(ScanArchive(view, file.path(), {&running, &view}, found));
   EXPECT_EQ(view.LogTexts(), ExpectedLog(file.path()));
   for (const auto& line : view.log) EXPECT_EQ(line.colour, kBlack);
   EXPECT_TRUE(view.entries.empty());
+  EXPECT_TRUE(found.empty());
   EXPECT_TRUE(view.boxes.empty());
 }
 
@@ -893,8 +896,11 @@ TEST(ScanArchive, AppendsEntriesInOrderFound) {
                 LocalHeader({.compressed = 2, .uncompressed = 2, .name = "Pictures/b.png"}) + "hi");
   RecordingWindow view;
   JobRunning running{1};
-  EXPECT_TRUE(ScanArchive(view, file.path(), {&running, &view}));
+  std::vector<RecoveredEntry> found;
+  EXPECT_TRUE(ScanArchive(view, file.path(), {&running, &view}, found));
   ASSERT_EQ(view.entries.size(), 2u);
+  ASSERT_EQ(found.size(), 2u);
+  for (size_t i = 0; i < found.size(); ++i) EXPECT_EQ(found[i].name, view.entries[i].name);
   EXPECT_EQ(view.entries[0].name, L"a.txt");
   EXPECT_EQ(view.entries[1].name, L"Pictures\\b.png");
   EXPECT_EQ(view.entries[1].time_text, kTimeText);
@@ -910,13 +916,15 @@ TEST(ScanArchive, MissingFileShowsTheSystemTextAndLogsNothing) {
 
   RecordingWindow view;
   JobRunning running{1};
-  EXPECT_FALSE(ScanArchive(view, path, {&running, &view}));
+  std::vector<RecoveredEntry> found;
+  EXPECT_FALSE(ScanArchive(view, path, {&running, &view}, found));
   ASSERT_EQ(view.boxes.size(), 1u);
   EXPECT_EQ(view.boxes[0], system_text);
   EXPECT_EQ(view.CallsStartingWith(L"MessageBox none 64 "),
             std::vector<std::wstring>{L"MessageBox none 64 " + system_text});
   EXPECT_TRUE(view.log.empty());
   EXPECT_TRUE(view.entries.empty());
+  EXPECT_TRUE(found.empty());
 }
 
 #ifdef _WIN32
@@ -931,10 +939,12 @@ TEST(ScanArchive, FileHeldWithoutSharingShowsTheSharingViolationText) {
 
   RecordingWindow view;
   JobRunning running{1};
-  EXPECT_FALSE(ScanArchive(view, file.path(), {&running, &view}));
+  std::vector<RecoveredEntry> found;
+  EXPECT_FALSE(ScanArchive(view, file.path(), {&running, &view}, found));
   EXPECT_EQ(view.boxes, std::vector<std::wstring>{platform::SystemErrorText(error)});
   EXPECT_TRUE(view.log.empty());
   EXPECT_TRUE(view.entries.empty());
+  EXPECT_TRUE(found.empty());
   holder.Close();
 }
 #endif
@@ -943,8 +953,10 @@ TEST(ScanArchive, StopFlagClearedEndsTheScanWithTheClosingLines) {
   TempFile file(LocalHeader({.compressed = 5, .uncompressed = 5, .name = "a.txt"}) + "hello");
   RecordingWindow view;
   JobRunning running{0};
-  EXPECT_TRUE(ScanArchive(view, file.path(), {&running, &view}));
+  std::vector<RecoveredEntry> found;
+  EXPECT_TRUE(ScanArchive(view, file.path(), {&running, &view}, found));
   EXPECT_TRUE(view.entries.empty());
+  EXPECT_TRUE(found.empty());
   EXPECT_EQ(view.LogTexts(), ExpectedLog(file.path()));
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/extract/entry_extractor.h"
+#include "engine/job/repair_steps.h"
 #include "extraction_fixtures.h"
 #include "support/recording_window.h"
 #include "xml_check.h"
@@ -239,7 +240,7 @@ TEST_F(ExtractTest, AllEntriesGoIntoTheFileFolderWithSubFolders) {
   // The folder is handed over without a trailing separator; extraction adds it.
   const std::wstring folder = scratch_.Path(L"Budget.ods0");
   ASSERT_EQ(platform::MakeDirectory(folder), platform::MakeDirResult::kCreated);
-  ExtractAllEntries(view, folder, DamagedPath());
+  ExtractAllEntries(view, folder, DamagedPath(), view.entries);
 
   EXPECT_EQ(Names(folder), (std::vector<std::wstring>{L"Thumbnails", L"content.xml", L"escaped.xml",
                                                       L"mimetype"}));
@@ -260,7 +261,7 @@ TEST_F(ExtractTest, FileBarCountsTheEntries) {
   test::RecordingWindow view;
   view.entries = {Listed(L"a", at, 3, 3, kStored), Listed(L"b", at, 3, 3, kStored),
                   Listed(L"c", at, 3, 3, kStored)};
-  ExtractAllEntries(view, out_, DamagedPath());
+  ExtractAllEntries(view, out_, DamagedPath(), view.entries);
   std::vector<std::wstring> bar;
   for (const std::wstring& call : view.calls)
     if (call.find(L" File") != std::wstring::npos) bar.push_back(call);
@@ -270,7 +271,7 @@ TEST_F(ExtractTest, FileBarCountsTheEntries) {
                                       L"SetBarPos File 2", L"SetBarPos File 3"}));
 
   test::RecordingWindow empty;
-  ExtractAllEntries(empty, out_, DamagedPath());
+  ExtractAllEntries(empty, out_, DamagedPath(), {});
   EXPECT_EQ(empty.calls, (std::vector<std::wstring>{L"ResetEstimate File", L"SetBarRange File 0",
                                                     L"SetBarPos File 0", L"SetBarPos File 0"}));
 }
@@ -507,7 +508,8 @@ TEST_F(ExtractTest, OutcomesComeOnePerListedEntry) {
   wrong.crc32 = Crc(text) + 1;
   view.entries = {Listed(L"..\\..", at, 13, 13, kStored), good, wrong,
                   Listed(L"short.bin", at, 500, 500, kStored)};
-  const std::vector<EntryOutcome> outcomes = ExtractAllEntries(view, out_, DamagedPath());
+  const std::vector<EntryOutcome> outcomes =
+      ExtractAllEntries(view, out_, DamagedPath(), view.entries);
   ASSERT_EQ(outcomes.size(), 4u);
   EXPECT_EQ(outcomes[0].output_path, L"");  // the name maps to no file
   EXPECT_FALSE(outcomes[0].written);

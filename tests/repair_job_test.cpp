@@ -207,7 +207,8 @@ TEST_F(RepairJobTest, StopDuringTheSecondScanKeepsWhatWasFoundAndSkipsTheRest) {
   for (const auto& p : {a, b, c}) window_.AddFile(p);
   int entries_of_b = 0;
   window_.on_log = [&](const std::wstring& text) {
-    if (text == b + L" file is open....\r\n") entries_of_b = window_.EntryCount() + 1;
+    if (text == b + L" file is open....\r\n")
+      entries_of_b = static_cast<int>(window_.entries.size()) + 1;
   };
   // Stop as soon as the second file's first entry is found.
   window_.on_entry = [&](const RecoveredEntry&) {

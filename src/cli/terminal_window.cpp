@@ -62,7 +62,7 @@ int TerminalWindow::RepairedCount() {
   return count;
 }
 
-int TerminalWindow::MessageBox(BoxOwner, const std::wstring& text, unsigned flags) {
+int TerminalWindow::ShowMessageBox(BoxOwner, const std::wstring& text, unsigned flags) {
   std::lock_guard lock(mutex_);
   ClearProgress();
   platform::WriteText(Stream::kErr, PlainMessageText(text) + L"\n");
@@ -143,11 +143,6 @@ intptr_t TerminalWindow::FileData(int index) {
 void TerminalWindow::SetFileData(int index, intptr_t data) {
   if (index < 0 || index >= FileCount()) return;
   files_[index].data = data;
-}
-
-RecoveredEntry TerminalWindow::Entry(int index) {
-  if (index < 0 || index >= EntryCount()) return {};
-  return entries_[index];
 }
 
 }  // namespace velmora::cli

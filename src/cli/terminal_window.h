@@ -22,8 +22,9 @@ class TerminalWindow : public JobWindow {
   // Files logged as saved by the save job.
   int SavedCount() const { return saved_; }
 
-  int MessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) override;
-  void ShowPreview(const std::wstring&, int) override {}
+  // Runs on the calling thread, as a box without an owner must: it only writes the text.
+  int ShowMessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) override;
+  void ShowPreview(const std::wstring&, PreviewCode) override {}
   void ResetEstimate(Bar) override {}
   void SetBarRange(Bar bar, uint16_t upper) override;
   void SetBarPos(Bar bar, int position) override;
@@ -33,6 +34,7 @@ class TerminalWindow : public JobWindow {
   void ShowControl(Control control, bool show) override;
   int MediaChecked() override { return media_checked_ ? 1 : 0; }
   std::wstring Destination() override { return destination_; }
+  void ClearDestination() override { destination_.clear(); }
   void SetHelpText(const std::wstring&, const std::vector<BoldRange>&) override {}
   void Relayout() override {}
   void SetFlag(ViewFlag, bool) override {}
@@ -41,10 +43,9 @@ class TerminalWindow : public JobWindow {
   void ReplaceFileItem(int index, const std::wstring& text, int image) override;
   intptr_t FileData(int index) override;
   void SetFileData(int index, intptr_t data) override;
-  void ClearEntries() override { entries_.clear(); }
-  void AppendEntry(const RecoveredEntry& entry) override { entries_.push_back(entry); }
-  int EntryCount() override { return static_cast<int>(entries_.size()); }
-  RecoveredEntry Entry(int index) override;
+  // The terminal shows no entry list.
+  void ClearEntries() override {}
+  void AppendEntry(const RecoveredEntry&) override {}
 
  private:
   struct Item {
@@ -62,7 +63,6 @@ class TerminalWindow : public JobWindow {
 
   std::mutex mutex_;
   std::vector<Item> files_;
-  std::vector<RecoveredEntry> entries_;
   std::wstring destination_;
   bool media_checked_ = true;
   bool colour_ = false;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/job/job_texts.h"
+#include "engine/job/progress_scale.h"
 #include "engine/job/working_folder.h"
 #include "output/folder_packer.h"
 #include "output/media_extractor.h"
@@ -12,12 +13,11 @@ namespace velmora {
 namespace {
 
 std::wstring WithSeparator(std::wstring folder) {
-  if (folder.empty() || folder.back() != platform::kSeparator)
-    folder += platform::kSeparator;
+  if (folder.empty() || folder.back() != platform::kSeparator) folder += platform::kSeparator;
   return folder;
 }
 
-void SetSavingControls(JobWindow &view) {
+void SetSavingControls(JobWindow& view) {
   view.SetFlag(ViewFlag::kSaveAllowed, false);
   view.EnableControl(Control::kBrowse, false);
   view.EnableControl(Control::kSaveFiles, false);
@@ -34,7 +34,7 @@ void SetSavingControls(JobWindow &view) {
   view.ShowControl(Control::kStop, true);
 }
 
-void SetSaveEndedControls(JobWindow &view) {
+void SetSaveEndedControls(JobWindow& view) {
   view.ShowControl(Control::kStop, false);
   view.SetFlag(ViewFlag::kSaveAllowed, true);
   view.EnableControl(Control::kBrowse, true);
@@ -50,8 +50,8 @@ void SetSaveEndedControls(JobWindow &view) {
 
 // Packs one repaired file and, when asked, copies its pictures out. Logs what
 // happened.
-void SaveOne(JobWindow &view, const std::wstring &path,
-             const std::wstring &source, const std::wstring &destination) {
+void SaveOne(JobWindow& view, const std::wstring& path, const std::wstring& source,
+             const std::wstring& destination) {
   view.AppendLog(path + L" saving of file starts....\r\n", kBlack);
   FolderPacker packer;
   if (packer.PackFolder(source, PackagePath(destination, path)) != 0) {
@@ -65,44 +65,38 @@ void SaveOne(JobWindow &view, const std::wstring &path,
     platform::MakeDirectory(media);
     ExtractMedia(media, source);
     if (platform::RemoveEmptyDirectory(media))
-      view.AppendLog(path + L" no media content is present in the file....\r\n",
-                     kBlack);
+      view.AppendLog(path + L" no media content is present in the file....\r\n", kBlack);
     else
       view.AppendLog(path + L" Media extration is done....\r\n", kBlack);
   }
   view.AppendLog(path + L" saving of file done....\r\n", kGreen);
 }
 
-} // namespace
+}  // namespace
 
-std::wstring PackagePath(const std::wstring &destination,
-                         const std::wstring &listed_path) {
+std::wstring PackagePath(const std::wstring& destination, const std::wstring& listed_path) {
   return WithSeparator(destination) + L"VONDRELREP_" + FileNameOf(listed_path);
 }
 
-std::wstring MediaFolderPath(const std::wstring &destination,
-                             const std::wstring &listed_path) {
-  return WithSeparator(destination) + FileNameOf(listed_path) +
-         L"_MediaContent";
+std::wstring MediaFolderPath(const std::wstring& destination, const std::wstring& listed_path) {
+  return WithSeparator(destination) + FileNameOf(listed_path) + L"_MediaContent";
 }
 
-std::thread OnSaveFiles(const JobContext &context) {
+std::thread OnSaveFiles(const JobContext& context) {
   if (context.job_running->load() == 1) {
-    context.view->MessageBox(
-        BoxOwner::kNone,
-        L"Please stop the running process before saving the file(s).",
-        kMbInformation);
+    context.view->ShowMessageBox(BoxOwner::kNone,
+                                 L"Please stop the running process before saving the file(s).",
+                                 kMbInformation);
     return {};
   }
   return std::thread(SaveWorker, context);
 }
 
 unsigned SaveWorker(JobContext context) {
-  JobWindow &view = *context.view;
+  JobWindow& view = *context.view;
   std::wstring destination = view.Destination();
   if (destination.empty() || !platform::IsDirectory(destination)) {
-    view.MessageBox(BoxOwner::kNone, L"Please select a valid folder path.",
-                    kMbInformation);
+    view.ShowMessageBox(BoxOwner::kNone, L"Please select a valid folder path.", kMbInformation);
     return 0;
   }
   const std::wstring shown = destination;
@@ -119,20 +113,20 @@ unsigned SaveWorker(JobContext context) {
   view.ShowControl(Control::kTotalBar, true);
   view.Relayout();
   view.ResetEstimate(Bar::kTotal);
-  view.SetBarRange(Bar::kTotal, static_cast<uint16_t>(n));
+  view.SetBarRange(Bar::kTotal, BarUpper(n));
   view.SetBarPos(Bar::kTotal, 0);
 
   const std::wstring work = GetWorkingFolderPath() + platform::kSeparator;
   for (int i = 0; i < n; ++i) {
     const std::wstring path = view.FileText(i);
     if (view.FileData(i) != 1) {
-      view.AppendLog(path + L" cannot be saved,as it is not Repaired.\r\n",
-                     kRed);
+      view.AppendLog(path + L" cannot be saved,as it is not Repaired.\r\n", kRed);
     } else if (context.job_running->load() == 0) {
       for (int j = i; j < n; ++j) {
         const std::wstring rest = view.FileText(j);
-        view.AppendLog(rest + L" file is not saving as process has been stop "
-                              L"by the user.... \r\n",
+        view.AppendLog(rest +
+                           L" file is not saving as process has been stop "
+                           L"by the user.... \r\n",
                        kBlack);
         view.AppendLog(rest + L" not saved....\r\n", kRed);
         view.AppendLog(kAsteriskLine, kBlack);
@@ -140,14 +134,13 @@ unsigned SaveWorker(JobContext context) {
       }
       break;
     } else {
-      SaveOne(view, path, work + FileNameOf(path) + std::to_wstring(i),
-              destination);
+      SaveOne(view, path, work + FileNameOf(path) + std::to_wstring(i), destination);
     }
     view.AppendLog(kAsteriskLine, kBlack);
-    view.SetBarPos(Bar::kTotal, i + 1);
+    view.SetBarPos(Bar::kTotal, BarPosition(i + 1, n));
   }
 
-  view.SetBarPos(Bar::kTotal, n);
+  view.SetBarPos(Bar::kTotal, BarPosition(n, n));
   view.AppendLog(L"Saving processing completed....\r\n", kBlack);
   view.AppendLog(kUnderscoreLine, kBlack);
   view.SetHelpText(kHelpSaved, kHelpSavedBold);
@@ -158,13 +151,13 @@ unsigned SaveWorker(JobContext context) {
   view.ShowControl(Control::kTotalBar, false);
   context.job_running->store(0);
   view.Relayout();
-  view.MessageBox(BoxOwner::kView,
-                  L"File(s) saving process has been completed.Saved file(s) "
-                  L"location is:<br><a "
-                  L"href='" +
-                      shown + L"'>" + shown + L"</a>",
-                  kMbInformation);
+  view.ShowMessageBox(BoxOwner::kView,
+                      L"File(s) saving process has been completed.Saved file(s) "
+                      L"location is:<br><a "
+                      L"href='" +
+                          shown + L"'>" + shown + L"</a>",
+                      kMbInformation);
   return 1;
 }
 
-} // namespace velmora
+}  // namespace velmora

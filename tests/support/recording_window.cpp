@@ -84,18 +84,25 @@ std::vector<std::wstring> RecordingWindow::CallsStartingWith(const std::wstring&
   return out;
 }
 
-int RecordingWindow::MessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) {
-  std::lock_guard lock(mutex_);
-  Record(L"MessageBox " + std::wstring(owner == BoxOwner::kView ? L"view " : L"none ") +
-         std::to_wstring(flags) + L" " + text);
-  boxes.push_back(text);
-  if (answers.empty()) return 1;
-  int a = answers.front();
-  answers.pop_front();
-  return a;
+int RecordingWindow::ShowMessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) {
+  std::function<int(BoxOwner, const std::wstring&)> hook;
+  {
+    std::lock_guard lock(mutex_);
+    Record(L"MessageBox " + std::wstring(owner == BoxOwner::kView ? L"view " : L"none ") +
+           std::to_wstring(flags) + L" " + text);
+    boxes.push_back(text);
+    hook = on_box;
+    if (!hook) {
+      if (answers.empty()) return 1;
+      int a = answers.front();
+      answers.pop_front();
+      return a;
+    }
+  }
+  return hook(owner, text);
 }
 
-void RecordingWindow::ShowPreview(const std::wstring& path, int code) {
+void RecordingWindow::ShowPreview(const std::wstring& path, PreviewCode code) {
   std::lock_guard lock(mutex_);
   Record(L"ShowPreview " + std::to_wstring(code) + L" " + path);
   previews.emplace_back(path, code);
@@ -153,6 +160,13 @@ int RecordingWindow::MediaChecked() {
 std::wstring RecordingWindow::Destination() {
   std::lock_guard lock(mutex_);
   return destination;
+}
+
+void RecordingWindow::ClearDestination() {
+  std::lock_guard lock(mutex_);
+  Record(L"ClearDestination");
+  destination.clear();
+  destination_cleared = true;
 }
 
 void RecordingWindow::SetHelpText(const std::wstring& text, const std::vector<BoldRange>& bold) {
@@ -219,17 +233,6 @@ void RecordingWindow::AppendEntry(const RecoveredEntry& entry) {
   std::lock_guard lock(mutex_);
   Record(L"AppendEntry " + entry.name);
   entries.push_back(entry);
-}
-
-int RecordingWindow::EntryCount() {
-  std::lock_guard lock(mutex_);
-  return static_cast<int>(entries.size());
-}
-
-RecoveredEntry RecordingWindow::Entry(int index) {
-  std::lock_guard lock(mutex_);
-  if (index < 0 || index >= static_cast<int>(entries.size())) return {};
-  return entries[index];
 }
 
 }  // namespace velmora::test

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -34,6 +35,10 @@ class RecordingWindow : public JobWindow {
   // Scripted answers for message boxes, taken in order; kIdYes... When none is left the
   // answer is 1 (OK).
   std::deque<int> answers;
+  // When set, a box stays "open" until this returns its answer (the scripted answers are then
+  // not used). It runs on the thread that asked for the box without the window's lock held,
+  // as a real box without an owner runs: calls from other threads go on meanwhile.
+  std::function<int(BoxOwner owner, const std::wstring& text)> on_box;
   std::wstring destination;
   int media_checked = 0;
 
@@ -43,6 +48,7 @@ class RecordingWindow : public JobWindow {
   std::vector<LogLine> log;
   std::wstring log_text;            // SetLogText resets log
   std::vector<std::wstring> boxes;  // texts of message boxes shown
+  bool destination_cleared = false;
   std::map<Control, bool> enabled;
   std::map<Control, bool> shown;
   std::map<ViewFlag, bool> flags;
@@ -61,8 +67,9 @@ class RecordingWindow : public JobWindow {
   // Calls whose line starts with `prefix`.
   std::vector<std::wstring> CallsStartingWith(const std::wstring& prefix) const;
 
-  int MessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) override;
-  void ShowPreview(const std::wstring& path, int code) override;
+  // Recorded as "MessageBox <owner> <flags> <text>".
+  int ShowMessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) override;
+  void ShowPreview(const std::wstring& path, PreviewCode code) override;
   void ResetEstimate(Bar bar) override;
   void SetBarRange(Bar bar, uint16_t upper) override;
   void SetBarPos(Bar bar, int position) override;
@@ -72,6 +79,7 @@ class RecordingWindow : public JobWindow {
   void ShowControl(Control control, bool show) override;
   int MediaChecked() override;
   std::wstring Destination() override;
+  void ClearDestination() override;
   void SetHelpText(const std::wstring& text, const std::vector<BoldRange>& bold) override;
   void Relayout() override;
   void SetFlag(ViewFlag flag, bool value) override;
@@ -82,8 +90,6 @@ class RecordingWindow : public JobWindow {
   void SetFileData(int index, intptr_t data) override;
   void ClearEntries() override;
   void AppendEntry(const RecoveredEntry& entry) override;
-  int EntryCount() override;
-  RecoveredEntry Entry(int index) override;
 
  private:
   void Record(std::wstring line);

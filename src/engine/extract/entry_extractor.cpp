@@ -7,7 +7,6 @@
 #include <new>
 
 #include "engine/extract/entry_inflater.h"
-#include "engine/job/working_folder.h"
 #include "engine/extract/xml_salvage.h"
 #include "platform/platform.h"
 
@@ -260,36 +259,6 @@ EntryOutcome ExtractEntry(const std::wstring& damaged_path, const std::wstring& 
     Inflate(source, output_path, entry, unsized_limit, xml_part, buffer.get(), &outcome);
   }
   return outcome;
-}
-
-std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder,
-                                            const std::wstring& damaged_path) {
-  const int n = view.EntryCount();
-  std::vector<EntryOutcome> outcomes;
-  outcomes.reserve(static_cast<size_t>(std::max(n, 0)));
-  view.ResetEstimate(Bar::kFile);
-  // The bar's range is a 16-bit value; beyond it the bar simply stays full.
-  view.SetBarRange(Bar::kFile, static_cast<uint16_t>(std::min(n, 0xFFFF)));
-  view.SetBarPos(Bar::kFile, 0);
-  for (int i = 0; i < n; ++i) {
-    const RecoveredEntry entry = view.Entry(i);
-    if (folder.empty() || folder.back() != platform::kSeparator) folder += platform::kSeparator;
-    std::wstring path = entry.name;
-    CreatePathDirectories(view, folder, path);
-    // An entry without sizes has data up to the next local header at most: packages do not
-    // nest entries. Read on to the end of the file instead, a file of many such headers
-    // would be copied and inflated once per header, time and disk growing with its square.
-    uint64_t unsized_limit = UINT64_MAX;
-    if (entry.size_source == RecoveredEntry::SizeSource::kNone && i + 1 < n) {
-      const uint64_t next = view.Entry(i + 1).header_offset;
-      unsized_limit = next > entry.data_offset ? next - entry.data_offset : 0;
-    }
-    outcomes.push_back(path.empty() ? EntryOutcome{}
-                                    : ExtractEntry(damaged_path, path, entry, unsized_limit));
-    view.SetBarPos(Bar::kFile, i);
-  }
-  view.SetBarPos(Bar::kFile, n);
-  return outcomes;
 }
 
 }  // namespace velmora

@@ -3,22 +3,11 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "engine/extract/entry_outcome.h"
-#include "engine/job/job_window.h"
 #include "engine/scan/recovered_entry.h"
 
 namespace velmora {
-
-// Extracts every entry of the view's entry list, in list order, into `folder`, creating
-// sub-folders along the names (CreatePathDirectories). The file bar counts the entries: range
-// n, then position 0, the index of each entry once done, and n at the end. Entries that cannot
-// be extracted simply yield no file. Returns one outcome per entry of the list, in list order
-// (an entry whose name maps to no file has an empty output path). The data of an entry without
-// sizes is taken to end where the next entry's local header begins.
-std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder,
-                                            const std::wstring& damaged_path);
 
 // Extracts one entry to `output_path`. With Z the compressed and U the uncompressed size:
 // - Z = U != 0 and not deflated: the Z bytes are copied unchanged;

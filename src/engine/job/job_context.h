@@ -1,22 +1,18 @@
 // What a job's worker thread is handed: the stop flag of the main frame and the main view.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
-
+#include "engine/job/job_running.h"
 #include "engine/job/job_window.h"
 #include "engine/job/recovery_observer.h"
 
 namespace velmora {
 
-// 1 while a job runs and no stop has been asked for; 0 when idle or after a confirmed Stop.
-// Both threads touch it without a lock; the scanner reads it afresh at every byte position.
-using JobRunning = std::atomic<int32_t>;
-
+// Everything here is owned by the front end and outlives the worker: the front end joins the
+// worker (JobThread) before any of it goes.
 struct JobContext {
   JobRunning* job_running = nullptr;     // owned by the main frame
   JobWindow* view = nullptr;             // the main view
-  RecoveryObserver* observer = nullptr;  // the command line's report, when asked for
+  RecoveryObserver* observer = nullptr;  // the command line's report and exit status, or none
 };
 
 }  // namespace velmora

@@ -1,8 +1,11 @@
 // The one boundary between the jobs and the window. The repair and save jobs run on a worker
 // thread and reach every control only through this interface. Each call has completed when
 // it returns, and calls are carried out in the order the job makes them: the GUI sends one
-// synchronous message to the view per call; the command line and the tests implement it
-// directly.
+// synchronous message to the view per call (the one exception is the ownerless message box,
+// see ShowMessageBox); the command line and the tests implement it directly.
+//
+// The interface deliberately has no method named after a Windows macro (MessageBox, LoadImage,
+// ...): a file that includes <windows.h> as well would see such a name silently renamed.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +26,7 @@ inline constexpr unsigned kMbInformation = 64;  // OK button, information icon
 inline constexpr unsigned kMbQuestion = 36;     // Yes and No buttons, question icon
 inline constexpr int kIdYes = 6;
 
-// Preview state codes handed to ShowPreview.
+// Preview state codes handed to ShowPreview; the numbers are the pane's hint texts.
 enum PreviewCode : int {
   kPreviewNoFiles = 0,
   kPreviewFilesAdded = 1,
@@ -42,18 +45,18 @@ inline constexpr int kImageAdded = 2;
 // Controls the jobs act on, by role (both progress labels share one control id in the
 // window, so ids cannot name them).
 enum class Control {
-  kSelectFiles,    // id 2
-  kRemoveFiles,    // id 3
-  kRepairFiles,    // id 307
-  kSaveFiles,      // id 4
-  kBrowse,         // id 10
-  kStop,           // id 11
-  kExtractMedia,   // id 16, check box
-  kDestination,    // id 8, edit field
-  kFileLabel,      // "File progress:"
-  kFileBar,        // id 18
-  kTotalLabel,     // "Total files progress:"
-  kTotalBar,       // id 57666
+  kSelectFiles,   // id 2
+  kRemoveFiles,   // id 3
+  kRepairFiles,   // id 307
+  kSaveFiles,     // id 4
+  kBrowse,        // id 10
+  kStop,          // id 11
+  kExtractMedia,  // id 16, check box
+  kDestination,   // id 8, edit field
+  kFileLabel,     // "File progress:"
+  kFileBar,       // id 18
+  kTotalLabel,    // "Total files progress:"
+  kTotalBar,      // id 57666
 };
 
 enum class Bar { kFile, kTotal };
@@ -61,8 +64,18 @@ enum class Bar { kFile, kTotal };
 // The view flags that gate the menu commands.
 enum class ViewFlag { kSelectAllowed, kRemoveRepairAllowed, kSaveAllowed, kRepairRan };
 
-// Owner of a message box: none (a worker's box blocks only the worker) or the main view.
-enum class BoxOwner { kNone, kView };
+// Owner of a message box.
+enum class BoxOwner {
+  // No owner given: the box runs on the thread that asks for it, with that thread's own
+  // message loop, and takes that thread's active window (if any) as its owner. A worker has
+  // no window, so a box it asks for is owned by nothing and blocks only the worker: the window
+  // stays usable meanwhile (Stop can be pressed while a worker's box is open). On the
+  // user-interface thread (the Stop question) it is modal to the main window.
+  kNone,
+  // Owned by the main view, modal to the main window: it runs on the user-interface thread
+  // like every other call, and the worker waits for its answer.
+  kView,
+};
 
 // A bold character range [begin, end) of the instruction box.
 struct BoldRange {
@@ -75,12 +88,21 @@ class JobWindow {
  public:
   virtual ~JobWindow() = default;
 
-  // A modal message box captioned "Velmora"; returns the id of the button that closed it.
-  virtual int MessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) = 0;
-  virtual void ShowPreview(const std::wstring& path, int code) = 0;
+  // A modal message box captioned "Velmora"; returns the id of the button that closed it
+  // (kIdYes for Yes; anything else counts as a refusal). The text may hold "<br>" and one
+  // link, <a href='target'>label</a>. Where the box runs depends on its owner (BoxOwner):
+  // an implementation that carries calls over to the user-interface thread must carry out a
+  // kNone box on the calling thread instead, so that it never holds up the window.
+  virtual int ShowMessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) = 0;
+  // The preview pane lets go of any picture, keeps the code and shows the picture at `path`
+  // when a file is there, else the code's hint. ShowPreview("", kPreviewBlank) before deleting
+  // files under the working folder, so that the pane holds none of them open.
+  virtual void ShowPreview(const std::wstring& path, PreviewCode code) = 0;
 
   virtual void ResetEstimate(Bar bar) = 0;
-  virtual void SetBarRange(Bar bar, uint16_t upper) = 0;  // lower bound is always 0
+  // The lower bound is always 0. The bars hold 16 bits: callers scale larger counts with
+  // BarUpper/BarPosition (progress_scale.h).
+  virtual void SetBarRange(Bar bar, uint16_t upper) = 0;
   virtual void SetBarPos(Bar bar, int position) = 0;
 
   virtual void SetLogText(const std::wstring& text) = 0;
@@ -92,6 +114,8 @@ class JobWindow {
   virtual int MediaChecked() = 0;
   // The destination field's text, or "" while it shows its grey prompt.
   virtual std::wstring Destination() = 0;
+  // Empties the destination field (it shows its grey prompt again when it has no focus).
+  virtual void ClearDestination() = 0;
   virtual void SetHelpText(const std::wstring& text, const std::vector<BoldRange>& bold) = 0;
   // Sends the view WM_SIZE with its window size so it places its controls again.
   virtual void Relayout() = 0;
@@ -106,11 +130,10 @@ class JobWindow {
   virtual intptr_t FileData(int index) = 0;
   virtual void SetFileData(int index, intptr_t data) = 0;
 
-  // The hidden entry list of the file being repaired, in discovery order.
+  // The hidden entry list of the file being repaired, in discovery order. The window only
+  // shows it; the job keeps its own copy of the entries and never reads them back from here.
   virtual void ClearEntries() = 0;
   virtual void AppendEntry(const RecoveredEntry& entry) = 0;
-  virtual int EntryCount() = 0;
-  virtual RecoveredEntry Entry(int index) = 0;
 };
 
 }  // namespace velmora

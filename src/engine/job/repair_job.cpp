@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "engine/scan/archive_scanner.h"
-#include "engine/extract/entry_extractor.h"
 #include "engine/job/job_texts.h"
-#include "engine/package/package_completion.h"
+#include "engine/job/progress_scale.h"
+#include "engine/job/repair_steps.h"
 #include "engine/job/working_folder.h"
+#include "engine/package/package_completion.h"
 #include "platform/platform.h"
 
 namespace velmora {
@@ -55,13 +55,9 @@ void ShowProgressRows(JobWindow& view, bool show) {
   view.Relayout();
 }
 
-// Hands the report what this file gave, when the front end asked for one.
+// Hands the observer what this file gave, when the front end asked for one.
 void Report(const JobContext& context, FileRecovery recovery) {
-  if (!context.observer) return;
-  JobWindow& view = *context.view;
-  const int n = view.EntryCount();
-  for (int i = 0; i < n; ++i) recovery.entries.push_back(view.Entry(i));
-  context.observer->OnFileRecovered(recovery);
+  if (context.observer) context.observer->OnFileRecovered(recovery);
 }
 
 void MarkNotRepaired(JobWindow& view, int index, const std::wstring& path) {
@@ -97,15 +93,19 @@ unsigned RepairWorker(JobContext context) {
 
   ShowProgressRows(view, true);
   view.ResetEstimate(Bar::kTotal);
-  view.SetBarRange(Bar::kTotal, static_cast<uint16_t>(n));
+  view.SetBarRange(Bar::kTotal, BarUpper(n));
   view.SetBarPos(Bar::kTotal, 0);
 
+  // The entries of the file being repaired. The window's hidden list gets a copy to show; the
+  // job never reads them back from it.
+  std::vector<RecoveredEntry> entries;
   int i = 0;
   for (; i < n; ++i) {
     const std::wstring path = view.FileText(i);
+    entries.clear();
     view.ClearEntries();
     if (context.job_running->load() == 0) break;
-    if (!ScanArchive(view, path, context)) {
+    if (!ScanArchive(view, path, context, entries)) {
       view.AppendLog(path + L" extraction of file failed....\r\n", kBlack);
       FileRecovery unopened;
       unopened.path = path;
@@ -116,12 +116,13 @@ unsigned RepairWorker(JobContext context) {
       FileRecovery recovery;
       recovery.path = path;
       recovery.opened = true;
-      recovery.outcomes = ExtractAllEntries(view, folder, path);
+      recovery.outcomes = ExtractAllEntries(view, folder, path, entries);
       // A package that lost its manifest (written last, so the first thing a cut takes) is
       // refused by office programs even when every sheet survived.
       recovery.synthesised = CompletePackage(folder);
       const bool repaired = HoldsAnyFile(folder);
       recovery.repaired = repaired;
+      recovery.entries = std::move(entries);
       Report(context, std::move(recovery));
       if (repaired) {
         view.ReplaceFileItem(i, path, kImageRepaired);
@@ -135,7 +136,7 @@ unsigned RepairWorker(JobContext context) {
         MarkNotRepaired(view, i, path);
       }
     }
-    view.SetBarPos(Bar::kTotal, i + 1);
+    view.SetBarPos(Bar::kTotal, BarPosition(i + 1, n));
   }
   for (int j = i; j < n; ++j) {
     const std::wstring path = view.FileText(j);
@@ -149,7 +150,7 @@ unsigned RepairWorker(JobContext context) {
     view.SetFileData(j, 0);
   }
 
-  view.SetBarPos(Bar::kTotal, n);
+  view.SetBarPos(Bar::kTotal, BarPosition(n, n));
   view.ShowPreview(L"", kPreviewSelectFile);
   view.AppendLog(L"Repairing process completed....\r\n", kBlack);
   view.AppendLog(kUnderscoreLine, kBlack);
@@ -162,8 +163,8 @@ unsigned RepairWorker(JobContext context) {
 
 void OnStop(const JobContext& context) {
   JobWindow& view = *context.view;
-  if (view.MessageBox(BoxOwner::kNone, L"Are you sure to stop the running process?", kMbQuestion) !=
-      kIdYes)
+  if (view.ShowMessageBox(BoxOwner::kNone, L"Are you sure to stop the running process?",
+                          kMbQuestion) != kIdYes)
     return;
   view.EnableControl(Control::kStop, false);
   context.job_running->store(0);

@@ -48,7 +48,7 @@ void CreatePathDirectories(JobWindow& view, const std::wstring& base, std::wstri
     platform::ErrorCode error = 0;
     if (platform::MakeDirectory(base + native.substr(0, cut), &error) ==
         platform::MakeDirResult::kFailed) {
-      view.MessageBox(BoxOwner::kNone, platform::SystemErrorText(error), kMbInformation);
+      view.ShowMessageBox(BoxOwner::kNone, platform::SystemErrorText(error), kMbInformation);
       // Every folder below it fails for the same reason; a name of hundreds of folders must
       // not hold the job with hundreds of message boxes.
       break;

@@ -288,23 +288,4 @@ void ScanFile(platform::File& file, uint64_t length, const JobRunning& running,
   }
 }
 
-bool ScanArchive(JobWindow& view, const std::wstring& path, const JobContext& context) {
-  platform::File file = platform::File::OpenRead(path, platform::Sharing::kNone);
-  if (!file.IsOpen()) {
-    const platform::ErrorCode error = platform::LastError();
-    view.MessageBox(BoxOwner::kNone, platform::SystemErrorText(error), kMbInformation);
-    return false;
-  }
-  view.AppendLog(path + L" file is open....\r\n", kBlack);
-  const int64_t size = file.Size();
-  static const JobRunning kNoStopFlag{1};
-  const JobRunning& running = context.job_running != nullptr ? *context.job_running : kNoStopFlag;
-  ScanFile(file, size > 0 ? static_cast<uint64_t>(size) : 0, running,
-           [&view](const RecoveredEntry& entry) { view.AppendEntry(entry); });
-  view.AppendLog(path + L" file is extracted....\r\n", kBlack);
-  file.Close();
-  view.AppendLog(path + L" file is closed....\r\n", kBlack);
-  return true;
-}
-
 }  // namespace velmora

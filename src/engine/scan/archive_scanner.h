@@ -7,9 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "engine/job/job_running.h"
 #include "engine/scan/entry_time.h"
-#include "engine/job/job_context.h"
-#include "engine/job/job_window.h"
 #include "engine/scan/recovered_entry.h"
 #include "platform/platform.h"
 
@@ -18,15 +17,8 @@ namespace velmora {
 // The scanner's one read buffer. Memory use is this, whatever sizes a damaged header claims.
 inline constexpr size_t kScanBufferSize = size_t{1} << 20;
 
-// Opens `path` for reading with no sharing and scans it, appending every usable entry to the
-// view's entry list in the order found. Logs " file is open....", then, when the scan has
-// ended (end of file or JobRunning cleared), " file is extracted...." and " file is
-// closed....", all black. Returns true when the file could be opened, whatever the scan found;
-// when it cannot, shows the system's text for the error in a message box with no owner and
-// returns false without logging.
-bool ScanArchive(JobWindow& view, const std::wstring& path, const JobContext& context);
-
-// The scan itself, without a window; ScanArchive, the benchmarks and the tests use it.
+// The scan itself, without a window; ScanArchive (repair_steps.h), the benchmarks and the tests
+// use it.
 //
 // Every 4-byte window of the file is tested for "PK\3\4", from offset 0 one byte at a time,
 // and `running` is read before each window: the scan ends at the first window that finds it 0.

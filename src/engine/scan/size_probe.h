@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/job/job_context.h"
+#include "engine/job/job_running.h"
 #include "engine/scan/scan_buffer.h"
 
 namespace velmora {

@@ -1,0 +1,65 @@
+#include "engine/job/repair_steps.h"
+
+#include "engine/extract/entry_extractor.h"
+#include "engine/job/progress_scale.h"
+#include "engine/job/working_folder.h"
+#include "engine/scan/archive_scanner.h"
+#include "platform/platform.h"
+
+namespace velmora {
+
+bool ScanArchive(JobWindow& view, const std::wstring& path, const JobContext& context,
+                 std::vector<RecoveredEntry>& entries) {
+  platform::File file = platform::File::OpenRead(path, platform::Sharing::kNone);
+  if (!file.IsOpen()) {
+    const platform::ErrorCode error = platform::LastError();
+    view.ShowMessageBox(BoxOwner::kNone, platform::SystemErrorText(error), kMbInformation);
+    return false;
+  }
+  view.AppendLog(path + L" file is open....\r\n", kBlack);
+  const int64_t size = file.Size();
+  static const JobRunning kNoStopFlag{1};
+  const JobRunning& running = context.job_running != nullptr ? *context.job_running : kNoStopFlag;
+  ScanFile(file, size > 0 ? static_cast<uint64_t>(size) : 0, running,
+           [&view, &entries](const RecoveredEntry& entry) {
+             entries.push_back(entry);
+             view.AppendEntry(entry);
+           });
+  view.AppendLog(path + L" file is extracted....\r\n", kBlack);
+  file.Close();
+  view.AppendLog(path + L" file is closed....\r\n", kBlack);
+  return true;
+}
+
+std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder,
+                                            const std::wstring& damaged_path,
+                                            const std::vector<RecoveredEntry>& entries) {
+  const size_t n = entries.size();
+  const int64_t count = static_cast<int64_t>(n);
+  std::vector<EntryOutcome> outcomes;
+  outcomes.reserve(n);
+  view.ResetEstimate(Bar::kFile);
+  view.SetBarRange(Bar::kFile, BarUpper(count));
+  view.SetBarPos(Bar::kFile, 0);
+  if (folder.empty() || folder.back() != platform::kSeparator) folder += platform::kSeparator;
+  for (size_t i = 0; i < n; ++i) {
+    const RecoveredEntry& entry = entries[i];
+    std::wstring path = entry.name;
+    CreatePathDirectories(view, folder, path);
+    // An entry without sizes has data up to the next local header at most: packages do not
+    // nest entries. Read on to the end of the file instead, a file of many such headers
+    // would be copied and inflated once per header, time and disk growing with its square.
+    uint64_t unsized_limit = UINT64_MAX;
+    if (entry.size_source == RecoveredEntry::SizeSource::kNone && i + 1 < n) {
+      const uint64_t next = entries[i + 1].header_offset;
+      unsized_limit = next > entry.data_offset ? next - entry.data_offset : 0;
+    }
+    outcomes.push_back(path.empty() ? EntryOutcome{}
+                                    : ExtractEntry(damaged_path, path, entry, unsized_limit));
+    view.SetBarPos(Bar::kFile, BarPosition(static_cast<int64_t>(i), count));
+  }
+  view.SetBarPos(Bar::kFile, BarPosition(count, count));
+  return outcomes;
+}
+
+}  // namespace velmora
