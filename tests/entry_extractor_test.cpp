@@ -291,7 +291,8 @@ std::string SheetRow(uint32_t row) {
   const std::string n = std::to_string(row);
   return "<table:table-row><table:table-cell office:value-type=\"float\" office:value=\"" + n +
          "\"><text:p>" + n + "</text:p></table:table-cell><table:table-cell><text:p>row " + n +
-         "</text:p></table:table-cell></table:table-row>";
+         "</text:p></table:table-cell>"
+         "<table:table-cell table:number-columns-repeated=\"1022\"/></table:table-row>";
 }
 
 // A content.xml with `rows` rows.
@@ -418,6 +419,8 @@ TEST_F(ExtractTest, DamagedXmlPartsAreCutAtTheirLastCompleteElement) {
   const std::string picture = NoiseBytes(3000);
   const std::string picture_stream = RawDeflate(picture);
   const auto zp = static_cast<uint32_t>(picture_stream.size());
+  // The end of an empty cell in the middle of the sheet.
+  const size_t after_empty = sheet.find("/>", sheet.size() / 2) + 2;
   // A first byte that starts a block of the reserved type: a data error at once.
   const std::string broken_picture = "\xFF" + picture_stream;
 
@@ -438,6 +441,8 @@ TEST_F(ExtractTest, DamagedXmlPartsAreCutAtTheirLastCompleteElement) {
        u, kDeflated, true, crc, Source::kHeader, ExpectedSalvage(sheet, good), true},
       {"stored part cut by the end of the file", L"settings.xml", sheet.substr(0, 5000), u, u,
        kStored, true, crc, Source::kHeader, ExpectedSalvage(sheet, 5000), true},
+      {"stored part cut right after an empty cell", L"settings.xml", sheet.substr(0, after_empty),
+       u, u, kStored, true, crc, Source::kHeader, ExpectedSalvage(sheet, after_empty), true},
       {"zeros inside the declaration: nothing worth keeping", L"content.xml",
        std::string(stored_blocks).replace(5 + 20, 8, std::string(8, '\0')),
        static_cast<uint32_t>(stored_blocks.size()), u, kDeflated, true, crc, Source::kHeader,

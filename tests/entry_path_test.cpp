@@ -52,6 +52,10 @@ const PathCase kCases[] = {
     {L"LPT9", L"LPT9", L"_LPT9"},
     {L"COM\u00B9", L"COM\u00B9", L"_COM\u00B9"},
     {L"conin$", L"conin$", L"_conin$"},
+    {L"conout$", L"conout$", L"_conout$"},
+    {L"COM0", L"COM0", L"_COM0"},
+    {L"lpt0.xml", L"lpt0.xml", L"_lpt0.xml"},
+    {L"LPT\u00B2", L"LPT\u00B2", L"_LPT\u00B2"},
     {L"aux .txt", L"aux .txt", L"_aux .txt"},
     {L"nul.", L"nul.", L"_nul"},
     // Look-alikes are no devices.

@@ -95,6 +95,28 @@ TEST_F(PreviewLookupTest, FirstPictureInListingOrderStopsTheSearch) {
   EXPECT_EQ(view_.previews, (std::vector<std::pair<std::wstring, int>>{{first, kPreviewBlank}}));
 }
 
+// The thumbnail wins even when a walk in the system's listing order would meet another
+// picture first: pictures are added beside it until one is listed before "Thumbnails".
+TEST_F(PreviewLookupTest, ThumbnailWinsOverPicturesListedBeforeIt) {
+  scratch_.Write(L"ClcTemp/Budget.ods0/Thumbnails/thumbnail.png", "t");
+  const std::wstring folder = Under(L"Budget.ods0");
+  auto picture_listed_first = [&] {
+    for (const std::wstring& name : ziptest::ListedNames(folder)) {
+      if (name == L"Thumbnails") return false;
+      if (name.rfind(L"p", 0) == 0) return true;
+    }
+    return false;
+  };
+  for (int i = 0; i < 64 && !picture_listed_first(); ++i) {
+    scratch_.Write(L"ClcTemp/Budget.ods0/p" + std::to_wstring(i) + L".png", "p");
+  }
+  ASSERT_TRUE(picture_listed_first()) << "no picture is listed before the thumbnail's folder";
+  view_.AddFile(std::wstring(L"Docs") + platform::kSeparator + L"Budget.ods");
+  EXPECT_EQ(OnPreviewRequest(view_, 0), 1);
+  EXPECT_EQ(view_.previews, (std::vector<std::pair<std::wstring, int>>{
+                                {Under(L"Budget.ods0/Thumbnails/thumbnail.png"), kPreviewBlank}}));
+}
+
 TEST_F(PreviewLookupTest, NoWorkingFolderMeansNotRepaired) {
   view_.AddFile(std::wstring(L"Docs") + platform::kSeparator + L"Budget.ods");
   EXPECT_FALSE(platform::PathExists(working_));

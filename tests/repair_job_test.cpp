@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "engine/job/working_folder.h"
@@ -186,6 +187,55 @@ TEST_F(RepairJobTest, FilesThatYieldNothingAreNotRepaired) {
     EXPECT_EQ(window.files[0].data, c.data);
     EXPECT_EQ(window.boxes.size(), c.boxes);
     EXPECT_EQ(window.bars[Bar::kTotal].position, 1);
+  }
+}
+
+// "Repaired" means a file came out, at any depth: entries that were all found but all failed
+// leave at most empty folders, and a lone picture below a folder is still the user's data.
+TEST_F(RepairJobTest, RepairedOnlyWhenAFileCameOutAtAnyDepth) {
+  // Deflated entries whose data is no DEFLATE stream: the first byte starts a block of the
+  // reserved type, so every one fails to inflate.
+  auto broken = [](std::vector<ZipPart> parts) {
+    Bytes zip = MakeZip(parts);
+    size_t at = 0;
+    for (const ZipPart& part : parts) {
+      const size_t data = at + 30 + part.name.size();
+      const size_t size = Deflate(part.data).size();
+      for (size_t i = 0; i < size; ++i) zip[data + i] = 0xFF;
+      at = data + size;
+    }
+    return zip;
+  };
+  struct Case {
+    const char* what;
+    Bytes zip;
+    int image;
+    intptr_t data;
+  };
+  const Case cases[] = {
+      {"every entry found, none extracts",
+       broken({{"Pictures/a.png", "picture bytes a", true}, {"b.bin", "bytes of b", true}}),
+       kImageNotRepaired, 0},
+      {"the only file sits in a sub-folder",
+       MakeZip({{"Pictures/a.png", "picture bytes a", false}}), kImageRepaired, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecordingWindow window;
+    JobContext context{&running_, &window};
+    const std::wstring path = scratch_ / L"x.ods";
+    ASSERT_TRUE(WriteBytes(path, c.zip));
+    window.AddFile(path);
+    OnRepairFiles(context).join();
+    EXPECT_EQ(window.files[0].image, c.image);
+    EXPECT_EQ(window.files[0].data, c.data);
+    const std::wstring last = c.data == 1 ? L"  Repaired....\r\n" : L" not Repaired....\r\n";
+    const std::vector<std::wstring> lines = window.LogTexts();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), path + last), lines.end());
+    if (c.data == 1) {
+      EXPECT_EQ(ReadBytes(Work(L"x.ods0" + kSep + L"Pictures" + kSep + L"a.png")),
+                ToBytes("picture bytes a"));
+    }
   }
 }
 
