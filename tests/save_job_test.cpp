@@ -228,5 +228,43 @@ TEST_F(SaveJobTest, PackageThatCannotBeWrittenIsReportedNotSaved) {
   EXPECT_EQ(window_.LogTexts()[2], kStars);
 }
 
+// The media line says whether the media folder could be removed afterwards: one left by an
+// earlier save that still holds files stays, and the line says media were extracted.
+TEST_F(SaveJobTest, MediaFolderHoldingEarlierFilesGivesTheExtractedLine) {
+  const std::wstring b = Package(L"b.ods", kNoPictures);
+  window_.AddFile(b);
+  Repair();
+  const std::wstring media = Join(out_, L"b.ods_MediaContent");
+  platform::MakeDirectory(media);
+  ASSERT_TRUE(WriteText(Join(media, L"old.png"), "from an earlier save"));
+  window_.media_checked = 1;
+  ASSERT_EQ(Save(), 1u);
+  EXPECT_EQ(LinesOf(b), (std::vector<std::wstring>{L" saving of file starts....\r\n",
+                                                   L" Media extration is done....\r\n",
+                                                   L" saving of file done....\r\n"}));
+  EXPECT_EQ(ReadBytes(Join(media, L"old.png")), ToBytes("from an earlier save"));
+}
+
+// A repaired item whose file folder is gone (the working folder was discarded, or the list
+// changed after the repair) has nothing to save: an empty package logged as saved would pass
+// for the repaired file.
+TEST_F(SaveJobTest, RepairedItemWithoutItsFolderIsReportedNotSaved) {
+  const std::wstring a = Package(L"a.ods", kWithPictures);
+  window_.AddFile(a);
+  Repair();
+  const std::wstring folder = scratch_ / (L"ClcTemp" + kSep + L"a.ods0");
+  DeleteFolderTree(folder);
+  ASSERT_TRUE(platform::RemoveEmptyDirectory(folder));
+  window_.media_checked = 1;
+  ASSERT_EQ(Save(), 1u);
+  EXPECT_EQ(LinesOf(a),
+            (std::vector<std::wstring>{L" saving of file starts....\r\n", L" not saved....\r\n"}));
+  EXPECT_EQ(window_.log[1].colour, kRed);
+  EXPECT_EQ(window_.LogTexts()[2], kStars);
+  EXPECT_FALSE(platform::PathExists(Join(out_, L"VONDRELREP_a.ods")));
+  EXPECT_FALSE(platform::PathExists(Join(out_, L"a.ods_MediaContent")));
+  EXPECT_EQ(window_.CallsStartingWith(L"MessageBox view 64").size(), 1u);
+}
+
 }  // namespace
 }  // namespace velmora::test

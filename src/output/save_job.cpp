@@ -53,6 +53,12 @@ void SetSaveEndedControls(JobWindow& view) {
 void SaveOne(JobWindow& view, const std::wstring& path, const std::wstring& source,
              const std::wstring& destination) {
   view.AppendLog(path + L" saving of file starts....\r\n", kBlack);
+  if (!platform::IsDirectory(source)) {
+    // The file's folder is gone (the working folder was discarded, or the list changed since
+    // the repair): an empty package logged as saved would pass for the repaired file.
+    view.AppendLog(path + L" not saved....\r\n", kRed);
+    return;
+  }
   FolderPacker packer;
   if (packer.PackFolder(source, PackagePath(destination, path)) != 0) {
     // The package could not be written whole and has been removed: saying
