@@ -121,15 +121,28 @@ TEST_F(CliTest, ExtractFillsTheFolderLayout) {
 }
 
 TEST_F(CliTest, InterruptStopsTheRunReportsTheRestAndCleansUp) {
-  // The first file is a FIFO: opening it blocks until a writer comes, which the shell sends
-  // only after the interrupt, so the signal lands mid-run however fast the machine is.
+  // The first file is a FIFO: opening it blocks until a writer comes, so the run waits there.
+  // The shell sends the interrupt once the process is the command line and catches SIGINT
+  // (bit 2 of SigCgt in /proc: its handler is in place), waits until the handler has run (it
+  // puts the default back last), and only then opens the FIFO itself, which frees the run.
+  // So the signal lands mid-run and is seen before the next file however loaded the machine.
   const std::wstring fifo = scratch_ / L"stuck.ods";
   ASSERT_EQ(::mkfifo(platform::NarrowPath(fifo).c_str(), 0600), 0);
   const std::wstring out = scratch_ / L"out";
-  RunResult r =
-      RunCli("repair " + Q(fifo) + " " + Q(good_) + " --out " + Q(out) +
-                 " 2>&1 & pid=$!; sleep 1; kill -INT $pid; : > " + Q(fifo) + "; wait $pid",
-             tmp_);
+  const std::string caught =
+      "{ c=$(sed -n 's/^SigCgt:[[:space:]]*//p' /proc/$pid/status 2>/dev/null); "
+      "[ $((0x${c:-0} & 2)) -ne 0 ]; }";
+  RunResult r = RunCli("repair " + Q(fifo) + " " + Q(good_) + " --out " + Q(out) +
+                           " 2>&1 & pid=$!; cli=$(readlink -f '" VELMORA_CLI_PATH
+                           "'); n=0; until [ \"$(readlink /proc/$pid/exe)\" = \"$cli\" ] && " +
+                           caught +
+                           "; do n=$((n + 1)); [ $n -lt 1200 ] || break; sleep 0.05; done; "
+                           "kill -INT $pid; n=0; while " +
+                           caught +
+                           "; do n=$((n + 1)); [ $n -lt 1200 ] || break; sleep 0.05; done; "
+                           "exec 3<>" +
+                           Q(fifo) + "; exec 3>&-; wait $pid",
+                       tmp_);
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find(platform::NarrowPath(good_) +
                        " file is not extracting as process has been stop by the user.... "),

@@ -14,9 +14,11 @@ namespace {
 void (*g_handler)() = nullptr;
 
 void OnSignal(int signal_number) {
-  // Restore the default first, so a second Ctrl+C ends the process at once.
-  ::signal(signal_number, SIG_DFL);
   if (g_handler) g_handler();
+  // Then the default, so a second Ctrl+C ends the process at once; the signal is blocked while
+  // this runs, so none slips in between. In this order a handler no longer in place also means
+  // the stop was asked for, which a watcher (the command-line test) can wait on.
+  ::signal(signal_number, SIG_DFL);
 }
 
 int Fd(Stream stream) {
