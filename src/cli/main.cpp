@@ -100,6 +100,9 @@ int RunExtract(const Options &options) {
   SetWorkingFolderOverride(into);
   JobContext context{&g_job_running, &window, report.observer()};
   g_job_running.store(1);
+  // A Ctrl+C that came before the store above would otherwise be lost for the run.
+  if (g_interrupted.load())
+    g_job_running.store(0);
   RepairWorker(context);
   if (g_interrupted.load())
     Error(L"stopped by the user");
@@ -171,7 +174,11 @@ int RunRepair(const Options &options) {
   RunReport report(options, "repair", window);
   JobContext context{&g_job_running, &window, report.observer()};
 
-  OnRepairFiles(context).join();
+  std::thread repair = OnRepairFiles(context);
+  // The handler sets the job running: a Ctrl+C that came before would be lost for the run.
+  if (g_interrupted.load())
+    g_job_running.store(0);
+  repair.join();
   if (!g_interrupted.load()) {
     std::thread save = OnSaveFiles(context);
     if (save.joinable())
