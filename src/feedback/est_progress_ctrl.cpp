@@ -1,0 +1,273 @@
+#include "feedback/est_progress_ctrl.h"
+
+#include <commctrl.h>
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <utility>
+
+namespace velmora {
+
+namespace {
+
+constexpr UINT_PTR kSubclassId = 0x45535450;  // "ESTP"
+
+// Owners for the off-screen objects of one paint.
+class MemoryDc {
+ public:
+  explicit MemoryDc(HDC compatible) : dc_(CreateCompatibleDC(compatible)) {}
+  MemoryDc(const MemoryDc&) = delete;
+  MemoryDc& operator=(const MemoryDc&) = delete;
+  ~MemoryDc() {
+    if (dc_ != nullptr) DeleteDC(dc_);
+  }
+  HDC get() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
+class OwnedBitmap {
+ public:
+  explicit OwnedBitmap(HBITMAP bitmap) : bitmap_(bitmap) {}
+  OwnedBitmap(const OwnedBitmap&) = delete;
+  OwnedBitmap& operator=(const OwnedBitmap&) = delete;
+  ~OwnedBitmap() {
+    if (bitmap_ != nullptr) DeleteObject(bitmap_);
+  }
+  HBITMAP get() const { return bitmap_; }
+
+ private:
+  HBITMAP bitmap_;
+};
+
+// Selects an object and puts the previous one back; declared after the DC and the object
+// it selects, so it ends first.
+class Selection {
+ public:
+  Selection(HDC dc, HGDIOBJ object) : dc_(dc) {
+    if (dc_ != nullptr && object != nullptr) old_ = SelectObject(dc_, object);
+  }
+  Selection(const Selection&) = delete;
+  Selection& operator=(const Selection&) = delete;
+  ~Selection() {
+    if (old_ != nullptr && old_ != HGDI_ERROR) SelectObject(dc_, old_);
+  }
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_ = nullptr;
+};
+
+// BeginPaint/EndPaint, so that the paint is ended whatever happens in between.
+class PaintScope {
+ public:
+  explicit PaintScope(HWND hwnd) : hwnd_(hwnd) { dc_ = BeginPaint(hwnd_, &ps_); }
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+  ~PaintScope() { EndPaint(hwnd_, &ps_); }
+  HDC dc() const { return dc_; }
+
+ private:
+  HWND hwnd_;
+  PAINTSTRUCT ps_{};
+  HDC dc_ = nullptr;
+};
+
+void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
+  // ETO_OPAQUE with an empty text fills without a brush to create and free.
+  const COLORREF old = SetBkColor(dc, colour);
+  ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, L"", 0, nullptr);
+  SetBkColor(dc, old);
+}
+
+std::int64_t SystemSeconds() {
+  return static_cast<std::int64_t>(_time64(nullptr));
+}
+
+// The time of day of `seconds` (UTC) on the local clock, in the user's time format.
+std::wstring LocalTimeOfDay(std::int64_t seconds) {
+  __time64_t t = seconds;
+  std::tm local{};
+  if (_localtime64_s(&local, &t) != 0) return {};
+  SYSTEMTIME st{};
+  st.wYear = static_cast<WORD>(local.tm_year + 1900);
+  st.wMonth = static_cast<WORD>(local.tm_mon + 1);
+  st.wDayOfWeek = static_cast<WORD>(local.tm_wday);
+  st.wDay = static_cast<WORD>(local.tm_mday);
+  st.wHour = static_cast<WORD>(local.tm_hour);
+  st.wMinute = static_cast<WORD>(local.tm_min);
+  st.wSecond = static_cast<WORD>(local.tm_sec);
+  wchar_t buffer[128] = {};
+  if (GetTimeFormatW(GetThreadLocale(), 0, &st, nullptr, buffer, 128) == 0) return {};
+  return buffer;
+}
+
+}  // namespace
+
+CEstProgressCtrl::CEstProgressCtrl() : clock_(SystemSeconds) {}
+
+CEstProgressCtrl::~CEstProgressCtrl() {
+  Detach();
+}
+
+bool CEstProgressCtrl::Create(HWND parent, int id, DWORD style, const RECT& rect) {
+  HWND hwnd = CreateWindowExW(0, PROGRESS_CLASSW, L"", style | WS_CHILD, rect.left, rect.top,
+                              rect.right - rect.left, rect.bottom - rect.top, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                              GetModuleHandleW(nullptr), nullptr);
+  if (hwnd == nullptr) return false;
+  if (!Attach(hwnd)) {
+    DestroyWindow(hwnd);
+    return false;
+  }
+  return true;
+}
+
+bool CEstProgressCtrl::Attach(HWND hwnd) {
+  Detach();
+  if (hwnd == nullptr ||
+      !SetWindowSubclass(hwnd, Proc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
+    return false;
+  }
+  hwnd_ = hwnd;
+  return true;
+}
+
+void CEstProgressCtrl::Detach() {
+  if (hwnd_ != nullptr) {
+    RemoveWindowSubclass(hwnd_, Proc, kSubclassId);
+    hwnd_ = nullptr;
+  }
+}
+
+void CEstProgressCtrl::ResetEstimate() {
+  start_valid_ = false;
+  completion_valid_ = false;
+  remaining_valid_ = false;
+}
+
+std::wstring CEstProgressCtrl::GetProgressText() const {
+  if (!remaining_valid_ || range_empty_) return {};
+  wchar_t percent[64] = {};
+  std::swprintf(percent, 64, L"%.2f", fraction_ * 100.0);
+  return std::wstring(percent) + L"% complete. Estimated completion: " +
+         LocalTimeOfDay(std::llround(completion_));
+}
+
+void CEstProgressCtrl::UpdateEstimate() {
+  if (!(fraction_ > 0.0)) return;
+  const std::int64_t now = clock_ ? clock_() : -1;
+  if (now < 0) return;
+  // A clock set back below the start would give a negative elapsed time and a completion
+  // before the start: measure from the present instead.
+  if (!start_valid_ || now < start_) {
+    start_ = now;
+    start_valid_ = true;
+  }
+  const double elapsed = static_cast<double>(now - start_);
+  const double total = elapsed / fraction_;
+  completion_ = static_cast<double>(start_) + total;
+  completion_valid_ = true;
+  remaining_ = total - elapsed;
+  remaining_valid_ = true;
+}
+
+void CEstProgressCtrl::Paint(HDC dc, const RECT& client) {
+  const COLORREF background = GetSysColor(COLOR_BTNFACE);
+  const COLORREF bar = GetSysColor(COLOR_HIGHLIGHT);
+
+  // PBM_GETPOS and PBM_GETRANGE answer the bounds as the bar keeps them, 0 to 65535 for
+  // PBM_SETRANGE's 16-bit words; the lower bound does not enter the fraction.
+  double position = 0.0;
+  double upper = 0.0;
+  if (hwnd_ != nullptr) {
+    position = static_cast<double>(static_cast<UINT>(SendMessageW(hwnd_, PBM_GETPOS, 0, 0)));
+    PBRANGE range{};
+    SendMessageW(hwnd_, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+    upper = static_cast<double>(range.iHigh);
+  }
+  // An empty range (upper bound 0) has no fraction: an empty bar without text.
+  range_empty_ = !(upper > 0.0);
+  fraction_ = range_empty_ ? 0.0 : position / upper;
+  if (fraction_ < 0.0) fraction_ = 0.0;
+  if (fraction_ > 1.0) fraction_ = 1.0;
+
+  UpdateEstimate();
+
+  const int width = client.right - client.left;
+  const int height = client.bottom - client.top;
+  FillSolid(dc, client, background);
+  RECT filled = client;
+  filled.right = client.left + static_cast<int>(std::trunc(width * fraction_));
+  if (filled.right > client.right) filled.right = client.right;
+  if (filled.right > filled.left) FillSolid(dc, filled, bar);
+  if (width <= 0 || height <= 0) return;
+
+  const std::wstring text = GetProgressText();
+  if (text.empty()) return;
+
+  // The text goes onto black and is XOR-ed onto the bar: over the filled part it comes out
+  // white (highlight XOR its complement), over the rest as background XOR that complement,
+  // and black pixels leave the screen as it is.
+  MemoryDc memory(dc);
+  OwnedBitmap bitmap(CreateCompatibleBitmap(dc, width, height));
+  if (memory.get() == nullptr || bitmap.get() == nullptr) return;
+  Selection bitmap_selection(memory.get(), bitmap.get());
+  PatBlt(memory.get(), 0, 0, width, height, BLACKNESS);
+  HGDIOBJ font =
+      hwnd_ != nullptr ? reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)) : nullptr;
+  // A bar nobody gave a font to writes in the dialog font, not in the DC's bold system font
+  // that would not fit a 13-pixel bar.
+  if (font == nullptr) font = GetStockObject(DEFAULT_GUI_FONT);
+  Selection font_selection(memory.get(), font);
+  SetBkMode(memory.get(), TRANSPARENT);
+  SetTextColor(memory.get(), ~bar & 0xFFFFFF);
+  RECT text_rect{0, 0, width, height};
+  DrawTextW(memory.get(), text.c_str(), -1, &text_rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  BitBlt(dc, client.left, client.top, width, height, memory.get(), 0, 0, SRCINVERT);
+}
+
+LRESULT CEstProgressCtrl::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_PAINT: {
+      RECT client{};
+      GetClientRect(hwnd_, &client);
+      // Common controls accept a DC in wParam to paint into instead of the window.
+      if (wparam != 0) {
+        Paint(reinterpret_cast<HDC>(wparam), client);
+        return 0;
+      }
+      PaintScope paint(hwnd_);
+      if (paint.dc() != nullptr) Paint(paint.dc(), client);
+      return 0;
+    }
+    case WM_PRINTCLIENT: {
+      RECT client{};
+      GetClientRect(hwnd_, &client);
+      Paint(reinterpret_cast<HDC>(wparam), client);
+      return 0;
+    }
+    default:
+      return DefSubclassProc(hwnd_, message, wparam, lparam);
+  }
+}
+
+LRESULT CALLBACK CEstProgressCtrl::Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                                        UINT_PTR, DWORD_PTR data) {
+  auto* self = reinterpret_cast<CEstProgressCtrl*>(data);
+  LRESULT result = 0;
+  try {
+    result = self->HandleMessage(message, wparam, lparam);
+  } catch (...) {
+    result = 0;
+  }
+  if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(hwnd, Proc, kSubclassId);
+    self->hwnd_ = nullptr;
+  }
+  return result;
+}
+
+}  // namespace velmora
