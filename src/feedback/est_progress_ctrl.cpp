@@ -7,73 +7,13 @@
 #include <ctime>
 #include <utility>
 
+#include "winfw/gdi.h"
+
 namespace velmora {
 
 namespace {
 
 constexpr UINT_PTR kSubclassId = 0x45535450;  // "ESTP"
-
-// Owners for the off-screen objects of one paint.
-class MemoryDc {
- public:
-  explicit MemoryDc(HDC compatible) : dc_(CreateCompatibleDC(compatible)) {}
-  MemoryDc(const MemoryDc&) = delete;
-  MemoryDc& operator=(const MemoryDc&) = delete;
-  ~MemoryDc() {
-    if (dc_ != nullptr) DeleteDC(dc_);
-  }
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
-class OwnedBitmap {
- public:
-  explicit OwnedBitmap(HBITMAP bitmap) : bitmap_(bitmap) {}
-  OwnedBitmap(const OwnedBitmap&) = delete;
-  OwnedBitmap& operator=(const OwnedBitmap&) = delete;
-  ~OwnedBitmap() {
-    if (bitmap_ != nullptr) DeleteObject(bitmap_);
-  }
-  HBITMAP get() const { return bitmap_; }
-
- private:
-  HBITMAP bitmap_;
-};
-
-// Selects an object and puts the previous one back; declared after the DC and the object
-// it selects, so it ends first.
-class Selection {
- public:
-  Selection(HDC dc, HGDIOBJ object) : dc_(dc) {
-    if (dc_ != nullptr && object != nullptr) old_ = SelectObject(dc_, object);
-  }
-  Selection(const Selection&) = delete;
-  Selection& operator=(const Selection&) = delete;
-  ~Selection() {
-    if (old_ != nullptr && old_ != HGDI_ERROR) SelectObject(dc_, old_);
-  }
-
- private:
-  HDC dc_;
-  HGDIOBJ old_ = nullptr;
-};
-
-// BeginPaint/EndPaint, so that the paint is ended whatever happens in between.
-class PaintScope {
- public:
-  explicit PaintScope(HWND hwnd) : hwnd_(hwnd) { dc_ = BeginPaint(hwnd_, &ps_); }
-  PaintScope(const PaintScope&) = delete;
-  PaintScope& operator=(const PaintScope&) = delete;
-  ~PaintScope() { EndPaint(hwnd_, &ps_); }
-  HDC dc() const { return dc_; }
-
- private:
-  HWND hwnd_;
-  PAINTSTRUCT ps_{};
-  HDC dc_ = nullptr;
-};
 
 void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
   // ETO_OPAQUE with an empty text fills without a brush to create and free.
@@ -211,17 +151,17 @@ void CEstProgressCtrl::Paint(HDC dc, const RECT& client) {
   // The text goes onto black and is XOR-ed onto the bar: over the filled part it comes out
   // white (highlight XOR its complement), over the rest as background XOR that complement,
   // and black pixels leave the screen as it is.
-  MemoryDc memory(dc);
-  OwnedBitmap bitmap(CreateCompatibleBitmap(dc, width, height));
-  if (memory.get() == nullptr || bitmap.get() == nullptr) return;
-  Selection bitmap_selection(memory.get(), bitmap.get());
+  winfw::MemoryDc memory(dc);
+  winfw::Bitmap bitmap(CreateCompatibleBitmap(dc, width, height));
+  if (!memory || !bitmap) return;
+  winfw::SelectObj bitmap_selection(memory.get(), bitmap.get());
   PatBlt(memory.get(), 0, 0, width, height, BLACKNESS);
   HGDIOBJ font =
       hwnd_ != nullptr ? reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)) : nullptr;
   // A bar nobody gave a font to writes in the dialog font, not in the DC's bold system font
   // that would not fit a 13-pixel bar.
   if (font == nullptr) font = GetStockObject(DEFAULT_GUI_FONT);
-  Selection font_selection(memory.get(), font);
+  winfw::SelectObj font_selection(memory.get(), font);
   SetBkMode(memory.get(), TRANSPARENT);
   SetTextColor(memory.get(), ~bar & 0xFFFFFF);
   RECT text_rect{0, 0, width, height};
@@ -239,8 +179,8 @@ LRESULT CEstProgressCtrl::HandleMessage(UINT message, WPARAM wparam, LPARAM lpar
         Paint(reinterpret_cast<HDC>(wparam), client);
         return 0;
       }
-      PaintScope paint(hwnd_);
-      if (paint.dc() != nullptr) Paint(paint.dc(), client);
+      winfw::PaintDc paint(hwnd_);
+      if (paint.get() != nullptr) Paint(paint.get(), client);
       return 0;
     }
     case WM_PRINTCLIENT: {

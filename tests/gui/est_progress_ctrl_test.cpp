@@ -3,6 +3,8 @@
 
 #include "feedback/est_progress_ctrl.h"
 
+#include "winfw/gdi.h"
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
@@ -15,53 +17,17 @@ namespace {
 
 constexpr std::int64_t kT0 = 1'780'000'000;  // a fixed instant on the test's clock
 
-// A top-down 32-bit DIB selected into its own memory DC; pixels read back as COLORREF.
-class Surface {
+// The bar's pictures, read back pixel by pixel.
+class Surface : public winfw::DibSurface {
  public:
-  Surface(int width, int height) : width_(width), height_(height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    dc_ = CreateCompatibleDC(nullptr);
-    void* bits = nullptr;
-    bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bits_ = static_cast<const DWORD*>(bits);
-    old_ = SelectObject(dc_, bitmap_);
-  }
-  Surface(const Surface&) = delete;
-  Surface& operator=(const Surface&) = delete;
-  ~Surface() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  HDC dc() const { return dc_; }
-  RECT rect() const { return RECT{0, 0, width_, height_}; }
-  int width() const { return width_; }
-  int height() const { return height_; }
-  COLORREF Pixel(int x, int y) const {
-    GdiFlush();
-    const DWORD p = bits_[static_cast<size_t>(y) * width_ + x];
-    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-  }
+  using DibSurface::DibSurface;
+  RECT rect() const { return RECT{0, 0, width(), height()}; }
   std::vector<COLORREF> Pixels() const {
     std::vector<COLORREF> all;
-    for (int y = 0; y < height_; ++y)
-      for (int x = 0; x < width_; ++x) all.push_back(Pixel(x, y));
+    for (int y = 0; y < height(); ++y)
+      for (int x = 0; x < width(); ++x) all.push_back(Pixel(x, y));
     return all;
   }
-
- private:
-  int width_;
-  int height_;
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ old_ = nullptr;
-  const DWORD* bits_ = nullptr;
 };
 
 // The time of day of a UTC instant on the local clock, in the user's format: worked out
@@ -147,10 +113,10 @@ TEST_F(EstProgressCtrlTest, EstimateFollowsThePaintsOfARun) {
 }
 
 TEST_F(EstProgressCtrlTest, TextIsXoredOverTheBarAndTheRest) {
-  HFONT font = CreateFontW(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
-                           NONANTIALIASED_QUALITY, 0, L"Arial");
-  ASSERT_NE(font, nullptr);
-  SendMessageW(bar_.hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  winfw::Font font(CreateFontW(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
+                               NONANTIALIASED_QUALITY, 0, L"Arial"));
+  ASSERT_TRUE(font);
+  SendMessageW(bar_.hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
   SetRange(4);
   SetPos(2);
   Surface surface(240, 20);
@@ -160,12 +126,13 @@ TEST_F(EstProgressCtrlTest, TextIsXoredOverTheBarAndTheRest) {
 
   // What the text alone gives on black, in the complement of the highlight.
   Surface ink(240, 20);
-  HGDIOBJ old_font = SelectObject(ink.dc(), font);
-  SetBkMode(ink.dc(), TRANSPARENT);
-  SetTextColor(ink.dc(), ~highlight_ & 0xFFFFFF);
-  RECT r = ink.rect();
-  DrawTextW(ink.dc(), text.c_str(), -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  SelectObject(ink.dc(), old_font);
+  {
+    winfw::SelectObj select(ink.dc(), font.get());
+    SetBkMode(ink.dc(), TRANSPARENT);
+    SetTextColor(ink.dc(), ~highlight_ & 0xFFFFFF);
+    RECT r = ink.rect();
+    DrawTextW(ink.dc(), text.c_str(), -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  }
 
   int white_over_bar = 0;
   int text_over_face = 0;
@@ -190,7 +157,6 @@ TEST_F(EstProgressCtrlTest, TextIsXoredOverTheBarAndTheRest) {
   EXPECT_EQ(surface.Pixel(0, 0), highlight_);
   EXPECT_EQ(surface.Pixel(239, 0), face_);
   SendMessageW(bar_.hwnd(), WM_SETFONT, 0, FALSE);
-  DeleteObject(font);
 }
 
 TEST_F(EstProgressCtrlTest, FilledWidthIsTruncated) {
