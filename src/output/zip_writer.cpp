@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "engine/zip_format.h"
 #include "output/zip_time.h"
 #include "platform/codepage.h"
 
@@ -12,33 +13,9 @@ namespace velmora {
 namespace {
 
 constexpr size_t kBufferSize = 16384;
-constexpr size_t kLocalHeaderSize = 30;
-constexpr size_t kCentralHeaderSize = 46;
-constexpr size_t kEndRecordSize = 22;
-constexpr uint16_t kMethodStored = 0;
-constexpr uint16_t kMethodDeflate = 8;
-// Bit 3 says "sizes and CRC follow the data". It marks the header until the real values are
-// written over it; no descriptor is ever written, so the bit never stays.
-constexpr uint16_t kFlagSizesLater = 8;
 // Bit 1 of a deflated entry: compressed at level 8 or 9 ("maximum").
 constexpr uint16_t kFlagMaximum = 2;
 constexpr int kDeflateLevel = 8;
-
-void Put16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-uint32_t Get32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 
 size_t LocalExtraSize(const ZipEntryInfo& e) {
   return e.has_extra ? kZipLocalExtraSize : 0;
@@ -48,47 +25,48 @@ size_t CentralExtraSize(const ZipEntryInfo& e) {
 }
 
 std::vector<uint8_t> LocalHeader(const ZipEntryInfo& e) {
-  std::vector<uint8_t> h(kLocalHeaderSize + e.name.size() + LocalExtraSize(e));
+  std::vector<uint8_t> h(kZipLocalHeaderSize + e.name.size() + LocalExtraSize(e));
   uint8_t* p = h.data();
-  Put32(p + 0, 0x04034B50);
-  Put16(p + 4, e.version_needed);
-  Put16(p + 6, e.flags);
-  Put16(p + 8, e.method);
-  Put16(p + 10, e.dos_time);
-  Put16(p + 12, e.dos_date);
-  Put32(p + 14, e.crc32);
-  Put32(p + 18, e.compressed_size);
-  Put32(p + 22, e.uncompressed_size);
-  Put16(p + 26, static_cast<uint16_t>(e.name.size()));
-  Put16(p + 28, static_cast<uint16_t>(LocalExtraSize(e)));
-  std::copy(e.name.begin(), e.name.end(), p + kLocalHeaderSize);
-  std::copy_n(e.local_extra.begin(), LocalExtraSize(e), p + kLocalHeaderSize + e.name.size());
+  StoreLe32(p + 0, kZipLocalHeaderSignature);
+  StoreLe16(p + 4, e.version_needed);
+  StoreLe16(p + 6, e.flags);
+  StoreLe16(p + 8, e.method);
+  StoreLe16(p + 10, e.dos_time);
+  StoreLe16(p + 12, e.dos_date);
+  StoreLe32(p + 14, e.crc32);
+  StoreLe32(p + 18, e.compressed_size);
+  StoreLe32(p + 22, e.uncompressed_size);
+  StoreLe16(p + 26, static_cast<uint16_t>(e.name.size()));
+  StoreLe16(p + 28, static_cast<uint16_t>(LocalExtraSize(e)));
+  std::copy(e.name.begin(), e.name.end(), p + kZipLocalHeaderSize);
+  std::copy_n(e.local_extra.begin(), LocalExtraSize(e), p + kZipLocalHeaderSize + e.name.size());
   return h;
 }
 
 void AppendCentralHeader(const ZipEntryInfo& e, std::vector<uint8_t>* out) {
   const size_t start = out->size();
-  out->resize(start + kCentralHeaderSize + e.name.size() + CentralExtraSize(e));
+  out->resize(start + kZipCentralHeaderSize + e.name.size() + CentralExtraSize(e));
   uint8_t* p = out->data() + start;
-  Put32(p + 0, 0x02014B50);
-  Put16(p + 4, e.version_made_by);
-  Put16(p + 6, e.version_needed);
-  Put16(p + 8, e.flags);
-  Put16(p + 10, e.method);
-  Put16(p + 12, e.dos_time);
-  Put16(p + 14, e.dos_date);
-  Put32(p + 16, e.crc32);
-  Put32(p + 20, e.compressed_size);
-  Put32(p + 24, e.uncompressed_size);
-  Put16(p + 28, static_cast<uint16_t>(e.name.size()));
-  Put16(p + 30, static_cast<uint16_t>(CentralExtraSize(e)));
-  Put16(p + 32, 0);  // comment length
-  Put16(p + 34, 0);  // disk number start
-  Put16(p + 36, e.internal_attributes);
-  Put32(p + 38, e.external_attributes);
-  Put32(p + 42, e.header_offset);
-  std::copy(e.name.begin(), e.name.end(), p + kCentralHeaderSize);
-  std::copy_n(e.central_extra.begin(), CentralExtraSize(e), p + kCentralHeaderSize + e.name.size());
+  StoreLe32(p + 0, kZipCentralHeaderSignature);
+  StoreLe16(p + 4, e.version_made_by);
+  StoreLe16(p + 6, e.version_needed);
+  StoreLe16(p + 8, e.flags);
+  StoreLe16(p + 10, e.method);
+  StoreLe16(p + 12, e.dos_time);
+  StoreLe16(p + 14, e.dos_date);
+  StoreLe32(p + 16, e.crc32);
+  StoreLe32(p + 20, e.compressed_size);
+  StoreLe32(p + 24, e.uncompressed_size);
+  StoreLe16(p + 28, static_cast<uint16_t>(e.name.size()));
+  StoreLe16(p + 30, static_cast<uint16_t>(CentralExtraSize(e)));
+  StoreLe16(p + 32, 0);  // comment length
+  StoreLe16(p + 34, 0);  // disk number start
+  StoreLe16(p + 36, e.internal_attributes);
+  StoreLe32(p + 38, e.external_attributes);
+  StoreLe32(p + 42, e.header_offset);
+  std::copy(e.name.begin(), e.name.end(), p + kZipCentralHeaderSize);
+  std::copy_n(e.central_extra.begin(), CentralExtraSize(e),
+              p + kZipCentralHeaderSize + e.name.size());
 }
 
 // Reads the DOS header and follows its new-header offset (e_lfanew, at 0x3C) to a "PE", "NE",
@@ -101,7 +79,7 @@ bool IsWindowsExecutable(platform::File& source, uint64_t size, bool* ok) {
   const int64_t got = source.Read(dos, sizeof dos);
   bool executable = false;
   if (got == static_cast<int64_t>(sizeof dos) && dos[0] == 'M' && dos[1] == 'Z') {
-    const uint64_t target = Get32(dos + 0x3C);
+    const uint64_t target = LoadLe32(dos + 0x3C);
     uint8_t sig[2];
     if (target + 2 <= size && source.Seek(target) && source.Read(sig, 2) == 2) {
       executable = (sig[0] == 'P' && sig[1] == 'E') || (sig[0] == 'N' && sig[1] == 'E') ||
@@ -115,18 +93,18 @@ bool IsWindowsExecutable(platform::File& source, uint64_t size, bool* ok) {
 void PutExtraFields(int64_t shift, const platform::FileInfo& info, ZipEntryInfo* e) {
   const uint32_t modified = ToExtraFieldTime(info.write_time + shift);
   uint8_t* p = e->local_extra.data();
-  Put16(p + 0, 0x5455);  // "UT"
-  Put16(p + 2, 13);
+  StoreLe16(p + 0, 0x5455);  // "UT"
+  StoreLe16(p + 2, 13);
   p[4] = 0x07;  // modification, access and creation time present
-  Put32(p + 5, modified);
-  Put32(p + 9, ToExtraFieldTime(info.access_time + shift));
-  Put32(p + 13, ToExtraFieldTime(info.creation_time + shift));
+  StoreLe32(p + 5, modified);
+  StoreLe32(p + 9, ToExtraFieldTime(info.access_time + shift));
+  StoreLe32(p + 13, ToExtraFieldTime(info.creation_time + shift));
   // The central form keeps the flags of the local one but carries the modification time only.
   p = e->central_extra.data();
-  Put16(p + 0, 0x5455);
-  Put16(p + 2, 5);
+  StoreLe16(p + 0, 0x5455);
+  StoreLe16(p + 2, 5);
   p[4] = 0x07;
-  Put32(p + 5, modified);
+  StoreLe32(p + 5, modified);
 }
 
 class DeflateStream {
@@ -203,7 +181,7 @@ uint32_t ZipWriter::AddFile(const std::wstring& entry_name, const std::wstring& 
     return kZipWriteFailed;
   }
   const bool bare = form == ZipEntryForm::kStoredBare;
-  entry.method = bare || IsStoredSuffix(entry.name) ? kMethodStored : kMethodDeflate;
+  entry.method = bare || IsStoredSuffix(entry.name) ? kZipMethodStored : kZipMethodDeflate;
   entry.has_extra = !bare;
 
   platform::File source = platform::File::OpenRead(source_path, platform::Sharing::kRead);
@@ -216,11 +194,13 @@ uint32_t ZipWriter::AddFile(const std::wstring& entry_name, const std::wstring& 
 
   const int64_t shift = platform::LocalUtcOffsetNow();
   const DosDateTime dos = ToDosDateTime(info.write_time + shift);
-  entry.flags = kFlagSizesLater;
+  // Bit 3 marks the header until the real sizes and CRC are written over it; no descriptor is
+  // ever written, so the bit never stays.
+  entry.flags = kZipFlagDescriptor;
   entry.dos_time = dos.time;
   entry.dos_date = dos.date;
   const uint32_t declared = static_cast<uint32_t>(std::min<uint64_t>(info.size, 0xFFFFFFFF));
-  entry.compressed_size = entry.method == kMethodStored ? declared : 0;
+  entry.compressed_size = entry.method == kZipMethodStored ? declared : 0;
   entry.uncompressed_size = declared;
   entry.external_attributes = ZipExternalAttributes(info.attributes, executable);
   entry.header_offset = static_cast<uint32_t>(written_);
@@ -237,7 +217,7 @@ uint32_t ZipWriter::AddFile(const std::wstring& entry_name, const std::wstring& 
   uint32_t crc = crc32(0, nullptr, 0);
   uint64_t read = 0;
   uint64_t data_bytes = 0;
-  const DataResult data = entry.method == kMethodStored
+  const DataResult data = entry.method == kZipMethodStored
                               ? CopyStored(source, &crc, &read, &data_bytes)
                               : Deflate(source, &crc, &read, &data_bytes);
   source.Close();
@@ -259,7 +239,7 @@ uint32_t ZipWriter::AddFile(const std::wstring& entry_name, const std::wstring& 
     return kZipWriteFailed;
   }
 
-  entry.flags = entry.method == kMethodDeflate ? kFlagMaximum : 0;
+  entry.flags = entry.method == kZipMethodDeflate ? kFlagMaximum : 0;
   entry.crc32 = crc;
   entry.compressed_size = static_cast<uint32_t>(data_bytes);
   entry.uncompressed_size = static_cast<uint32_t>(read);
@@ -336,9 +316,9 @@ uint32_t ZipWriter::CloseArchive() {
   if (result == kZipOk) {
     uint64_t directory_size = 0;
     for (const ZipEntryInfo& e : entries_) {
-      directory_size += kCentralHeaderSize + e.name.size() + CentralExtraSize(e);
+      directory_size += kZipCentralHeaderSize + e.name.size() + CentralExtraSize(e);
     }
-    if (written_ + directory_size + kEndRecordSize > limits_.max_archive_bytes) {
+    if (written_ + directory_size + kZipEndRecordSize > limits_.max_archive_bytes) {
       result = kZipWriteFailed;
     }
   }
@@ -356,13 +336,13 @@ uint32_t ZipWriter::CloseArchive() {
       }
     }
     if (result == kZipOk) {
-      uint8_t end[kEndRecordSize] = {};
+      uint8_t end[kZipEndRecordSize] = {};
       const uint16_t count = static_cast<uint16_t>(entries_.size());
-      Put32(end + 0, 0x06054B50);
-      Put16(end + 8, count);
-      Put16(end + 10, count);
-      Put32(end + 12, static_cast<uint32_t>(written_ - directory_start));
-      Put32(end + 16, static_cast<uint32_t>(directory_start));
+      StoreLe32(end + 0, kZipEndRecordSignature);
+      StoreLe16(end + 8, count);
+      StoreLe16(end + 10, count);
+      StoreLe32(end + 12, static_cast<uint32_t>(written_ - directory_start));
+      StoreLe32(end + 16, static_cast<uint32_t>(directory_start));
       if (!out_.Write(end, sizeof end)) result = kZipWriteFailed;
       written_ += sizeof end;
     }

@@ -8,13 +8,14 @@
 
 #include "engine/extract/entry_inflater.h"
 #include "engine/extract/xml_salvage.h"
+#include "engine/job/working_folder.h"
+#include "engine/zip_format.h"
 #include "platform/platform.h"
 
 namespace velmora {
 
 namespace {
 
-constexpr uint16_t kMethodDeflate = 8;
 // Compressed bytes move from the damaged file to the temporary file (and stored entries to
 // their output) in chunks of this size, whatever size the header claims.
 constexpr size_t kCopyChunk = 256 * 1024;
@@ -253,7 +254,7 @@ EntryOutcome ExtractEntry(const std::wstring& damaged_path, const std::wstring& 
   const bool xml_part = IsSalvageableXmlPart(entry.name);
   // Equal sizes mean a stored entry, unless the header says deflate: a deflated entry whose
   // sizes happen to be equal is inflated, not copied as compressed bytes.
-  if (!unsized && z != 0 && z == u && entry.method != kMethodDeflate) {
+  if (!unsized && z != 0 && z == u && entry.method != kZipMethodDeflate) {
     CopyStored(source, output_path, entry, xml_part, buffer.get(), &outcome);
   } else {
     Inflate(source, output_path, entry, unsized_limit, xml_part, buffer.get(), &outcome);

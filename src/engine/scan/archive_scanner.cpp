@@ -7,22 +7,17 @@
 #include <emmintrin.h>
 #endif
 
-#include "engine/scan/le_bytes.h"
 #include "engine/scan/scan_buffer.h"
 #include "engine/scan/size_probe.h"
+#include "engine/zip_format.h"
 
 namespace velmora {
 namespace {
 
-constexpr uint32_t kLocalHeaderSignature = 0x04034B50;  // "PK", 3, 4
-constexpr uint32_t kDescriptorSignature = 0x08074B50;   // "PK", 7, 8
-constexpr uint16_t kMethodStored = 0;
-constexpr uint16_t kMethodDeflate = 8;
 constexpr size_t kMaxNameLength = 1023;
 
-// Offsets in a local header, from its signature.
-constexpr size_t kFieldsSize = 26;  // version .. extra length, just after the signature
-constexpr size_t kHeaderSize = 30;
+// The local header's fields from the version to the extra length, just after the signature.
+constexpr size_t kFieldsSize = kZipLocalHeaderSize - 4;
 
 enum class Found { kLocalHeader, kDescriptor, kStopped, kEnd };
 
@@ -80,19 +75,19 @@ Found FindSignature(ScanBuffer& buffer, const JobRunning& running, uint64_t from
       if (mask != 0) {
         i += static_cast<size_t>(__builtin_ctz(mask));
         *at = window + i;
-        return LoadLe32(bytes + i) == kLocalHeaderSignature ? Found::kLocalHeader
-                                                            : Found::kDescriptor;
+        return LoadLe32(bytes + i) == kZipLocalHeaderSignature ? Found::kLocalHeader
+                                                               : Found::kDescriptor;
       }
     }
 #endif
     for (; i < windows; ++i) {
       if (running.load(std::memory_order_relaxed) == 0) return Found::kStopped;
       const uint32_t value = LoadLe32(bytes + i);
-      if (value == kLocalHeaderSignature) {
+      if (value == kZipLocalHeaderSignature) {
         *at = window + i;
         return Found::kLocalHeader;
       }
-      if (kDescriptorToo && value == kDescriptorSignature) {
+      if (kDescriptorToo && value == kZipDescriptorSignature) {
         *at = window + i;
         return Found::kDescriptor;
       }
@@ -118,8 +113,6 @@ struct Sizes {
   bool crc_from_descriptor = false;
 };
 
-constexpr uint16_t kFlagDescriptor = 0x0008;  // sizes and CRC-32 follow the data
-
 // True when the sizes fit the bytes: the claimed end of the data is exactly the end of the file,
 // or a record that may follow an entry's data begins there. A bit-3 deflated header that claims
 // compressed bytes but an uncompressed size of 0 does not fit either: such a writer put 0 in
@@ -127,8 +120,8 @@ constexpr uint16_t kFlagDescriptor = 0x0008;  // sizes and CRC-32 follow the dat
 bool SizesFit(ScanBuffer& buffer, uint16_t flags, uint16_t method, uint64_t data_offset,
               const Sizes& sizes) {
   const bool descriptor =
-      (flags & kFlagDescriptor) != 0 || sizes.source == RecoveredEntry::SizeSource::kDescriptor;
-  if (method == kMethodDeflate && (flags & kFlagDescriptor) != 0 &&
+      (flags & kZipFlagDescriptor) != 0 || sizes.source == RecoveredEntry::SizeSource::kDescriptor;
+  if (method == kZipMethodDeflate && (flags & kZipFlagDescriptor) != 0 &&
       sizes.source == RecoveredEntry::SizeSource::kHeader && sizes.uncompressed == 0 &&
       sizes.compressed != 0) {
     return false;
@@ -147,7 +140,7 @@ bool SizesFit(ScanBuffer& buffer, uint16_t flags, uint16_t method, uint64_t data
 void TakeDescriptorAt(ScanBuffer& buffer, uint64_t at, Sizes* sizes) {
   uint8_t descriptor[16];
   buffer.Copy(at, descriptor, sizeof descriptor);
-  if (LoadLe32(descriptor) != kDescriptorSignature) return;
+  if (LoadLe32(descriptor) != kZipDescriptorSignature) return;
   // Even when its sizes lie, a descriptor right where the data ends holds the entry's CRC-32.
   sizes->crc = LoadLe32(descriptor + 4);
   sizes->crc_from_descriptor = true;
@@ -165,14 +158,14 @@ void CheckSizesAgainstData(ScanBuffer& buffer, const JobRunning& running, uint16
                            Sizes* sizes) {
   uint32_t compressed = 0;
   uint32_t uncompressed = 0;
-  if (method == kMethodDeflate) {
+  if (method == kZipMethodDeflate) {
     const StreamEnd end = ProbeDeflateStream(buffer, running, data_offset, probe_budget);
     if (end.result != ProbeResult::kFound) return;
     compressed = end.compressed;
     uncompressed = end.uncompressed;
-  } else if (method == kMethodStored) {
+  } else if (method == kZipMethodStored) {
     uint64_t at = 0;
-    if (FindRecordAfterData(buffer, running, data_offset, (flags & kFlagDescriptor) != 0, &at) !=
+    if (FindRecordAfterData(buffer, running, data_offset, (flags & kZipFlagDescriptor) != 0, &at) !=
             ProbeResult::kFound ||
         at - data_offset > UINT32_MAX) {
       return;
@@ -210,11 +203,12 @@ uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t sign
   // Only the first 1023 name bytes can reach the record.
   uint8_t name_bytes[kMaxNameLength];
   const size_t kept = std::min<size_t>(name_length, kMaxNameLength);
-  buffer.Copy(signature + kHeaderSize, name_bytes, kept);
+  buffer.Copy(signature + kZipLocalHeaderSize, name_bytes, kept);
   // Reads stop at the end of the file, so a cut-off header leaves the position there.
-  const uint64_t after_name = std::min(signature + kHeaderSize + name_length, buffer.length());
+  const uint64_t after_name =
+      std::min(signature + kZipLocalHeaderSize + name_length, buffer.length());
 
-  if (sizes.compressed == 0 && sizes.uncompressed == 0 && method == kMethodDeflate &&
+  if (sizes.compressed == 0 && sizes.uncompressed == 0 && method == kZipMethodDeflate &&
       after_name < buffer.length()) {
     // Written with a data descriptor: the sizes follow the data. The search starts 3 bytes
     // back, like every pass of the scan.
@@ -239,7 +233,7 @@ uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t sign
     // A deflated entry whose sizes are nowhere (its file was cut before the descriptor) is kept
     // for an inflate that runs until the stream breaks. Stored ones are directories and empty
     // files. The next window starts 3 bytes before the data, which the scan then walks through.
-    if (method == kMethodDeflate && data_offset < buffer.length()) {
+    if (method == kZipMethodDeflate && data_offset < buffer.length()) {
       sizes.source = RecoveredEntry::SizeSource::kNone;
       attach = true;
     }
@@ -261,7 +255,7 @@ uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t sign
   entry.header_offset = signature;
   entry.flags = flags;
   // A writer that sets bit 3 writes the header before it knows the CRC-32, and puts 0 there.
-  entry.crc_known = sizes.crc_from_descriptor || (flags & kFlagDescriptor) == 0;
+  entry.crc_known = sizes.crc_from_descriptor || (flags & kZipFlagDescriptor) == 0;
   entry.size_source = sizes.source;
   if (attach && !entry.name.empty()) found(entry);
   return data_offset + sizes.compressed;

@@ -9,6 +9,8 @@
 #include <memory>
 #include <new>
 
+#include "engine/zip_format.h"
+
 namespace velmora {
 namespace {
 
@@ -84,19 +86,10 @@ StreamEnd ProbeDeflateStream(ScanBuffer& buffer, const JobRunning& running, uint
 }
 
 bool IsRecordAfterData(const uint8_t* bytes, bool descriptor) {
-  if (bytes[0] != 'P' || bytes[1] != 'K') return false;
-  switch (bytes[2]) {
-    case 3:
-      return bytes[3] == 4;
-    case 1:
-      return bytes[3] == 2;
-    case 5:
-      return bytes[3] == 6;
-    case 7:
-      return descriptor && bytes[3] == 8;
-    default:
-      return false;
-  }
+  const uint32_t signature = LoadLe32(bytes);
+  return signature == kZipLocalHeaderSignature || signature == kZipCentralHeaderSignature ||
+         signature == kZipEndRecordSignature ||
+         (descriptor && signature == kZipDescriptorSignature);
 }
 
 ProbeResult FindRecordAfterData(ScanBuffer& buffer, const JobRunning& running, uint64_t from,
