@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "engine/zip_format.h"
+#include "engine/zlib_stream.h"
 #include "output/zip_time.h"
 #include "platform/codepage.h"
 
@@ -106,24 +107,6 @@ void PutExtraFields(int64_t shift, const platform::FileInfo& info, ZipEntryInfo*
   p[4] = 0x07;
   StoreLe32(p + 5, modified);
 }
-
-class DeflateStream {
- public:
-  DeflateStream() {
-    ok_ = deflateInit2(&z_, kDeflateLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
-  }
-  ~DeflateStream() {
-    if (ok_) deflateEnd(&z_);
-  }
-  DeflateStream(const DeflateStream&) = delete;
-  DeflateStream& operator=(const DeflateStream&) = delete;
-  bool ok() const { return ok_; }
-  z_stream* get() { return &z_; }
-
- private:
-  z_stream z_{};
-  bool ok_ = false;
-};
 
 }  // namespace
 
@@ -279,8 +262,8 @@ ZipWriter::DataResult ZipWriter::CopyStored(platform::File& source, uint32_t* cr
 
 ZipWriter::DataResult ZipWriter::Deflate(platform::File& source, uint32_t* crc, uint64_t* read,
                                          uint64_t* out) {
-  DeflateStream stream;
-  if (!stream.ok()) return DataResult::kWriteFailed;
+  ZlibStream stream;
+  if (!stream.StartDeflate(kDeflateLevel)) return DataResult::kWriteFailed;
   z_stream* z = stream.get();
   bool finished = false;
   while (!finished) {

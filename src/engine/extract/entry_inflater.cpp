@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <new>
 
+#include "engine/zlib_stream.h"
 #include "platform/platform.h"
 
 namespace velmora {
@@ -28,8 +29,7 @@ struct EntryInflater {
   bool entry_open = false;
   std::unique_ptr<uint8_t[]> input;
   std::unique_ptr<uint8_t[]> output;
-  z_stream stream{};
-  bool stream_ready = false;
+  ZlibStream stream;
   uint64_t input_budget = 0;
   uint64_t output_remaining = 0;
   bool to_stream_end = false;
@@ -38,8 +38,7 @@ struct EntryInflater {
 
   // Every road out of an entry comes through here, so inflateEnd is never missed.
   void FinishEntry() {
-    if (stream_ready) inflateEnd(&stream);
-    stream_ready = false;
+    stream.End();
     input.reset();
     output.reset();
     has_entry = false;
@@ -50,10 +49,7 @@ struct EntryInflater {
     input.reset(new (std::nothrow) uint8_t[kInputChunk]);
     output.reset(new (std::nothrow) uint8_t[kOutputChunk]);
     if (!input || !output) return kInflateNoMemory;
-    stream = z_stream{};
-    // Negative window bits: a raw stream, starting directly at the first block.
-    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return kInflateNoMemory;
-    stream_ready = true;
+    if (!stream.StartInflate()) return kInflateNoMemory;
     input_budget = request.input_budget;
     output_remaining = request.expected_size;
     to_stream_end = request.to_stream_end;
@@ -66,12 +62,12 @@ struct EntryInflater {
 
   // Refills the input when the stream has used it all and budget remains.
   bool Refill() {
-    if (stream.avail_in != 0 || input_budget == 0) return true;
+    if (stream->avail_in != 0 || input_budget == 0) return true;
     size_t want = static_cast<size_t>(std::min<uint64_t>(input_budget, kInputChunk));
     int64_t got = file.Read(input.get(), want);
     if (got <= 0) return false;
-    stream.next_in = input.get();
-    stream.avail_in = static_cast<uInt>(got);
+    stream->next_in = input.get();
+    stream->avail_in = static_cast<uInt>(got);
     input_budget -= static_cast<uint64_t>(got);
     return true;
   }
@@ -128,15 +124,15 @@ int InflateToBuffer(EntryInflater* handle, const InflateSink& sink, InflaterRequ
       break;
     }
     const uint64_t room = std::min<uint64_t>(kOutputChunk - pending, space - produced - pending);
-    h.stream.next_out = h.output.get() + pending;
-    h.stream.avail_out = static_cast<uInt>(room);
-    const int z = inflate(&h.stream, Z_NO_FLUSH);
-    const size_t made = static_cast<size_t>(room - h.stream.avail_out);
+    h.stream->next_out = h.output.get() + pending;
+    h.stream->avail_out = static_cast<uInt>(room);
+    const int z = inflate(h.stream.get(), Z_NO_FLUSH);
+    const size_t made = static_cast<size_t>(room - h.stream->avail_out);
     pending += made;
     if (!h.to_stream_end) h.output_remaining -= made;
     if (z == Z_BUF_ERROR) {
       // No progress. With no input left the file or the budget ended before the stream did.
-      h.last_error = h.stream.avail_in == 0 ? kInflateIoError : kInflateDataError;
+      h.last_error = h.stream->avail_in == 0 ? kInflateIoError : kInflateDataError;
     } else if (z == Z_MEM_ERROR) {
       h.last_error = kInflateNoMemory;
     } else if (z != Z_OK && z != Z_STREAM_END) {

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "engine/zip_format.h"
+#include "engine/zlib_stream.h"
 
 namespace velmora {
 namespace {
@@ -17,23 +18,6 @@ namespace {
 // Inflated bytes land here and are thrown away; only their count matters.
 constexpr size_t kDiscardSize = 32 * 1024;
 constexpr uint64_t kMaxSize = std::numeric_limits<uint32_t>::max();
-
-// Ends the zlib stream on every road out of the probe.
-class InflateStream {
- public:
-  InflateStream() { ready_ = inflateInit2(&z_, -MAX_WBITS) == Z_OK; }
-  ~InflateStream() {
-    if (ready_) inflateEnd(&z_);
-  }
-  InflateStream(const InflateStream&) = delete;
-  InflateStream& operator=(const InflateStream&) = delete;
-  bool ready() const { return ready_; }
-  z_stream* get() { return &z_; }
-
- private:
-  z_stream z_{};
-  bool ready_ = false;
-};
 
 bool Stopped(const JobRunning& running) {
   return running.load(std::memory_order_relaxed) == 0;
@@ -44,9 +28,9 @@ bool Stopped(const JobRunning& running) {
 StreamEnd ProbeDeflateStream(ScanBuffer& buffer, const JobRunning& running, uint64_t data_offset,
                              uint64_t* budget) {
   StreamEnd end;
-  InflateStream stream;
+  ZlibStream stream;
   std::unique_ptr<uint8_t[]> discard(new (std::nothrow) uint8_t[kDiscardSize]);
-  if (!stream.ready() || !discard) return end;
+  if (!stream.StartInflate() || !discard) return end;
   z_stream& z = *stream.get();
   uint64_t position = data_offset;
   uint64_t produced = 0;
