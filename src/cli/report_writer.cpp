@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/platform.h"
+#include "platform/utf8.h"
 
 namespace velmora::cli {
 namespace {
@@ -81,21 +82,12 @@ void AppendAscii(std::string& out, char c) {
   }
 }
 
+// A code point inside a JSON string: ASCII with its escapes, the rest as UTF-8.
 void AppendUtf8(std::string& out, uint32_t code_point) {
   if (code_point < 0x80) {
     AppendAscii(out, static_cast<char>(code_point));
-  } else if (code_point < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code_point >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  } else if (code_point < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code_point >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
   } else {
-    out.push_back(static_cast<char>(0xF0 | (code_point >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+    platform::AppendUtf8(out, code_point);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <cwctype>
 #include <new>
 
+#include "platform/ascii_case.h"
 #include "platform/platform.h"
 
 namespace velmora {
@@ -29,10 +30,7 @@ bool IsMediaFile(const std::wstring& name) {
   const std::wstring file = cut == std::wstring::npos ? name : name.substr(cut + 1);
   const size_t dot = file.rfind(L'.');
   if (dot == std::wstring::npos) return false;
-  std::wstring extension = file.substr(dot + 1);
-  for (wchar_t& c : extension) {
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
-  }
+  const std::wstring extension = platform::AsciiLowered(file.substr(dot + 1));
   return extension == L"jpg" || extension == L"bmp" || extension == L"png" || extension == L"gif" ||
          extension == L"emf" || extension == L"jpeg";
 }

@@ -7,6 +7,7 @@
 #include "engine/zip_format.h"
 #include "engine/zlib_stream.h"
 #include "output/zip_time.h"
+#include "platform/ascii_case.h"
 #include "platform/codepage.h"
 
 namespace velmora {
@@ -117,13 +118,7 @@ bool IsStoredSuffix(std::string_view name) {
   static constexpr std::string_view kStored[] = {".Z",   ".zip", ".zoo", ".arc",
                                                  ".lzh", ".arj", ".gz",  ".tgz"};
   for (std::string_view candidate : kStored) {
-    if (candidate.size() != suffix.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < suffix.size() && same; ++i) {
-      auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-      same = lower(suffix[i]) == lower(candidate[i]);
-    }
-    if (same) return true;
+    if (platform::EqualsIgnoringAsciiCase(suffix, candidate)) return true;
   }
   return false;
 }

@@ -3,20 +3,11 @@
 #include <array>
 #include <string_view>
 
+#include "platform/ascii_case.h"
+
 namespace velmora {
 
 namespace {
-
-wchar_t AsciiUpper(wchar_t c) {
-  return (c >= L'a' && c <= L'z') ? c - L'a' + L'A' : c;
-}
-
-bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  return true;
-}
 
 bool IsDigitOrSuperscript(wchar_t c) {
   // Windows treats COM¹, COM², COM³ (and LPT) as devices too; bytes B9, B2, B3 of an entry
@@ -31,10 +22,11 @@ bool IsDeviceName(std::wstring_view component) {
   static constexpr std::array<std::wstring_view, 6> kPlain = {L"CON", L"PRN",    L"AUX",
                                                               L"NUL", L"CONIN$", L"CONOUT$"};
   for (std::wstring_view device : kPlain)
-    if (EqualsIgnoringCase(stem, device)) return true;
+    if (platform::EqualsIgnoringAsciiCase(stem, device)) return true;
   if (stem.size() == 4 && IsDigitOrSuperscript(stem[3])) {
     std::wstring_view head = stem.substr(0, 3);
-    return EqualsIgnoringCase(head, L"COM") || EqualsIgnoringCase(head, L"LPT");
+    return platform::EqualsIgnoringAsciiCase(head, L"COM") ||
+           platform::EqualsIgnoringAsciiCase(head, L"LPT");
   }
   return false;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "engine/extract/entry_path.h"
+#include "platform/ascii_case.h"
+#include "platform/utf8.h"
 
 namespace velmora {
 
@@ -27,35 +29,6 @@ bool IsAsciiLetter(uint32_t c) {
 
 bool IsDigit(uint32_t c) {
   return c >= '0' && c <= '9';
-}
-
-// The UTF-8 form of a code point the tracker decoded (so a valid one); returns its length.
-size_t EncodeUtf8(uint32_t c, char out[4]) {
-  if (c < 0x80) {
-    out[0] = static_cast<char>(c);
-    return 1;
-  }
-  if (c < 0x800) {
-    out[0] = static_cast<char>(0xC0 | (c >> 6));
-    out[1] = static_cast<char>(0x80 | (c & 0x3F));
-    return 2;
-  }
-  if (c < 0x10000) {
-    out[0] = static_cast<char>(0xE0 | (c >> 12));
-    out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out[2] = static_cast<char>(0x80 | (c & 0x3F));
-    return 3;
-  }
-  out[0] = static_cast<char>(0xF0 | (c >> 18));
-  out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-  out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-  out[3] = static_cast<char>(0x80 | (c & 0x3F));
-  return 4;
-}
-
-void AppendUtf8(std::string& out, uint32_t c) {
-  char bytes[4];
-  out.append(bytes, EncodeUtf8(c, bytes));
 }
 
 // Bytes of text content that need no look: printable ASCII other than markup, references and
@@ -108,10 +81,8 @@ bool IsDeclarationBody(const std::string& body) {
   // The tracker reads UTF-8 only (as office documents are written); a document that says
   // otherwise, or whose encoding name is garbled, is not one it can vouch for.
   auto encoding = [](const std::string& v) {
-    std::string lower = v;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; });
-    return lower == "utf-8" || lower == "utf8";
+    return platform::EqualsIgnoringAsciiCase(v, "utf-8") ||
+           platform::EqualsIgnoringAsciiCase(v, "utf8");
   };
   auto standalone = [](const std::string& v) { return v == "yes" || v == "no"; };
 
@@ -382,7 +353,7 @@ void XmlTracker::Step(uint32_t c) {
         attribute_count_ = 0;
         BeginName();
         if (!AddNameChar(c, true)) return Damage();
-        AppendUtf8(names_, c);
+        platform::AppendUtf8(names_, c);
         state_ = State::kStartName;
       }
       return;
@@ -395,7 +366,7 @@ void XmlTracker::Step(uint32_t c) {
         return;
       }
       if (!AddNameChar(c, false) || names_.size() >= kMaxNameBytes) return Damage();
-      AppendUtf8(names_, c);
+      platform::AppendUtf8(names_, c);
       return;
 
     case State::kTagBody:
@@ -412,7 +383,7 @@ void XmlTracker::Step(uint32_t c) {
         attribute_.clear();
         BeginName();
         if (!AddNameChar(c, true)) return Damage();
-        AppendUtf8(attribute_, c);
+        platform::AppendUtf8(attribute_, c);
         state_ = State::kAttrName;
       }
       return;
@@ -424,7 +395,7 @@ void XmlTracker::Step(uint32_t c) {
         return;
       }
       if (!AddNameChar(c, false) || attribute_.size() >= kMaxAttributeName) return Damage();
-      AppendUtf8(attribute_, c);
+      platform::AppendUtf8(attribute_, c);
       return;
 
     case State::kAttrBeforeEq:
@@ -485,7 +456,7 @@ void XmlTracker::Step(uint32_t c) {
       }
       // The end tag must spell the open element's name exactly.
       char bytes[4];
-      const size_t n = EncodeUtf8(c, bytes);
+      const size_t n = platform::EncodeUtf8(c, bytes);
       if (end_match_ + n > length || names_.compare(begin + end_match_, n, bytes, n) != 0) {
         return Damage();
       }
@@ -581,14 +552,11 @@ void XmlTracker::Step(uint32_t c) {
     case State::kPiTarget:
       if (IsSpace(c) || c == '?') {
         if (reference_.empty()) return Damage();
-        std::string lower = reference_;
-        std::transform(lower.begin(), lower.end(), lower.begin(),
-                       [](char ch) { return static_cast<char>(ch | 0x20); });
         // "xml" is reserved for the declaration, which only the very start may hold.
-        if (lower == "xml") {
+        if (platform::EqualsIgnoringAsciiCase(reference_, "xml")) {
           if (reference_ != "xml" || !markup_at_start_) return Damage();
           declaration_.clear();
-          AppendUtf8(declaration_, c);
+          platform::AppendUtf8(declaration_, c);
           state_ = State::kDeclaration;
           return;
         }
@@ -601,7 +569,7 @@ void XmlTracker::Step(uint32_t c) {
         return Damage();
       }
       // Only the first letters matter (is it "xml"?).
-      if (reference_.size() < 4) AppendUtf8(reference_, c);
+      if (reference_.size() < 4) platform::AppendUtf8(reference_, c);
       return;
 
     case State::kDeclaration:
@@ -612,7 +580,7 @@ void XmlTracker::Step(uint32_t c) {
         return;
       }
       if (declaration_.size() >= kMaxDeclaration) return Damage();
-      AppendUtf8(declaration_, c);
+      platform::AppendUtf8(declaration_, c);
       return;
 
     case State::kPiBody:

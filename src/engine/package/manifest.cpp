@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/extract/xml_salvage.h"
+#include "platform/utf8.h"
 
 namespace velmora {
 
@@ -72,24 +73,6 @@ const std::string* FindAttribute(const std::vector<XmlAttribute>& attributes,
   return nullptr;
 }
 
-void AppendUtf8(std::string& out, uint32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
 // An attribute value with its references replaced (the document is known to be well-formed,
 // so every "&" starts a complete reference).
 std::string Unescape(const std::string& value) {
@@ -121,7 +104,7 @@ std::string Unescape(const std::string& value) {
                                                       : c - 'A' + 10;
         code = code * (hex ? 16 : 10) + digit;
       }
-      AppendUtf8(out, code);
+      platform::AppendUtf8(out, code);
     } else {
       out.append(value, i, semicolon - i + 1);
     }

@@ -1,4 +1,5 @@
 #include "engine/package/media_types.h"
+#include "platform/ascii_case.h"
 
 #include <algorithm>
 
@@ -42,9 +43,7 @@ std::string MediaTypeForPart(const std::string& package_path) {
     }
     return "";
   }
-  std::string extension = name.substr(dot + 1);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; });
+  const std::string extension = platform::AsciiLowered(name.substr(dot + 1));
   for (const ExtensionType& type : kTypes) {
     if (extension == type.extension) return type.media_type;
   }

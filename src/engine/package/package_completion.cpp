@@ -8,6 +8,7 @@
 #include "engine/package/media_types.h"
 #include "platform/codepage.h"
 #include "platform/platform.h"
+#include "platform/utf8.h"
 
 namespace velmora {
 
@@ -57,8 +58,7 @@ bool ManifestName(const std::wstring& relative, std::string* name) {
       out.append(bytes, i, length);
       i += length;
     } else {
-      out.push_back(static_cast<char>(0xC0 | (b >> 6)));
-      out.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+      platform::AppendUtf8(out, b);
       ++i;
     }
   }
