@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "support/scratch.h"
@@ -63,18 +64,34 @@ class CliTest : public ::testing::Test {
   std::wstring good_;
 };
 
-TEST_F(CliTest, WrongCommandLinesExitWithTwoAndTheUsage) {
-  for (const char* args :
-       {"", "frobnicate x.ods", "repair x.ods", "repair --out d", "extract --out d x.ods",
-        "repair x.ods --out d --bogus", "extract x.ods --into"}) {
-    SCOPED_TRACE(args);
-    RunResult r = RunCli(args, tmp_);
+TEST_F(CliTest, WrongCommandLinesSayWhatIsWrongAndPointToTheHelp) {
+  const struct {
+    const char* args;
+    const char* complaint;  // the first line
+  } cases[] = {
+      {"", "velmora: no command given"},
+      {"frobnicate x.ods", "velmora: unknown command 'frobnicate'"},
+      {"repair x.ods", "velmora: repair needs --out DEST"},
+      {"repair --out d", "velmora: no FILE given"},
+      {"extract --out d x.ods", "velmora: unknown option '--out' for extract"},
+      {"repair x.ods --out d --bogus", "velmora: unknown option '--bogus' for repair"},
+      {"extract x.ods --into", "velmora: --into needs a folder"},
+      {"repair x.ods --out d --jobs", "velmora: --jobs needs a number"},
+      {"repair x.ods --out d --jobs 0", "velmora: --jobs needs a number from 1 to 256, not '0'"},
+      {"extract x.ods --jobs 2x", "velmora: --jobs needs a number from 1 to 256, not '2x'"},
+      {"extract x.ods --jobs 257", "velmora: --jobs needs a number from 1 to 256, not '257'"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    RunResult r = RunCli(c.args, tmp_);
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("Usage:"), std::string::npos);
+    // One line saying what is wrong, one pointing to --help; the whole help only on demand.
+    EXPECT_EQ(r.out, std::string(c.complaint) + "\nTry 'velmora --help' for more information.\n");
   }
   RunResult help = RunCli("--help", tmp_);
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("velmora repair FILE... --out DEST"), std::string::npos);
+  EXPECT_NE(help.out.find("--jobs N"), std::string::npos);
 }
 
 TEST_F(CliTest, RepairWritesThePackageAndMediaAndCleansUp) {
@@ -96,9 +113,80 @@ TEST_F(CliTest, RepairExitsWithOneWhenAnyFileFailsButSavesTheOthers) {
                        tmp_);
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find(" extraction of file failed...."), std::string::npos);
+  // The system's text names the file it is about.
+  EXPECT_NE(r.out.find("velmora: " + platform::NarrowPath(scratch_ / L"missing.ods") +
+                       ": No such file or directory\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("Saved file(s) location is:"), std::string::npos);
   EXPECT_FALSE(ReadBytes(out + L"/VONDRELREP_good.ods").empty());
   EXPECT_FALSE(platform::PathExists(out + L"/good.ods_MediaContent"));
   EXPECT_TRUE(TmpIsEmpty());
+}
+
+TEST_F(CliTest, NoSavedLocationWhenNothingWasSaved) {
+  const std::wstring out = scratch_ / L"out";
+  const std::wstring missing = scratch_ / L"missing.ods";
+  RunResult r = RunCli("repair " + Q(missing) + " --out " + Q(out), tmp_);
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find(" cannot be saved,as it is not Repaired."), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Saving processing completed...."), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("Saved file(s) location"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("File(s) saving process has been completed."), std::string::npos);
+}
+
+// Files handled side by side print exactly what one at a time prints: each file's lines
+// together, the files in the order given, the closing lines once.
+TEST_F(CliTest, JobsChangeNothingInTheOutputOrTheResults) {
+  const std::wstring bad = scratch_ / L"bad.ods";
+  WriteBytes(bad, ToBytes("not a package at all"));
+  std::string files;
+  for (int i = 0; i < 7; ++i) {
+    const std::wstring copy = scratch_ / (L"f" + std::to_wstring(i) + L".ods");
+    WriteBytes(copy, ReadBytes(i % 3 == 1 ? bad : good_));
+    files += Q(copy) + " ";
+  }
+  files += Q(scratch_ / L"missing.ods") + " " + Q(good_);
+  std::string outputs[3];
+  const char* jobs[] = {"1", "3", "8"};
+  for (int k = 0; k < 3; ++k) {
+    SCOPED_TRACE(jobs[k]);
+    const std::wstring out = scratch_ / (L"out" + std::to_wstring(k));
+    const std::wstring report = scratch_ / (L"report" + std::to_wstring(k) + L".json");
+    // One working folder for all three runs, so that the report's paths match too.
+    RunResult r = RunCli("repair " + files + " --out " + Q(out) + " --jobs " + jobs[k] +
+                             " --report " + Q(report) + " --work " + Q(scratch_ / L"work"),
+                         tmp_);
+    EXPECT_EQ(r.status, 1) << r.out;
+    // The destination differs by run; everything else must not.
+    const std::string dest = platform::NarrowPath(out);
+    for (size_t at = r.out.find(dest); at != std::string::npos; at = r.out.find(dest, at)) {
+      r.out.replace(at, dest.size(), "DEST");
+    }
+    outputs[k] = r.out;
+    EXPECT_FALSE(ReadBytes(out + L"/VONDRELREP_f0.ods").empty());
+    EXPECT_FALSE(ReadBytes(out + L"/VONDRELREP_good.ods").empty());
+    EXPECT_FALSE(platform::PathExists(out + L"/VONDRELREP_f1.ods"));
+    EXPECT_EQ(ReadBytes(report), ReadBytes(scratch_ / L"report0.json"));
+    EXPECT_FALSE(platform::PathExists(scratch_ / L"work/ClcTemp"));
+  }
+  EXPECT_EQ(outputs[1], outputs[0]);
+  EXPECT_EQ(outputs[2], outputs[0]);
+  // Each file's block is whole and in list order.
+  size_t at = 0;
+  for (int i = 0; i < 7; ++i) {
+    const std::string path = platform::NarrowPath(scratch_ / (L"f" + std::to_wstring(i) + L".ods"));
+    const size_t open = outputs[0].find(path + " file is open....", at);
+    ASSERT_NE(open, std::string::npos) << i;
+    const size_t stars = outputs[0].find("*****", open);
+    EXPECT_EQ(outputs[0].substr(open, stars - open).find("/f" + std::to_string(i + 1) + ".ods"),
+              std::string::npos);
+    at = stars;
+  }
+  EXPECT_EQ(outputs[0].find("Repairing process completed...."),
+            outputs[0].rfind("Repairing process completed...."));
+  EXPECT_EQ(outputs[0].find("Saved file(s) location is:"),
+            outputs[0].rfind("Saved file(s) location is:"));
 }
 
 TEST_F(CliTest, KeepWorkLeavesTheWorkingFolderWhereAsked) {
@@ -120,29 +208,36 @@ TEST_F(CliTest, ExtractFillsTheFolderLayout) {
   EXPECT_EQ(missing.status, 1);
 }
 
-TEST_F(CliTest, InterruptStopsTheRunReportsTheRestAndCleansUp) {
-  // The first file is a FIFO: opening it blocks until a writer comes, so the run waits there.
-  // The shell sends the interrupt once the process is the command line and catches SIGINT
-  // (bit 2 of SigCgt in /proc: its handler is in place), waits until the handler has run (it
-  // puts the default back last), and only then opens the FIFO itself, which frees the run.
-  // So the signal lands mid-run and is seen before the next file however loaded the machine.
-  const std::wstring fifo = scratch_ / L"stuck.ods";
-  ASSERT_EQ(::mkfifo(platform::NarrowPath(fifo).c_str(), 0600), 0);
-  const std::wstring out = scratch_ / L"out";
+// Runs velmora with `args`, whose first files are the FIFOs `fifos`: opening one blocks until a
+// writer comes, so the run waits there. The shell sends the interrupt once the process is the
+// command line and catches SIGINT (bit 2 of SigCgt in /proc: its handler is in place), waits
+// until the handler has run (it puts the default back last), and only then opens the FIFOs
+// itself, which frees the run. So the signal lands mid-run and is seen before the next file
+// however loaded the machine.
+RunResult RunInterrupted(const std::string& args, const std::vector<std::wstring>& fifos,
+                         const std::wstring& tmp) {
   const std::string caught =
       "{ c=$(sed -n 's/^SigCgt:[[:space:]]*//p' /proc/$pid/status 2>/dev/null); "
       "[ $((0x${c:-0} & 2)) -ne 0 ]; }";
-  RunResult r = RunCli("repair " + Q(fifo) + " " + Q(good_) + " --out " + Q(out) +
-                           " 2>&1 & pid=$!; cli=$(readlink -f '" VELMORA_CLI_PATH
-                           "'); n=0; until [ \"$(readlink /proc/$pid/exe)\" = \"$cli\" ] && " +
-                           caught +
-                           "; do n=$((n + 1)); [ $n -lt 1200 ] || break; sleep 0.05; done; "
-                           "kill -INT $pid; n=0; while " +
-                           caught +
-                           "; do n=$((n + 1)); [ $n -lt 1200 ] || break; sleep 0.05; done; "
-                           "exec 3<>" +
-                           Q(fifo) + "; exec 3>&-; wait $pid",
-                       tmp_);
+  std::string free_fifos;
+  for (const std::wstring& fifo : fifos) free_fifos += "exec 3<>" + Q(fifo) + "; exec 3>&-; ";
+  return RunCli(args +
+                    " 2>&1 & pid=$!; cli=$(readlink -f '" VELMORA_CLI_PATH
+                    "'); n=0; until [ \"$(readlink /proc/$pid/exe)\" = \"$cli\" ] && " +
+                    caught +
+                    "; do n=$((n + 1)); [ $n -lt 1200 ] || break; sleep 0.05; done; "
+                    "kill -INT $pid; n=0; while " +
+                    caught + "; do n=$((n + 1)); [ $n -lt 1200 ] || break; sleep 0.05; done; " +
+                    free_fifos + "wait $pid",
+                tmp);
+}
+
+TEST_F(CliTest, InterruptStopsTheRunReportsTheRestAndCleansUp) {
+  const std::wstring fifo = scratch_ / L"stuck.ods";
+  ASSERT_EQ(::mkfifo(platform::NarrowPath(fifo).c_str(), 0600), 0);
+  const std::wstring out = scratch_ / L"out";
+  RunResult r = RunInterrupted(
+      "repair " + Q(fifo) + " " + Q(good_) + " --out " + Q(out) + " --jobs 1", {fifo}, tmp_);
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find(platform::NarrowPath(good_) +
                        " file is not extracting as process has been stop by the user.... "),
@@ -150,6 +245,28 @@ TEST_F(CliTest, InterruptStopsTheRunReportsTheRestAndCleansUp) {
       << r.out;
   EXPECT_NE(r.out.find(platform::NarrowPath(good_) + " not Repaired...."), std::string::npos);
   EXPECT_NE(r.out.find("stopped by the user"), std::string::npos);
+  EXPECT_FALSE(platform::PathExists(out + L"/VONDRELREP_good.ods"));
+  EXPECT_TRUE(TmpIsEmpty()) << "the private working folder must be gone";
+}
+
+TEST_F(CliTest, InterruptWithFilesUnderWayStopsTheFilesNotBegun) {
+  // Two FIFOs hold both workers until after the interrupt; the third file is never begun.
+  const std::vector<std::wstring> fifos = {scratch_ / L"stuck1.ods", scratch_ / L"stuck2.ods"};
+  for (const std::wstring& fifo : fifos) {
+    ASSERT_EQ(::mkfifo(platform::NarrowPath(fifo).c_str(), 0600), 0);
+  }
+  const std::wstring out = scratch_ / L"out";
+  RunResult r = RunInterrupted("repair " + Q(fifos[0]) + " " + Q(fifos[1]) + " " + Q(good_) +
+                                   " --out " + Q(out) + " --jobs 2",
+                               fifos, tmp_);
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find(platform::NarrowPath(good_) +
+                       " file is not extracting as process has been stop by the user.... "),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find(platform::NarrowPath(good_) + " not Repaired...."), std::string::npos);
+  EXPECT_NE(r.out.find("stopped by the user"), std::string::npos);
+  EXPECT_EQ(r.out.find("saving of file"), std::string::npos);
   EXPECT_FALSE(platform::PathExists(out + L"/VONDRELREP_good.ods"));
   EXPECT_TRUE(TmpIsEmpty()) << "the private working folder must be gone";
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "engine/job/job_texts.h"
 #include "engine/job/working_folder.h"
 #include "platform/platform.h"
 #include "support/recording_window.h"
@@ -289,6 +290,37 @@ TEST_F(RepairJobTest, StopDuringTheSecondScanKeepsWhatWasFoundAndSkipsTheRest) {
       window_.CallsStartingWith(L"SetBarPos Total"),
       (std::vector<std::wstring>{L"SetBarPos Total 0", L"SetBarPos Total 0", L"SetBarPos Total 1",
                                  L"SetBarPos Total 2", L"SetBarPos Total 3"}));
+}
+
+// A job told to handle one list position (several files side by side, each in a window of its
+// own) handles it as in a run of the whole list and leaves every other item alone.
+TEST_F(RepairJobTest, OnlyFileHandlesThatPositionAlone) {
+  const std::wstring a = Package(L"a.ods", kSmallOds);
+  const std::wstring b = Package(L"b.ods", kSmallOds);
+  for (const bool stopped : {false, true}) {
+    SCOPED_TRACE(stopped ? "stopped" : "running");
+    DeleteFolderTree(scratch_ / L"ClcTemp");
+    RecordingWindow window;
+    for (const auto& p : {a, b, a}) window.AddFile(p);
+    JobContext context{&running_, &window, nullptr, 1};
+    running_.store(stopped ? 0 : 1);
+    RepairWorker(context);
+    for (const auto& line : window.LogTexts()) {
+      EXPECT_EQ(line.find(a), std::wstring::npos) << line;
+    }
+    EXPECT_EQ(window.files[0].image, kImageAdded);
+    EXPECT_EQ(window.files[2].image, kImageAdded);
+    EXPECT_EQ(window.files[1].data, stopped ? 0 : 1);
+    EXPECT_EQ(window.files[1].image, stopped ? kImageNotRepaired : kImageRepaired);
+    const std::vector<std::wstring> first = {
+        stopped ? b + L" file is not extracting as process has been stop by the user.... \r\n"
+                : b + L" file is open....\r\n"};
+    EXPECT_EQ(window.LogTexts().front(), first.front());
+    EXPECT_EQ(window.LogTexts().back(), std::wstring(kUnderscoreLine));
+    EXPECT_FALSE(platform::PathExists(Work(L"a.ods0")));
+    EXPECT_FALSE(platform::PathExists(Work(L"a.ods2")));
+    EXPECT_EQ(platform::PathExists(Work(L"b.ods1" + kSep + L"content.xml")), !stopped);
+  }
 }
 
 TEST_F(RepairJobTest, StopAnsweredNoChangesNothingYesClearsTheFlag) {

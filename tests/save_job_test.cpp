@@ -22,9 +22,14 @@ const std::wstring kStars =
 class HookedWindow : public RecordingWindow {
  public:
   std::function<void(const std::wstring&)> on_log;
+  std::function<void(int)> on_file_text;  // the job takes up the item at this position
   void AppendLog(const std::wstring& text, uint32_t colour) override {
     RecordingWindow::AppendLog(text, colour);
     if (on_log) on_log(text);
+  }
+  std::wstring FileText(int index) override {
+    if (on_file_text) on_file_text(index);
+    return RecordingWindow::FileText(index);
   }
 };
 
@@ -169,7 +174,8 @@ TEST_F(SaveJobTest, TrailingSeparatorGivesTheSamePackageAndIsShownAsTyped) {
   ASSERT_EQ(Save(), 1u);
   EXPECT_TRUE(platform::PathExists(Join(out_, L"VONDRELREP_a.ods")));
   EXPECT_NE(window_.boxes.back().find(L"href='" + out_ + kSep + L"'>"), std::wstring::npos);
-  EXPECT_EQ(PackagePath(out_, L"x" + kSep + L"a.ods"), PackagePath(out_ + kSep, L"x" + kSep + L"a.ods"));
+  EXPECT_EQ(PackagePath(out_, L"x" + kSep + L"a.ods"),
+            PackagePath(out_ + kSep, L"x" + kSep + L"a.ods"));
 }
 
 TEST_F(SaveJobTest, NoRepairedFileWritesNothingButStillEndsWithTheMessage) {
@@ -212,6 +218,41 @@ TEST_F(SaveJobTest, StopDuringTheSecondPackageFinishesItAndUnmarksTheRest) {
   ASSERT_EQ(Save(), 1u);
   EXPECT_EQ(LinesOf(paths[3]),
             (std::vector<std::wstring>{L" cannot be saved,as it is not Repaired.\r\n"}));
+}
+
+// A save told to handle one list position packs that file alone, and its stop lines are its own.
+TEST_F(SaveJobTest, OnlyFileSavesThatPositionAlone) {
+  std::vector<std::wstring> paths;
+  for (int i = 0; i < 3; ++i) {
+    paths.push_back(Package(L"f" + std::to_wstring(i) + L".ods", kNoPictures));
+    window_.AddFile(paths.back());
+  }
+  Repair();
+  context_.only_file = 1;
+  ASSERT_EQ(Save(), 1u);
+  EXPECT_EQ(LinesOf(paths[1]).back(), L" saving of file done....\r\n");
+  EXPECT_TRUE(LinesOf(paths[0]).empty());
+  EXPECT_TRUE(LinesOf(paths[2]).empty());
+  EXPECT_FALSE(ReadBytes(Join(out_, L"VONDRELREP_f1.ods")).empty());
+  EXPECT_FALSE(platform::PathExists(Join(out_, L"VONDRELREP_f0.ods")));
+  EXPECT_FALSE(platform::PathExists(Join(out_, L"VONDRELREP_f2.ods")));
+
+  // Stopped when the run takes up its file: the stop lines of that file only, and only its
+  // mark goes.
+  window_.log.clear();
+  window_.on_file_text = [&](int index) {
+    if (index == 2) running_.store(0);
+  };
+  context_.only_file = 2;
+  ASSERT_EQ(Save(), 1u);
+  EXPECT_EQ(window_.LogTexts().front(),
+            paths[2] + L" file is not saving as process has been stop by the user.... \r\n");
+  EXPECT_TRUE(LinesOf(paths[0]).empty());
+  EXPECT_TRUE(LinesOf(paths[1]).empty());
+  EXPECT_EQ(window_.files[0].data, 1);
+  EXPECT_EQ(window_.files[1].data, 1);
+  EXPECT_EQ(window_.files[2].data, 0);
+  EXPECT_FALSE(platform::PathExists(Join(out_, L"VONDRELREP_f2.ods")));
 }
 
 TEST_F(SaveJobTest, PackageThatCannotBeWrittenIsReportedNotSaved) {

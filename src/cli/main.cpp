@@ -1,14 +1,19 @@
 // velmora: the command-line front end. It drives the same repair and save jobs
 // as the window, through a terminal implementation of the job window.
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/options.h"
 #include "cli/report_writer.h"
 #include "cli/terminal_window.h"
 #include "engine/job/job_context.h"
+#include "engine/job/recovery_observer.h"
 #include "engine/job/repair_job.h"
 #include "engine/job/working_folder.h"
 #include "output/save_job.h"
@@ -20,58 +25,207 @@ namespace {
 
 using platform::Stream;
 
-JobRunning g_job_running{0};
+// Ctrl+C: set once, never cleared.
 std::atomic<int> g_interrupted{0};
+// The stop flags of the batch's file runs, for the interrupt handler (lock-free atomics only).
+std::atomic<JobRunning*> g_runs{nullptr};
+std::atomic<int> g_run_count{0};
 
 void OnInterrupt() {
-  // Ctrl+C is a confirmed Stop.
+  // Ctrl+C is a confirmed Stop, for every file under way.
   g_interrupted.store(1);
-  g_job_running.store(0);
+  JobRunning* runs = g_runs.load();
+  const int n = g_run_count.load();
+  for (int i = 0; i < n && runs != nullptr; ++i) runs[i].store(0);
 }
 
-void Error(const std::wstring &text) {
+void Error(const std::wstring& text) {
   platform::WriteText(Stream::kErr, L"velmora: " + text + L"\n");
 }
 
+void Print(const std::vector<OutputLine>& lines) {
+  for (const OutputLine& line : lines) platform::WriteText(line.stream, line.text);
+}
+
 // Creates the folder and every missing folder above it.
-bool MakeFolders(const std::wstring &path) {
-  if (platform::IsDirectory(path))
-    return true;
+bool MakeFolders(const std::wstring& path) {
+  if (platform::IsDirectory(path)) return true;
   for (size_t at = 1; at <= path.size(); ++at) {
     if (at < path.size() && path[at] != platform::kSeparator &&
         !(platform::kSeparator == L'\\' && path[at] == L'/'))
       continue;
     const std::wstring part = path.substr(0, at);
-    if (platform::IsDirectory(part))
-      continue;
-    if (platform::MakeDirectory(part) == platform::MakeDirResult::kFailed)
-      return false;
+    if (platform::IsDirectory(part)) continue;
+    if (platform::MakeDirectory(part) == platform::MakeDirResult::kFailed) return false;
   }
   return platform::IsDirectory(path);
 }
 
-void AddFiles(TerminalWindow &window, const Options &options) {
-  for (const auto &file : options.files)
-    window.AddFile(platform::AbsolutePath(file));
+// Keeps what the repair job recovered from one file until the batch hands it to the report in
+// list order.
+class FileObserver : public RecoveryObserver {
+ public:
+  void OnFileRecovered(const FileRecovery& recovery) override { recoveries_.push_back(recovery); }
+  void HandTo(RecoveryObserver& report) {
+    for (const FileRecovery& recovery : recoveries_) report.OnFileRecovered(recovery);
+    recoveries_.clear();
+  }
+
+ private:
+  std::vector<FileRecovery> recoveries_;
+};
+
+// The listed files of one command, run `jobs` at a time. Each file has its own window, stop
+// flag and observer and is handled by the jobs as position i of the whole list
+// (JobContext::only_file), so that its folder in the shared working folder is <name><i> as in
+// a run of the whole list. What each file prints is held back and printed whole, in list order.
+class Batch {
+ public:
+  Batch(const Options& options, unsigned jobs)
+      : n_(static_cast<int>(options.files.size())),
+        jobs_(jobs),
+        runs_(new FileRun[options.files.size()]),
+        running_(new JobRunning[options.files.size()]),
+        progress_(platform::IsTerminal(Stream::kErr)) {
+    const bool colour = platform::IsTerminal(Stream::kOut);
+    for (int i = 0; i < n_; ++i) {
+      const std::wstring path = platform::AbsolutePath(options.files[i]);
+      paths_.push_back(path);
+      runs_[i].window = std::make_unique<TerminalWindow>(i, n_, path, colour);
+      runs_[i].window->SetStop(&g_interrupted, &running_[i]);
+    }
+    g_runs.store(running_.get());
+    g_run_count.store(n_);
+  }
+  ~Batch() {
+    g_run_count.store(0);
+    g_runs.store(nullptr);
+  }
+  Batch(const Batch&) = delete;
+  Batch& operator=(const Batch&) = delete;
+
+  const std::vector<std::wstring>& paths() const { return paths_; }
+  JobWindow& first_window() { return *runs_[0].window; }
+  void SetDestination(const std::wstring& out, bool media) {
+    for (int i = 0; i < n_; ++i) {
+      runs_[i].window->SetDestination(out);
+      runs_[i].window->SetMediaChecked(media);
+    }
+  }
+  void Observe(bool on) { observed_ = on; }
+
+  // Runs `job` (the repair or the save worker) for every file and prints each file's lines as
+  // soon as it and every file before it are done; then the job's closing lines, once.
+  void Run(unsigned (*job)(JobContext)) {
+    std::mutex mutex;
+    std::condition_variable done_changed;
+    std::vector<char> done(n_, 0);
+    std::atomic<int> next{0};
+    auto work = [&] {
+      for (int i = next++; i < n_; i = next++) {
+        FileRun& run = runs_[i];
+        running_[i].store(1);
+        if (g_interrupted.load()) running_[i].store(0);
+        job(JobContext{&running_[i], run.window.get(), observed_ ? &run.observer : nullptr, i});
+        {
+          std::lock_guard lock(mutex);
+          done[i] = 1;
+        }
+        done_changed.notify_all();
+      }
+    };
+    std::vector<std::thread> workers;
+    const unsigned count = std::min<unsigned>(jobs_, static_cast<unsigned>(n_));
+    for (unsigned w = 0; w < count; ++w) workers.emplace_back(work);
+    for (int i = 0; i < n_; ++i) {
+      {
+        std::unique_lock lock(mutex);
+        done_changed.wait(lock, [&] { return done[i] != 0; });
+      }
+      ClearProgress();
+      Print(runs_[i].window->TakeOutput());
+      DrawProgress(i + 1);
+    }
+    for (std::thread& worker : workers) worker.join();
+    ClearProgress();
+    // Every file's run closed the same way; the list gets those lines once.
+    for (int i = 0; i < n_; ++i) {
+      std::vector<OutputLine> closing = runs_[i].window->TakeClosing();
+      if (i == 0) Print(closing);
+    }
+  }
+
+  // The save job's closing message, once, and only when a file was saved.
+  void PrintSaveMessage() {
+    for (int i = 0; i < n_; ++i) {
+      if (runs_[i].window->Saved()) {
+        platform::WriteText(Stream::kErr, runs_[i].window->SaveMessage());
+        return;
+      }
+    }
+  }
+
+  void HandRecoveriesTo(RecoveryObserver& report) {
+    for (int i = 0; i < n_; ++i) runs_[i].observer.HandTo(report);
+  }
+  int RepairedCount() const {
+    int count = 0;
+    for (int i = 0; i < n_; ++i) count += runs_[i].window->Repaired() ? 1 : 0;
+    return count;
+  }
+  int SavedCount() const {
+    int count = 0;
+    for (int i = 0; i < n_; ++i) count += runs_[i].window->Saved() ? 1 : 0;
+    return count;
+  }
+  int FileCount() const { return n_; }
+
+ private:
+  struct FileRun {
+    std::unique_ptr<TerminalWindow> window;
+    FileObserver observer;
+  };
+  void DrawProgress(int done) {
+    if (!progress_ || done >= n_) return;
+    platform::WriteText(Stream::kErr,
+                        L"\r\x1b[Kfiles " + std::to_wstring(done) + L"/" + std::to_wstring(n_));
+    progress_drawn_ = true;
+  }
+  void ClearProgress() {
+    if (!progress_drawn_) return;
+    platform::WriteText(Stream::kErr, L"\r\x1b[K");
+    progress_drawn_ = false;
+  }
+
+  const int n_;
+  const unsigned jobs_;
+  std::vector<std::wstring> paths_;
+  std::unique_ptr<FileRun[]> runs_;
+  std::unique_ptr<JobRunning[]> running_;  // one stop flag per file, zeroed by Ctrl+C
+  bool observed_ = false;
+  const bool progress_;
+  bool progress_drawn_ = false;
+};
+
+unsigned JobsFor(const Options& options) {
+  if (options.jobs > 0) return options.jobs;
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores > 0 ? cores : 1;
 }
 
 // The report of --report, or none.
 class RunReport {
-public:
-  RunReport(const Options &options, const char *command, TerminalWindow &window) {
-    if (options.report.empty())
-      return;
+ public:
+  RunReport(const Options& options, const char* command, Batch& batch) : batch_(batch) {
+    if (options.report.empty()) return;
     path_ = options.report;
-    std::vector<std::wstring> files;
-    for (int i = 0; i < window.FileCount(); ++i)
-      files.push_back(window.FileText(i));
-    writer_ = std::make_unique<ReportWriter>(command, std::move(files));
+    writer_ = std::make_unique<ReportWriter>(command, batch.paths());
+    batch.Observe(true);
   }
-  RecoveryObserver *observer() { return writer_.get(); }
   // Writes the report, also after a stop. Returns the exit status to use.
   int Finish(int status) {
-    if (!writer_)
-      return status;
+    if (!writer_) return status;
+    batch_.HandRecoveriesTo(*writer_);
     if (!writer_->Write(path_, g_interrupted.load() != 0)) {
       Error(L"cannot write the report " + path_ + L": " +
             platform::SystemErrorText(platform::LastError()));
@@ -80,163 +234,136 @@ public:
     return status;
   }
 
-private:
+ private:
+  Batch& batch_;
   std::wstring path_;
   std::unique_ptr<ReportWriter> writer_;
 };
 
-int RunExtract(const Options &options) {
-  const std::wstring into =
-      platform::AbsolutePath(options.into.empty() ? L"." : options.into);
+int RunExtract(const Options& options) {
+  const std::wstring into = platform::AbsolutePath(options.into.empty() ? L"." : options.into);
   if (!MakeFolders(into)) {
-    Error(L"cannot create " + into + L": " +
-          platform::SystemErrorText(platform::LastError()));
+    Error(L"cannot create " + into + L": " + platform::SystemErrorText(platform::LastError()));
     return 2;
   }
-  TerminalWindow window;
-  AddFiles(window, options);
-  RunReport report(options, "extract", window);
+  Batch batch(options, JobsFor(options));
+  RunReport report(options, "extract", batch);
   // The folder is the user's: it is filled, never emptied first.
   SetWorkingFolderOverride(into);
-  JobContext context{&g_job_running, &window, report.observer()};
-  g_job_running.store(1);
-  // A Ctrl+C that came before the store above would otherwise be lost for the run.
-  if (g_interrupted.load())
-    g_job_running.store(0);
-  RepairWorker(context);
-  if (g_interrupted.load())
-    Error(L"stopped by the user");
-  return report.Finish(
-      window.RepairedCount() == window.FileCount() && !g_interrupted.load()
-          ? 0
-          : 1);
+  batch.Run(RepairWorker);
+  if (g_interrupted.load()) Error(L"stopped by the user");
+  return report.Finish(batch.RepairedCount() == batch.FileCount() && !g_interrupted.load() ? 0 : 1);
 }
 
 // The working folder of one repair run and what removes it at the end.
 class RunFolder {
-public:
-  bool Make(const Options &options) {
+ public:
+  bool Make(const Options& options) {
     if (!options.work.empty()) {
       const std::wstring parent = platform::AbsolutePath(options.work);
-      if (!MakeFolders(parent))
-        return false;
+      if (!MakeFolders(parent)) return false;
       path_ = parent + platform::kSeparator + L"ClcTemp";
       return true;
     }
     // The temporary file reserves a unique name; the private folder sits beside
     // it.
     reserved_ = platform::CreateTempFile(platform::TempFolder(), L"VLM");
-    if (reserved_.empty())
-      return false;
+    if (reserved_.empty()) return false;
     private_ = reserved_ + L".d";
-    if (platform::MakeDirectory(private_) == platform::MakeDirResult::kFailed)
-      return false;
+    if (platform::MakeDirectory(private_) == platform::MakeDirResult::kFailed) return false;
     path_ = private_ + platform::kSeparator + L"ClcTemp";
     return true;
   }
-  const std::wstring &path() const { return path_; }
+  const std::wstring& path() const { return path_; }
   void Remove() {
     if (!path_.empty() && platform::IsDirectory(path_)) {
       DeleteFolderTree(path_);
       platform::RemoveEmptyDirectory(path_);
     }
-    if (!private_.empty())
-      platform::RemoveEmptyDirectory(private_);
-    if (!reserved_.empty())
-      platform::RemoveFile(reserved_);
+    if (!private_.empty()) platform::RemoveEmptyDirectory(private_);
+    if (!reserved_.empty()) platform::RemoveFile(reserved_);
   }
 
-private:
+ private:
   std::wstring path_;
   std::wstring private_;
   std::wstring reserved_;
 };
 
-int RunRepair(const Options &options) {
+int RunRepair(const Options& options) {
   const std::wstring out = platform::AbsolutePath(options.out);
   if (!MakeFolders(out)) {
-    Error(L"cannot create " + out + L": " +
-          platform::SystemErrorText(platform::LastError()));
+    Error(L"cannot create " + out + L": " + platform::SystemErrorText(platform::LastError()));
     return 2;
   }
   RunFolder folder;
   if (!folder.Make(options)) {
-    Error(L"cannot create a working folder: " +
-          platform::SystemErrorText(platform::LastError()));
+    Error(L"cannot create a working folder: " + platform::SystemErrorText(platform::LastError()));
     return 1;
   }
   SetWorkingFolderOverride(folder.path());
 
-  TerminalWindow window;
-  AddFiles(window, options);
-  window.SetDestination(out);
-  window.SetMediaChecked(!options.no_media);
-  RunReport report(options, "repair", window);
-  JobContext context{&g_job_running, &window, report.observer()};
-
-  std::thread repair = OnRepairFiles(context);
-  // The handler sets the job running: a Ctrl+C that came before would be lost for the run.
-  if (g_interrupted.load())
-    g_job_running.store(0);
-  repair.join();
+  Batch batch(options, JobsFor(options));
+  batch.SetDestination(out, !options.no_media);
+  RunReport report(options, "repair", batch);
+  // What the repair command does first in the window: a working folder left by an earlier run
+  // (--work) goes.
+  DiscardWorkingFolder(batch.first_window());
+  batch.Run(RepairWorker);
   if (!g_interrupted.load()) {
-    std::thread save = OnSaveFiles(context);
-    if (save.joinable())
-      save.join();
+    batch.Run(SaveWorker);
+    batch.PrintSaveMessage();
   }
   if (options.keep_work && !g_interrupted.load())
-    platform::WriteText(Stream::kErr,
-                        L"working folder kept: " + folder.path() + L"\n");
+    platform::WriteText(Stream::kErr, L"working folder kept: " + folder.path() + L"\n");
   else
     folder.Remove();
   if (g_interrupted.load()) {
     Error(L"stopped by the user");
     return report.Finish(1);
   }
-  const int n = window.FileCount();
-  return report.Finish(
-      window.RepairedCount() == n && window.SavedCount() == n ? 0 : 1);
+  const int n = batch.FileCount();
+  return report.Finish(batch.RepairedCount() == n && batch.SavedCount() == n ? 0 : 1);
 }
 
-int Run(const std::vector<std::wstring> &args) {
+int Run(const std::vector<std::wstring>& args) {
   const Options options = ParseOptions(args);
   if (!options.error.empty()) {
     Error(options.error);
-    platform::WriteText(Stream::kErr, kUsage);
+    platform::WriteText(Stream::kErr, kSeeHelp);
     return 2;
   }
   switch (options.command) {
-  case Command::kHelp:
-    platform::WriteText(Stream::kOut, kUsage);
-    return 0;
-  case Command::kVersion:
-    platform::WriteText(Stream::kOut, L"velmora " VELMORA_WIDE_VERSION L"\n");
-    return 0;
-  case Command::kExtract:
-    platform::OnInterrupt(OnInterrupt);
-    return RunExtract(options);
-  case Command::kRepair:
-    platform::OnInterrupt(OnInterrupt);
-    return RunRepair(options);
-  case Command::kNone:
-    break;
+    case Command::kHelp:
+      platform::WriteText(Stream::kOut, kUsage);
+      return 0;
+    case Command::kVersion:
+      platform::WriteText(Stream::kOut, L"velmora " VELMORA_WIDE_VERSION L"\n");
+      return 0;
+    case Command::kExtract:
+      platform::OnInterrupt(OnInterrupt);
+      return RunExtract(options);
+    case Command::kRepair:
+      platform::OnInterrupt(OnInterrupt);
+      return RunRepair(options);
+    case Command::kNone:
+      break;
   }
   return 2;
 }
 
-} // namespace
-} // namespace velmora::cli
+}  // namespace
+}  // namespace velmora::cli
 
 #ifdef _WIN32
-int wmain(int argc, wchar_t **argv) {
+int wmain(int argc, wchar_t** argv) {
   std::vector<std::wstring> args(argv + 1, argv + argc);
   return velmora::cli::Run(args);
 }
 #else
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   std::vector<std::wstring> args;
-  for (int i = 1; i < argc; ++i)
-    args.push_back(velmora::platform::WidenPath(argv[i]));
+  for (int i = 1; i < argc; ++i) args.push_back(velmora::platform::WidenPath(argv[i]));
   return velmora::cli::Run(args);
 }
 #endif

@@ -2,11 +2,13 @@
 
 namespace velmora::cli {
 
+const wchar_t* const kSeeHelp = L"Try 'velmora --help' for more information.\n";
+
 const wchar_t* const kUsage =
     L"Usage:\n"
-    L"  velmora extract FILE... [--into DIR] [--report JSON]\n"
+    L"  velmora extract FILE... [--into DIR] [--jobs N] [--report JSON]\n"
     L"  velmora repair FILE... --out DEST [--no-media] [--work DIR] [--keep-work]\n"
-    L"                 [--report JSON]\n"
+    L"                 [--jobs N] [--report JSON]\n"
     L"  velmora --help | --version\n"
     L"\n"
     L"Repairs damaged OpenDocument spreadsheets (.ods). Each FILE is read as raw bytes and\n"
@@ -27,6 +29,9 @@ const wchar_t* const kUsage =
     L"  --work DIR    repair: keep the working folder in DIR/ClcTemp instead of a private\n"
     L"                folder under the temporary-files folder (DIR/ClcTemp is emptied first)\n"
     L"  --keep-work   repair: leave the working folder in place at the end\n"
+    L"  --jobs N      handle N files at once (default: one per processor core). The\n"
+    L"                lines of each file are shown together and the files in the\n"
+    L"                order given, whatever N is\n"
     L"  --report JSON write a report to the file JSON (replaced if it exists): for each FILE,\n"
     L"                every entry found (offsets, sizes and where they came from, method,\n"
     L"                whether its CRC-32 matched, whether it was written or salvaged) and\n"
@@ -37,11 +42,30 @@ const wchar_t* const kUsage =
     L"  --version     show the version\n"
     L"\n"
     L"The log goes to standard output, one line per event; messages and the progress line\n"
-    L"go to standard error. Ctrl+C stops the run: the files not yet handled are reported as\n"
-    L"not repaired (or not saved) and the working folder is removed.\n"
+    L"go to standard error; a system message about a file starts with 'velmora: FILE: '.\n"
+    L"Ctrl+C stops the run: the files not yet handled are reported as not repaired (or not\n"
+    L"saved) and the working folder is removed.\n"
     L"\n"
     L"Exit status: 0 when every file was repaired (and, for repair, saved); 1 when any was\n"
     L"not; 2 for a wrong command line.\n";
+
+namespace {
+
+constexpr unsigned kMaxJobs = 256;
+
+bool ParseJobs(const std::wstring& text, unsigned* jobs) {
+  if (text.empty() || text.size() > 3) return false;
+  unsigned value = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return false;
+    value = value * 10 + static_cast<unsigned>(c - L'0');
+  }
+  if (value < 1 || value > kMaxJobs) return false;
+  *jobs = value;
+  return true;
+}
+
+}  // namespace
 
 Options ParseOptions(const std::vector<std::wstring>& args) {
   Options options;
@@ -98,6 +122,13 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
       options.no_media = true;
     } else if (arg == L"--keep-work" && repair) {
       options.keep_work = true;
+    } else if (arg == L"--jobs") {
+      std::wstring count;
+      value(&count, L"a number");
+      if (options.error.empty() && !ParseJobs(count, &options.jobs)) {
+        options.error = L"--jobs needs a number from 1 to " + std::to_wstring(kMaxJobs) +
+                        L", not '" + count + L"'";
+      }
     } else {
       options.error = L"unknown option '" + arg + L"' for " + command;
     }

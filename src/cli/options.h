@@ -17,10 +17,13 @@ struct Options {
   std::wstring report;  // extract, repair: where the JSON report goes; empty: no report
   bool no_media = false;
   bool keep_work = false;
+  unsigned jobs = 0;   // files handled at once; 0: one per processor core
   std::wstring error;  // set when the command line is wrong
 };
 
 Options ParseOptions(const std::vector<std::wstring>& args);
 extern const wchar_t* const kUsage;
+// The line after a wrong command line's message.
+extern const wchar_t* const kSeeHelp;
 
 }  // namespace velmora::cli

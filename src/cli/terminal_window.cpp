@@ -1,5 +1,6 @@
 #include "cli/terminal_window.h"
 
+#include "engine/job/job_texts.h"
 #include "platform/console.h"
 
 namespace velmora::cli {
@@ -49,100 +50,98 @@ std::wstring PlainMessageText(const std::wstring& text) {
   return out;
 }
 
-TerminalWindow::TerminalWindow()
-    : colour_(platform::IsTerminal(Stream::kOut)), progress_(platform::IsTerminal(Stream::kErr)) {}
-
-void TerminalWindow::AddFile(const std::wstring& path) {
-  files_.push_back({path, kImageAdded, 0});
-}
-
-int TerminalWindow::RepairedCount() {
-  int count = 0;
-  for (const auto& item : files_) count += item.data == 1 ? 1 : 0;
-  return count;
-}
-
-int TerminalWindow::ShowMessageBox(BoxOwner, const std::wstring& text, unsigned flags) {
-  std::lock_guard lock(mutex_);
-  ClearProgress();
-  platform::WriteText(Stream::kErr, PlainMessageText(text) + L"\n");
-  // The only question the jobs ask is the Stop confirmation; Ctrl+C is the answer "Yes".
-  return flags == kMbQuestion ? kIdYes : 1;
-}
-
-void TerminalWindow::SetBarRange(Bar bar, uint16_t upper) {
-  std::lock_guard lock(mutex_);
-  (bar == Bar::kFile ? file_bar_ : total_bar_).upper = upper;
-}
-
-void TerminalWindow::SetBarPos(Bar bar, int position) {
-  std::lock_guard lock(mutex_);
-  (bar == Bar::kFile ? file_bar_ : total_bar_).position = position;
-  DrawProgress();
-}
-
-void TerminalWindow::ShowControl(Control control, bool show) {
-  std::lock_guard lock(mutex_);
-  if (control == Control::kFileBar) file_bar_.shown = show;
-  if (control == Control::kTotalBar) total_bar_.shown = show;
-  if (!file_bar_.shown && !total_bar_.shown) ClearProgress();
-}
-
-void TerminalWindow::AppendLog(const std::wstring& text, uint32_t colour) {
-  std::lock_guard lock(mutex_);
-  if (colour == kGreen && EndsWith(text, L" saving of file done....\r\n")) ++saved_;
-  ClearProgress();
+std::wstring TerminalLogLine(const std::wstring& text, uint32_t colour_ref, bool colour) {
   std::wstring line = UnixLines(text);
-  if (colour_ && colour != kBlack) {
-    const wchar_t* start = colour == kGreen ? L"\x1b[32m" : L"\x1b[31m";
+  if (colour && colour_ref != kBlack) {
+    const wchar_t* start = colour_ref == kGreen ? L"\x1b[32m" : L"\x1b[31m";
     size_t body = line.find_last_not_of(L'\n') + 1;
     line = start + line.substr(0, body) + L"\x1b[0m" + line.substr(body);
   }
-  platform::WriteText(Stream::kOut, line);
-  DrawProgress();
+  return line;
 }
 
-void TerminalWindow::DrawProgress() {
-  if (!progress_ || (!file_bar_.shown && !total_bar_.shown)) return;
-  std::wstring line = L"\r\x1b[K";
-  if (file_bar_.shown)
-    line += L"entries " + std::to_wstring(file_bar_.position) + L"/" +
-            std::to_wstring(file_bar_.upper) + L"  ";
-  if (total_bar_.shown)
-    line +=
-        L"files " + std::to_wstring(total_bar_.position) + L"/" + std::to_wstring(total_bar_.upper);
-  platform::WriteText(Stream::kErr, line);
-  progress_drawn_ = true;
+TerminalWindow::TerminalWindow(int index, int count, const std::wstring& path, bool colour)
+    : index_(index), count_(count), item_{path, kImageAdded, 0}, colour_(colour) {}
+
+void TerminalWindow::SetStop(const std::atomic<int>* stopped, JobRunning* running) {
+  stopped_ = stopped;
+  running_ = running;
 }
 
-void TerminalWindow::ClearProgress() {
-  if (!progress_drawn_) return;
-  platform::WriteText(Stream::kErr, L"\r\x1b[K");
-  progress_drawn_ = false;
+std::vector<OutputLine> TerminalWindow::TakeOutput() {
+  std::lock_guard lock(mutex_);
+  std::vector<OutputLine> taken;
+  taken.swap(output_);
+  return taken;
 }
 
-int TerminalWindow::FileCount() {
-  return static_cast<int>(files_.size());
+std::vector<OutputLine> TerminalWindow::TakeClosing() {
+  std::lock_guard lock(mutex_);
+  std::vector<OutputLine> taken;
+  taken.swap(closing_);
+  return taken;
+}
+
+void TerminalWindow::Keep(Stream stream, std::wstring text) {
+  std::lock_guard lock(mutex_);
+  output_.push_back({stream, std::move(text)});
+}
+
+int TerminalWindow::ShowMessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) {
+  // The only question the jobs ask is the Stop confirmation; Ctrl+C is the answer "Yes".
+  if (flags == kMbQuestion) {
+    Keep(Stream::kErr, PlainMessageText(text) + L"\n");
+    return kIdYes;
+  }
+  // The save job's closing message: shown once for the whole list by the batch.
+  if (owner == BoxOwner::kView) {
+    save_message_ = PlainMessageText(text) + L"\n";
+    return 1;
+  }
+  static constexpr const wchar_t* kAboutTheRun[] = {
+      L"Please select a valid folder path.",
+      L"Please stop the running process before saving the file(s).",
+  };
+  for (const wchar_t* run_text : kAboutTheRun) {
+    if (text == run_text) {
+      Keep(Stream::kErr, text + L"\n");
+      return 1;
+    }
+  }
+  // Everything else is the system's text for a failure met while handling the file: alone it
+  // would not say which file.
+  Keep(Stream::kErr, L"velmora: " + item_.text + L": " + PlainMessageText(text) + L"\n");
+  return 1;
+}
+
+void TerminalWindow::AppendLog(const std::wstring& text, uint32_t colour) {
+  if (text == L"Repairing process completed....\r\n" ||
+      text == L"Saving processing completed....\r\n" || text == kUnderscoreLine) {
+    std::lock_guard lock(mutex_);
+    closing_.push_back({Stream::kOut, TerminalLogLine(text, colour, colour_)});
+    return;
+  }
+  if (colour == kGreen && EndsWith(text, L" saving of file done....\r\n")) saved_ = true;
+  Keep(Stream::kOut, TerminalLogLine(text, colour, colour_));
 }
 
 std::wstring TerminalWindow::FileText(int index) {
-  if (index < 0 || index >= FileCount()) return L"";
-  return files_[index].text;
+  if (index != index_) return L"";
+  // The job takes up its file: a stop of the batch holds for it.
+  if (stopped_ != nullptr && stopped_->load() != 0) running_->store(0);
+  return item_.text;
 }
 
 void TerminalWindow::ReplaceFileItem(int index, const std::wstring& text, int image) {
-  if (index < 0 || index >= FileCount()) return;
-  files_[index] = {text, image, 0};
+  if (index == index_) item_ = {text, image, 0};
 }
 
 intptr_t TerminalWindow::FileData(int index) {
-  if (index < 0 || index >= FileCount()) return 0;
-  return files_[index].data;
+  return index == index_ ? item_.data : 0;
 }
 
 void TerminalWindow::SetFileData(int index, intptr_t data) {
-  if (index < 0 || index >= FileCount()) return;
-  files_[index].data = data;
+  if (index == index_) item_.data = data;
 }
 
 }  // namespace velmora::cli

@@ -1,44 +1,70 @@
-// The job window of the command line: log lines to stdout (coloured on a terminal), one
-// progress line on stderr when it is a terminal, message-box texts to stderr.
+// The job window of the command line, one per listed file. Files run side by side, each with a
+// window of its own that shows only its own item of the list (JobContext::only_file); the
+// window keeps what it would print, and the batch prints it whole, in list order, so that the
+// lines of one file stay together. Log lines go to stdout (coloured on a terminal), message
+// texts to stderr.
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "engine/job/job_context.h"
 #include "engine/job/job_window.h"
+#include "platform/console.h"
 
 namespace velmora::cli {
 
+// A line of output kept for later, with the stream it goes to.
+struct OutputLine {
+  platform::Stream stream;
+  std::wstring text;
+};
+
+// A log line as the terminal shows it: "\n" line ends, colour codes when `colour`.
+std::wstring TerminalLogLine(const std::wstring& text, uint32_t colour_ref, bool colour);
+
 class TerminalWindow : public JobWindow {
  public:
-  TerminalWindow();
+  // The window of the file `path` at list position `index` of a list of `count` files.
+  TerminalWindow(int index, int count, const std::wstring& path, bool colour);
 
-  void AddFile(const std::wstring& path);
   void SetDestination(const std::wstring& destination) { destination_ = destination; }
   void SetMediaChecked(bool checked) { media_checked_ = checked; }
-  // Files whose item data is 1 (repaired by the last run).
-  int RepairedCount();
-  // Files logged as saved by the save job.
-  int SavedCount() const { return saved_; }
+  // While `*stopped` is set, every time the job takes up its file it finds `*running` cleared,
+  // as after a Stop confirmed at that moment: the jobs set the flag themselves when they start,
+  // which would otherwise undo a Ctrl+C that came before.
+  void SetStop(const std::atomic<int>* stopped, JobRunning* running);
 
-  // Runs on the calling thread, as a box without an owner must: it only writes the text.
+  // The file's item data is 1 (repaired by the last run).
+  bool Repaired() const { return item_.data == 1; }
+  // The file was logged as saved by the save job.
+  bool Saved() const { return saved_; }
+  // Everything kept for printing since the last call, in order.
+  std::vector<OutputLine> TakeOutput();
+  // The lines that close a job's run and the save job's closing message, which a one-file run
+  // gives like a run of the whole list: the batch shows them once, for the whole list.
+  std::vector<OutputLine> TakeClosing();
+  const std::wstring& SaveMessage() const { return save_message_; }
+
+  // Runs on the calling thread, as a box without an owner must: it only keeps the text.
   int ShowMessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) override;
   void ShowPreview(const std::wstring&, PreviewCode) override {}
   void ResetEstimate(Bar) override {}
-  void SetBarRange(Bar bar, uint16_t upper) override;
-  void SetBarPos(Bar bar, int position) override;
+  void SetBarRange(Bar, uint16_t) override {}
+  void SetBarPos(Bar, int) override {}
   void SetLogText(const std::wstring&) override {}
   void AppendLog(const std::wstring& text, uint32_t colour) override;
   void EnableControl(Control, bool) override {}
-  void ShowControl(Control control, bool show) override;
+  void ShowControl(Control, bool) override {}
   int MediaChecked() override { return media_checked_ ? 1 : 0; }
   std::wstring Destination() override { return destination_; }
   void ClearDestination() override { destination_.clear(); }
   void SetHelpText(const std::wstring&, const std::vector<BoldRange>&) override {}
   void Relayout() override {}
   void SetFlag(ViewFlag, bool) override {}
-  int FileCount() override;
+  int FileCount() override { return count_; }
   std::wstring FileText(int index) override;
   void ReplaceFileItem(int index, const std::wstring& text, int image) override;
   intptr_t FileData(int index) override;
@@ -53,24 +79,21 @@ class TerminalWindow : public JobWindow {
     int image;
     intptr_t data;
   };
-  struct BarState {
-    int upper = 0;
-    int position = 0;
-    bool shown = false;
-  };
-  void DrawProgress();
-  void ClearProgress();
+  void Keep(platform::Stream stream, std::wstring text);
 
-  std::mutex mutex_;
-  std::vector<Item> files_;
+  std::mutex mutex_;  // the job's thread keeps lines, the batch's takes them
+  std::vector<OutputLine> output_;
+  std::vector<OutputLine> closing_;
+  std::wstring save_message_;
+  const int index_;
+  const int count_;
+  Item item_;
   std::wstring destination_;
   bool media_checked_ = true;
-  bool colour_ = false;
-  bool progress_ = false;
-  bool progress_drawn_ = false;
-  BarState file_bar_;
-  BarState total_bar_;
-  int saved_ = 0;
+  const bool colour_;
+  bool saved_ = false;
+  const std::atomic<int>* stopped_ = nullptr;
+  JobRunning* running_ = nullptr;
 };
 
 // A message text with its mark-up made plain: "<br>" becomes a line break and a link its label.

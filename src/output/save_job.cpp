@@ -124,11 +124,13 @@ unsigned SaveWorker(JobContext context) {
 
   const std::wstring work = GetWorkingFolderPath() + platform::kSeparator;
   for (int i = 0; i < n; ++i) {
+    if (!HandlesFile(context, i)) continue;
     const std::wstring path = view.FileText(i);
     if (view.FileData(i) != 1) {
       view.AppendLog(path + L" cannot be saved,as it is not Repaired.\r\n", kRed);
     } else if (context.job_running->load() == 0) {
       for (int j = i; j < n; ++j) {
+        if (!HandlesFile(context, j)) continue;
         const std::wstring rest = view.FileText(j);
         view.AppendLog(rest +
                            L" file is not saving as process has been stop "

@@ -13,6 +13,16 @@ struct JobContext {
   JobRunning* job_running = nullptr;     // owned by the main frame
   JobWindow* view = nullptr;             // the main view
   RecoveryObserver* observer = nullptr;  // the command line's report and exit status, or none
+  // -1: the job handles every file of the list. Otherwise the one list position the job
+  // handles, as it would in a run of the whole list; the other items get no lines and stay as
+  // they are. The command line runs several files side by side this way, each with a window of
+  // its own.
+  int only_file = -1;
 };
+
+// True when the job of `context` handles the file at list position `index`.
+inline bool HandlesFile(const JobContext& context, int index) {
+  return context.only_file < 0 || context.only_file == index;
+}
 
 }  // namespace velmora

@@ -101,6 +101,7 @@ unsigned RepairWorker(JobContext context) {
   std::vector<RecoveredEntry> entries;
   int i = 0;
   for (; i < n; ++i) {
+    if (!HandlesFile(context, i)) continue;
     const std::wstring path = view.FileText(i);
     entries.clear();
     view.ClearEntries();
@@ -139,6 +140,7 @@ unsigned RepairWorker(JobContext context) {
     view.SetBarPos(Bar::kTotal, BarPosition(i + 1, n));
   }
   for (int j = i; j < n; ++j) {
+    if (!HandlesFile(context, j)) continue;
     const std::wstring path = view.FileText(j);
     view.ReplaceFileItem(j, path, kImageNotRepaired);
     view.AppendLog(path +
