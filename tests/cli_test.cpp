@@ -232,6 +232,36 @@ RunResult RunInterrupted(const std::string& args, const std::vector<std::wstring
                 tmp);
 }
 
+TEST_F(CliTest, ExitStatusFollowsWhatTheJobsReportForEveryFile) {
+  const std::wstring text = scratch_ / L"text.ods";
+  WriteText(text, "no package here");
+  const std::wstring blocked = scratch_ / L"blocked";
+  // A folder where the package should go: the file is repaired but cannot be saved.
+  ASSERT_TRUE(platform::MakeDirectory(blocked) != platform::MakeDirResult::kFailed);
+  ASSERT_TRUE(platform::MakeDirectory(blocked + L"/VONDRELREP_good.ods") !=
+              platform::MakeDirResult::kFailed);
+  struct Case {
+    const char* what;
+    std::string args;
+    int status;
+  };
+  const std::string out = " --out " + Q(scratch_ / L"out") + " --no-media";
+  const Case cases[] = {
+      {"repaired and saved", "repair " + Q(good_) + out, 0},
+      {"the same file twice", "repair " + Q(good_) + " " + Q(good_) + out, 0},
+      {"nothing found in one", "repair " + Q(good_) + " " + Q(text) + out, 1},
+      {"repaired, not saved", "repair " + Q(good_) + " --out " + Q(blocked), 1},
+      {"extracted", "extract " + Q(good_) + " --into " + Q(scratch_ / L"into"), 0},
+      {"nothing to extract", "extract " + Q(text) + " --into " + Q(scratch_ / L"into"), 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RunResult r = RunCli(c.args, tmp_);
+    EXPECT_EQ(r.status, c.status) << r.out;
+    EXPECT_EQ(r.out.find("unexpectedly"), std::string::npos) << r.out;
+  }
+}
+
 TEST_F(CliTest, InterruptStopsTheRunReportsTheRestAndCleansUp) {
   const std::wstring fifo = scratch_ / L"stuck.ods";
   ASSERT_EQ(::mkfifo(platform::NarrowPath(fifo).c_str(), 0600), 0);

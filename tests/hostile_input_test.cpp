@@ -19,14 +19,15 @@
 #include <string>
 #include <vector>
 
-#include "engine/scan/archive_scanner.h"
 #include "engine/extract/entry_path.h"
-#include "engine/job/repair_job.h"
-#include "engine/scan/size_probe.h"
-#include "engine/job/working_folder.h"
 #include "engine/extract/xml_salvage.h"
+#include "engine/job/repair_job.h"
+#include "engine/job/working_folder.h"
+#include "engine/scan/archive_scanner.h"
+#include "engine/scan/size_probe.h"
 #include "extraction_fixtures.h"
 #include "platform/platform.h"
+#include "support/job_runner.h"
 #include "support/recording_window.h"
 #include "support/scratch.h"
 
@@ -115,7 +116,7 @@ class HostileJob {
   void Run(const std::string& damaged_bytes) {
     ASSERT_TRUE(WriteBytes(Damaged(), damaged_bytes));
     window_.AddFile(Damaged());
-    OnRepairFiles(context_).join();
+    test::RunRepairJob(context_);
   }
 
   std::wstring Damaged() const { return scratch_.Path(L"damaged.ods"); }

@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <new>
 
 #include "engine/job/job_texts.h"
 #include "engine/job/working_folder.h"
 #include "platform/platform.h"
+#include "support/job_runner.h"
 #include "support/recording_window.h"
 #include "support/scratch.h"
 
@@ -39,7 +44,7 @@ class RepairJobTest : public ::testing::Test {
 
   // Runs the whole job as the window would: handler, then the worker to its
   // end.
-  void Run() { OnRepairFiles(context_).join(); }
+  void Run() { EXPECT_TRUE(RunRepairJob(context_).completed); }
 
   std::wstring Package(const std::wstring& name, const std::vector<ZipPart>& parts) {
     std::wstring path = scratch_ / name;
@@ -88,22 +93,29 @@ TEST_F(RepairJobTest, EmptyListEndsWithClosingLinesAndControlsBack) {
 TEST_F(RepairJobTest, HandlerPreparesWindowBeforeTheWorkerRuns) {
   window_.AddFile(Package(L"a.ods", kSmallOds));
   Run();
-  // The handler's calls come first, in this order.
+  // The handler's calls come first, in this order: the running state of the step table, the
+  // progress rows shown last so that the re-layout sees them.
   std::vector<std::wstring> expected = {
-      L"SetFlag RepairRan 1",
-      L"ShowPreview 5 ",
-      L"SetHelpText Please wait while .ods file(s) are Repairing.... [19,30)",
+      L"SetFlag SelectAllowed 0",
       L"SetFlag RemoveRepairAllowed 0",
-      L"Disable Repair",
+      L"SetFlag RepairRan 1",
+      L"Disable Select",
       L"Disable Remove",
+      L"Disable Repair",
       L"Enable Stop",
       L"Show Stop",
-      L"Disable Select",
-      L"SetFlag SelectAllowed 0",
+      L"ShowPreview 5 ",
       L"ShowPreview 2 ",
       L"SetLogText ",
+      L"SetHelpText Please wait while .ods file(s) are Repairing.... [19,30)",
       L"SetBarPos File 0",
       L"SetBarPos Total 0",
+      L"Show FileLabel",
+      L"Show FileBar",
+      L"Show TotalLabel",
+      L"Show TotalBar",
+      L"Relayout",
+      L"ResetEstimate Total",
   };
   ASSERT_GE(window_.calls.size(), expected.size());
   EXPECT_EQ(
@@ -176,7 +188,7 @@ TEST_F(RepairJobTest, FilesThatYieldNothingAreNotRepaired) {
     platform::RemoveFile(path);
     if (c.exists) WriteText(path, c.bytes);
     window.AddFile(path);
-    OnRepairFiles(context).join();
+    RunRepairJob(context);
     std::vector<std::wstring> lines = window.LogTexts();
     ASSERT_GE(lines.size(), c.tail.size());
     for (size_t i = 0; i < c.tail.size(); ++i) EXPECT_EQ(lines[i], path + c.tail[i]);
@@ -227,7 +239,7 @@ TEST_F(RepairJobTest, RepairedOnlyWhenAFileCameOutAtAnyDepth) {
     const std::wstring path = scratch_ / L"x.ods";
     ASSERT_TRUE(WriteBytes(path, c.zip));
     window.AddFile(path);
-    OnRepairFiles(context).join();
+    RunRepairJob(context);
     EXPECT_EQ(window.files[0].image, c.image);
     EXPECT_EQ(window.files[0].data, c.data);
     const std::wstring last = c.data == 1 ? L"  Repaired....\r\n" : L" not Repaired....\r\n";
@@ -350,6 +362,81 @@ TEST_F(RepairJobTest, SecondRunStartsFromAnEmptyWorkingFolder) {
   // The file no longer opens: its item keeps the mark of the first run.
   EXPECT_EQ(window_.files[0].data, 1);
   EXPECT_EQ(window_.files[0].image, kImageRepaired);
+}
+
+TEST_F(RepairJobTest, AWorkerThatThrowsIsJoinedAnnouncesItsEndAndGivesTheWindowBack) {
+  window_.AddFile(Package(L"a.ods", kSmallOds));
+  window_.AddFile(Package(L"b.ods", kSmallOds));
+  window_.on_log = [](const std::wstring& text) {
+    if (text.find(L" file is open....") != std::wstring::npos) throw std::bad_alloc();
+  };
+  JobThread worker;
+  int announced = 0;
+  JobEnd end;
+  ASSERT_TRUE(OnRepairFiles(context_, worker, [&](const JobEnd& e) {
+    ++announced;
+    end = e;
+  }));
+  worker.Join();
+  EXPECT_EQ(announced, 1);
+  EXPECT_FALSE(end.completed);
+  EXPECT_FALSE(worker.Joinable());
+  // Not stuck in the running state: the program can be closed and a new run started.
+  EXPECT_EQ(running_.load(), 0);
+  EXPECT_FALSE(window_.shown[Control::kStop]);
+  EXPECT_FALSE(window_.shown[Control::kTotalBar]);
+  EXPECT_TRUE(window_.enabled[Control::kSelectFiles]);
+  EXPECT_TRUE(window_.enabled[Control::kRepairFiles]);
+  EXPECT_TRUE(window_.flags[ViewFlag::kSelectAllowed]);
+  window_.on_log = nullptr;
+  Run();
+  EXPECT_EQ(window_.files[1].data, 1);
+}
+
+TEST_F(RepairJobTest, AWorkersBoxWithoutOwnerHoldsOnlyTheWorker) {
+  // The first file is missing: its message box stays open on the worker while this thread,
+  // in the part of the user-interface thread, asks to stop. The stop goes through at once;
+  // when the box closes the worker skips the rest.
+  const std::wstring good = Package(L"good.ods", kSmallOds);
+  window_.AddFile(scratch_ / L"missing.ods");
+  window_.AddFile(good);
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool box_open = false;
+  bool stopped = false;
+  std::thread::id box_thread;
+  window_.on_box = [&](BoxOwner owner, const std::wstring& text) {
+    if (text == L"Are you sure to stop the running process?") return kIdYes;
+    EXPECT_EQ(owner, BoxOwner::kNone);
+    std::unique_lock lock(mutex);
+    box_thread = std::this_thread::get_id();
+    box_open = true;
+    changed.notify_all();
+    EXPECT_TRUE(changed.wait_for(lock, std::chrono::seconds(20), [&] { return stopped; }));
+    return 1;
+  };
+  JobThread worker;
+  ASSERT_TRUE(OnRepairFiles(context_, worker));
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(20), [&] { return box_open; }));
+  }
+  OnStop(context_);
+  EXPECT_EQ(running_.load(), 0);
+  EXPECT_FALSE(window_.enabled[Control::kStop]);
+  {
+    std::lock_guard lock(mutex);
+    stopped = true;
+    changed.notify_all();
+  }
+  worker.Join();
+  EXPECT_NE(box_thread, std::this_thread::get_id());
+  const auto lines = window_.LogTexts();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0], scratch_ / L"missing.ods" + L" extraction of file failed....\r\n");
+  EXPECT_EQ(lines[1],
+            good + L" file is not extracting as process has been stop by the user.... \r\n");
+  EXPECT_EQ(window_.files[1].image, kImageNotRepaired);
 }
 
 }  // namespace

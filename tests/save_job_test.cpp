@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <functional>
+#include <new>
 
 #include "engine/job/repair_job.h"
 #include "engine/job/working_folder.h"
 #include "platform/platform.h"
+#include "support/job_runner.h"
 #include "support/recording_window.h"
 #include "support/scratch.h"
 
@@ -48,13 +50,13 @@ class SaveJobTest : public ::testing::Test {
     return path;
   }
   void Repair() {
-    OnRepairFiles(context_).join();
+    RunRepairJob(context_);
     window_.calls.clear();
   }
   unsigned Save() {
-    unsigned result = 0;
-    std::thread([&] { result = SaveWorker(context_); }).join();
-    return result;
+    const JobEnd end = RunSaveJob(context_);
+    EXPECT_TRUE(end.completed);
+    return end.result;
   }
   // Log lines of the save run from the first one that names `path`.
   std::vector<std::wstring> LinesOf(const std::wstring& path) {
@@ -96,8 +98,9 @@ TEST_F(SaveJobTest, DestinationThatIsNoFolderIsRefusedAndNothingChanges) {
 
 TEST_F(SaveJobTest, SaveWhileAJobRunsIsRefused) {
   running_.store(1);
-  std::thread worker = OnSaveFiles(context_);
-  EXPECT_FALSE(worker.joinable());
+  JobThread worker;
+  EXPECT_FALSE(OnSaveFiles(context_, worker));
+  EXPECT_FALSE(worker.Joinable());
   EXPECT_EQ(
       window_.boxes,
       (std::vector<std::wstring>{L"Please stop the running process before saving the file(s)."}));
@@ -162,7 +165,7 @@ TEST_F(SaveJobTest, SavedPackageReadsBackThroughTheScanner) {
   again.AddFile(Join(out_, L"VONDRELREP_a.ods"));
   JobRunning running{0};
   SetWorkingFolderOverride(scratch_ / L"again");
-  OnRepairFiles({&running, &again}).join();
+  RunRepairJob({&running, &again});
   EXPECT_EQ(ReadBytes(scratch_ / (L"again" + kSep + L"VONDRELREP_a.ods0" + kSep + L"content.xml")),
             ToBytes("<office:document-content>cells</office:document-content>"));
 }
@@ -305,6 +308,38 @@ TEST_F(SaveJobTest, RepairedItemWithoutItsFolderIsReportedNotSaved) {
   EXPECT_FALSE(platform::PathExists(Join(out_, L"VONDRELREP_a.ods")));
   EXPECT_FALSE(platform::PathExists(Join(out_, L"a.ods_MediaContent")));
   EXPECT_EQ(window_.CallsStartingWith(L"MessageBox view 64").size(), 1u);
+}
+
+TEST_F(SaveJobTest, AWorkerThatThrowsIsJoinedAnnouncesItsEndAndGivesTheWindowBack) {
+  window_.AddFile(Package(L"a.ods", kNoPictures));
+  Repair();
+  window_.on_log = [](const std::wstring& text) {
+    if (text.find(L" saving of file starts....") != std::wstring::npos) throw std::bad_alloc();
+  };
+  JobThread worker;
+  int announced = 0;
+  ASSERT_TRUE(OnSaveFiles(context_, worker, [&](const JobEnd& end) {
+    ++announced;
+    EXPECT_FALSE(end.completed);
+  }));
+  worker.Join();
+  EXPECT_EQ(announced, 1);
+  EXPECT_EQ(running_.load(), 0);
+  EXPECT_FALSE(window_.shown[Control::kStop]);
+  EXPECT_FALSE(window_.shown[Control::kTotalBar]);
+  EXPECT_TRUE(window_.enabled[Control::kSaveFiles]);
+  EXPECT_TRUE(window_.flags[ViewFlag::kSaveAllowed]);
+  EXPECT_TRUE(window_.CallsStartingWith(L"MessageBox").empty());
+}
+
+TEST_F(SaveJobTest, TotalBarOfMoreFilesThanItsRangeHoldsEndsFull) {
+  // 65,536 files, none repaired: a range cast to 16 bits would be 0.
+  window_.quiet = true;
+  for (int i = 0; i < 65536; ++i) window_.AddFile(L"f" + std::to_wstring(i) + L".ods");
+  ASSERT_EQ(Save(), 1u);
+  EXPECT_EQ(window_.bars[Bar::kTotal].upper, 65535);
+  EXPECT_EQ(window_.bars[Bar::kTotal].position, 65535);
+  EXPECT_EQ(window_.bars[Bar::kTotal].highest, 65535);
 }
 
 }  // namespace

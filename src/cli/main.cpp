@@ -61,17 +61,28 @@ bool MakeFolders(const std::wstring& path) {
   return platform::IsDirectory(path);
 }
 
-// Keeps what the repair job recovered from one file until the batch hands it to the report in
-// list order.
+// What the jobs reported about one file: whether it was repaired and saved, for the exit
+// status, and, when a report is asked for, what the repair job recovered from it, until the
+// batch hands it to the report in list order.
 class FileObserver : public RecoveryObserver {
  public:
-  void OnFileRecovered(const FileRecovery& recovery) override { recoveries_.push_back(recovery); }
+  void OnFileRecovered(const FileRecovery& recovery) override {
+    repaired_ = recovery.repaired;
+    if (keep_) recoveries_.push_back(recovery);
+  }
+  void OnFileSaved(const FileSave& save) override { saved_ = save.saved; }
+  void Keep(bool on) { keep_ = on; }
   void HandTo(RecoveryObserver& report) {
     for (const FileRecovery& recovery : recoveries_) report.OnFileRecovered(recovery);
     recoveries_.clear();
   }
+  bool repaired() const { return repaired_; }
+  bool saved() const { return saved_; }
 
  private:
+  bool keep_ = false;
+  bool repaired_ = false;
+  bool saved_ = false;
   std::vector<FileRecovery> recoveries_;
 };
 
@@ -112,7 +123,12 @@ class Batch {
       runs_[i].window->SetMediaChecked(media);
     }
   }
-  void Observe(bool on) { observed_ = on; }
+  // Keeps what each file gave for the report.
+  void KeepRecoveries() {
+    for (int i = 0; i < n_; ++i) runs_[i].observer.Keep(true);
+  }
+  // A job ended by an exception on some file (that file counts as neither repaired nor saved).
+  bool Failed() const { return failed_.load(); }
 
   // Runs `job` (the repair or the save worker) for every file and prints each file's lines as
   // soon as it and every file before it are done; then the job's closing lines, once.
@@ -126,7 +142,12 @@ class Batch {
         FileRun& run = runs_[i];
         running_[i].store(1);
         if (g_interrupted.load()) running_[i].store(0);
-        job(JobContext{&running_[i], run.window.get(), observed_ ? &run.observer : nullptr, i});
+        try {
+          job(JobContext{&running_[i], run.window.get(), &run.observer, i});
+        } catch (...) {
+          // An exception must not end the program from a worker: the other files go on.
+          failed_.store(true);
+        }
         {
           std::lock_guard lock(mutex);
           done[i] = 1;
@@ -158,7 +179,7 @@ class Batch {
   // The save job's closing message, once, and only when a file was saved.
   void PrintSaveMessage() {
     for (int i = 0; i < n_; ++i) {
-      if (runs_[i].window->Saved()) {
+      if (runs_[i].observer.saved()) {
         platform::WriteText(Stream::kErr, runs_[i].window->SaveMessage());
         return;
       }
@@ -170,12 +191,12 @@ class Batch {
   }
   int RepairedCount() const {
     int count = 0;
-    for (int i = 0; i < n_; ++i) count += runs_[i].window->Repaired() ? 1 : 0;
+    for (int i = 0; i < n_; ++i) count += runs_[i].observer.repaired() ? 1 : 0;
     return count;
   }
   int SavedCount() const {
     int count = 0;
-    for (int i = 0; i < n_; ++i) count += runs_[i].window->Saved() ? 1 : 0;
+    for (int i = 0; i < n_; ++i) count += runs_[i].observer.saved() ? 1 : 0;
     return count;
   }
   int FileCount() const { return n_; }
@@ -202,7 +223,7 @@ class Batch {
   std::vector<std::wstring> paths_;
   std::unique_ptr<FileRun[]> runs_;
   std::unique_ptr<JobRunning[]> running_;  // one stop flag per file, zeroed by Ctrl+C
-  bool observed_ = false;
+  std::atomic<bool> failed_{false};
   const bool progress_;
   bool progress_drawn_ = false;
 };
@@ -220,7 +241,7 @@ class RunReport {
     if (options.report.empty()) return;
     path_ = options.report;
     writer_ = std::make_unique<ReportWriter>(command, batch.paths());
-    batch.Observe(true);
+    batch.KeepRecoveries();
   }
   // Writes the report, also after a stop. Returns the exit status to use.
   int Finish(int status) {
@@ -251,6 +272,7 @@ int RunExtract(const Options& options) {
   // The folder is the user's: it is filled, never emptied first.
   SetWorkingFolderOverride(into);
   batch.Run(RepairWorker);
+  if (batch.Failed()) Error(L"the job ended unexpectedly");
   if (g_interrupted.load()) Error(L"stopped by the user");
   return report.Finish(batch.RepairedCount() == batch.FileCount() && !g_interrupted.load() ? 0 : 1);
 }
@@ -318,6 +340,7 @@ int RunRepair(const Options& options) {
     platform::WriteText(Stream::kErr, L"working folder kept: " + folder.path() + L"\n");
   else
     folder.Remove();
+  if (batch.Failed()) Error(L"the job ended unexpectedly");
   if (g_interrupted.load()) {
     Error(L"stopped by the user");
     return report.Finish(1);

@@ -9,11 +9,6 @@ using platform::Stream;
 
 namespace {
 
-bool EndsWith(const std::wstring& text, const std::wstring& tail) {
-  return text.size() >= tail.size() &&
-         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 // Log texts end their lines with "\r\n"; a terminal wants "\n".
 std::wstring UnixLines(const std::wstring& text) {
   std::wstring out;
@@ -121,7 +116,6 @@ void TerminalWindow::AppendLog(const std::wstring& text, uint32_t colour) {
     closing_.push_back({Stream::kOut, TerminalLogLine(text, colour, colour_)});
     return;
   }
-  if (colour == kGreen && EndsWith(text, L" saving of file done....\r\n")) saved_ = true;
   Keep(Stream::kOut, TerminalLogLine(text, colour, colour_));
 }
 

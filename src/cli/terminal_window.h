@@ -37,10 +37,6 @@ class TerminalWindow : public JobWindow {
   // which would otherwise undo a Ctrl+C that came before.
   void SetStop(const std::atomic<int>* stopped, JobRunning* running);
 
-  // The file's item data is 1 (repaired by the last run).
-  bool Repaired() const { return item_.data == 1; }
-  // The file was logged as saved by the save job.
-  bool Saved() const { return saved_; }
   // Everything kept for printing since the last call, in order.
   std::vector<OutputLine> TakeOutput();
   // The lines that close a job's run and the save job's closing message, which a one-file run
@@ -91,7 +87,6 @@ class TerminalWindow : public JobWindow {
   std::wstring destination_;
   bool media_checked_ = true;
   const bool colour_;
-  bool saved_ = false;
   const std::atomic<int>* stopped_ = nullptr;
   JobRunning* running_ = nullptr;
 };

@@ -1,9 +1,12 @@
 #include "output/save_job.h"
 
 #include <string>
+#include <utility>
 
 #include "engine/job/job_texts.h"
 #include "engine/job/progress_scale.h"
+#include "engine/job/start_job.h"
+#include "engine/job/workflow_steps.h"
 #include "engine/job/working_folder.h"
 #include "output/folder_packer.h"
 #include "output/media_extractor.h"
@@ -17,54 +20,28 @@ std::wstring WithSeparator(std::wstring folder) {
   return folder;
 }
 
-void SetSavingControls(JobWindow& view) {
-  view.SetFlag(ViewFlag::kSaveAllowed, false);
-  view.EnableControl(Control::kBrowse, false);
-  view.EnableControl(Control::kSaveFiles, false);
-  view.EnableControl(Control::kExtractMedia, false);
-  view.EnableControl(Control::kDestination, false);
-  view.SetLogText(L"");
-  view.SetFlag(ViewFlag::kSelectAllowed, false);
-  view.SetFlag(ViewFlag::kRemoveRepairAllowed, false);
-  view.EnableControl(Control::kSelectFiles, false);
-  view.EnableControl(Control::kRepairFiles, false);
-  view.EnableControl(Control::kRemoveFiles, false);
-  view.SetHelpText(kHelpSaving, kHelpWaitBold);
-  view.EnableControl(Control::kStop, true);
-  view.ShowControl(Control::kStop, true);
+// Hands the observer what became of this file, when the front end asked for one.
+void Report(const JobContext& context, const std::wstring& path, bool saved) {
+  if (context.observer) context.observer->OnFileSaved(FileSave{path, saved});
 }
 
-void SetSaveEndedControls(JobWindow& view) {
-  view.ShowControl(Control::kStop, false);
-  view.SetFlag(ViewFlag::kSaveAllowed, true);
-  view.EnableControl(Control::kBrowse, true);
-  view.EnableControl(Control::kSaveFiles, true);
-  view.EnableControl(Control::kExtractMedia, true);
-  view.EnableControl(Control::kDestination, true);
-  view.SetFlag(ViewFlag::kSelectAllowed, true);
-  view.SetFlag(ViewFlag::kRemoveRepairAllowed, true);
-  view.EnableControl(Control::kSelectFiles, true);
-  view.EnableControl(Control::kRepairFiles, true);
-  view.EnableControl(Control::kRemoveFiles, true);
-}
-
-// Packs one repaired file and, when asked, copies its pictures out. Logs what
-// happened.
-void SaveOne(JobWindow& view, const std::wstring& path, const std::wstring& source,
+// Packs one repaired file and, when asked, copies its pictures out. Logs what happened; true
+// when the package was written whole.
+bool SaveOne(JobWindow& view, const std::wstring& path, const std::wstring& source,
              const std::wstring& destination) {
   view.AppendLog(path + L" saving of file starts....\r\n", kBlack);
   if (!platform::IsDirectory(source)) {
     // The file's folder is gone (the working folder was discarded, or the list changed since
     // the repair): an empty package logged as saved would pass for the repaired file.
     view.AppendLog(path + L" not saved....\r\n", kRed);
-    return;
+    return false;
   }
   FolderPacker packer;
   if (packer.PackFolder(source, PackagePath(destination, path)) != 0) {
     // The package could not be written whole and has been removed: saying
     // "done" here would send the user away believing the file was saved.
     view.AppendLog(path + L" not saved....\r\n", kRed);
-    return;
+    return false;
   }
   if (view.MediaChecked() == 1) {
     const std::wstring media = MediaFolderPath(destination, path);
@@ -76,6 +53,7 @@ void SaveOne(JobWindow& view, const std::wstring& path, const std::wstring& sour
       view.AppendLog(path + L" Media extration is done....\r\n", kBlack);
   }
   view.AppendLog(path + L" saving of file done....\r\n", kGreen);
+  return true;
 }
 
 }  // namespace
@@ -88,14 +66,16 @@ std::wstring MediaFolderPath(const std::wstring& destination, const std::wstring
   return WithSeparator(destination) + FileNameOf(listed_path) + L"_MediaContent";
 }
 
-std::thread OnSaveFiles(const JobContext& context) {
+bool OnSaveFiles(const JobContext& context, JobThread& worker, JobThread::OnEnd on_end) {
   if (context.job_running->load() == 1) {
     context.view->ShowMessageBox(BoxOwner::kNone,
                                  L"Please stop the running process before saving the file(s).",
                                  kMbInformation);
-    return {};
+    return false;
   }
-  return std::thread(SaveWorker, context);
+  // A worker that has not announced its end may still be carrying calls over to this thread.
+  if (worker.Joinable() && !worker.Ended()) return false;
+  return StartJob(context, worker, SaveWorker, WorkflowStep::kSaveEnded, std::move(on_end));
 }
 
 unsigned SaveWorker(JobContext context) {
@@ -108,16 +88,9 @@ unsigned SaveWorker(JobContext context) {
   const std::wstring shown = destination;
 
   context.job_running->store(1);
-  view.SetBarPos(Bar::kFile, 0);
-  view.SetBarPos(Bar::kTotal, 0);
-  SetSavingControls(view);
+  ApplyStep(view, WorkflowStep::kSaveStarted);
   destination = WithSeparator(destination);
   const int n = view.FileCount();
-  view.ShowControl(Control::kFileLabel, false);
-  view.ShowControl(Control::kFileBar, false);
-  view.ShowControl(Control::kTotalLabel, true);
-  view.ShowControl(Control::kTotalBar, true);
-  view.Relayout();
   view.ResetEstimate(Bar::kTotal);
   view.SetBarRange(Bar::kTotal, BarUpper(n));
   view.SetBarPos(Bar::kTotal, 0);
@@ -128,6 +101,7 @@ unsigned SaveWorker(JobContext context) {
     const std::wstring path = view.FileText(i);
     if (view.FileData(i) != 1) {
       view.AppendLog(path + L" cannot be saved,as it is not Repaired.\r\n", kRed);
+      Report(context, path, false);
     } else if (context.job_running->load() == 0) {
       for (int j = i; j < n; ++j) {
         if (!HandlesFile(context, j)) continue;
@@ -139,10 +113,12 @@ unsigned SaveWorker(JobContext context) {
         view.AppendLog(rest + L" not saved....\r\n", kRed);
         view.AppendLog(kAsteriskLine, kBlack);
         view.SetFileData(j, 0);
+        Report(context, rest, false);
       }
       break;
     } else {
-      SaveOne(view, path, work + FileNameOf(path) + std::to_wstring(i), destination);
+      Report(context, path,
+             SaveOne(view, path, work + FileNameOf(path) + std::to_wstring(i), destination));
     }
     view.AppendLog(kAsteriskLine, kBlack);
     view.SetBarPos(Bar::kTotal, BarPosition(i + 1, n));
@@ -151,14 +127,9 @@ unsigned SaveWorker(JobContext context) {
   view.SetBarPos(Bar::kTotal, BarPosition(n, n));
   view.AppendLog(L"Saving processing completed....\r\n", kBlack);
   view.AppendLog(kUnderscoreLine, kBlack);
-  view.SetHelpText(kHelpSaved, kHelpSavedBold);
-  SetSaveEndedControls(view);
-  view.ShowControl(Control::kFileLabel, false);
-  view.ShowControl(Control::kFileBar, false);
-  view.ShowControl(Control::kTotalLabel, false);
-  view.ShowControl(Control::kTotalBar, false);
+  ApplyStep(view, WorkflowStep::kSaveEnded);
   context.job_running->store(0);
-  view.Relayout();
+  // Owned by the view: it runs on the user-interface thread, and the worker waits for it.
   view.ShowMessageBox(BoxOwner::kView,
                       L"File(s) saving process has been completed.Saved file(s) "
                       L"location is:<br><a "

@@ -1,5 +1,6 @@
 #include "support/recording_window.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace velmora::test {
@@ -61,7 +62,7 @@ std::wstring Hex(uint32_t v) {
 }  // namespace
 
 void RecordingWindow::Record(std::wstring line) {
-  calls.push_back(std::move(line));
+  if (!quiet) calls.push_back(std::move(line));
 }
 
 void RecordingWindow::AddFile(const std::wstring& path, int image, intptr_t data) {
@@ -90,7 +91,7 @@ int RecordingWindow::ShowMessageBox(BoxOwner owner, const std::wstring& text, un
     std::lock_guard lock(mutex_);
     Record(L"MessageBox " + std::wstring(owner == BoxOwner::kView ? L"view " : L"none ") +
            std::to_wstring(flags) + L" " + text);
-    boxes.push_back(text);
+    if (!quiet) boxes.push_back(text);
     hook = on_box;
     if (!hook) {
       if (answers.empty()) return 1;
@@ -124,6 +125,7 @@ void RecordingWindow::SetBarPos(Bar bar, int position) {
   std::lock_guard lock(mutex_);
   Record(L"SetBarPos " + std::wstring(BarName(bar)) + L" " + std::to_wstring(position));
   bars[bar].position = position;
+  bars[bar].highest = std::max(bars[bar].highest, position);
 }
 
 void RecordingWindow::SetLogText(const std::wstring& text) {
@@ -135,6 +137,7 @@ void RecordingWindow::SetLogText(const std::wstring& text) {
 
 void RecordingWindow::AppendLog(const std::wstring& text, uint32_t colour) {
   std::lock_guard lock(mutex_);
+  if (quiet) return;
   Record(L"AppendLog " + Hex(colour) + L" " + text);
   log.push_back({text, colour});
   log_text += text;

@@ -27,6 +27,7 @@ struct FileItem {
 struct BarState {
   int upper = 100;
   int position = 0;
+  int highest = 0;  // the highest position ever set
   int resets = 0;
 };
 
@@ -41,6 +42,8 @@ class RecordingWindow : public JobWindow {
   std::function<int(BoxOwner owner, const std::wstring& text)> on_box;
   std::wstring destination;
   int media_checked = 0;
+  // Keeps no script, log lines or box texts, only the state: for runs of many thousand files.
+  bool quiet = false;
 
   // State as a window would hold it.
   std::vector<FileItem> files;

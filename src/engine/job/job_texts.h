@@ -12,6 +12,21 @@ inline constexpr const wchar_t* kAsteriskLine =
 inline constexpr const wchar_t* kUnderscoreLine =
     L"________________________________________________________________\r\n\r\n";
 
+// The log's text when the list is empty (at creation and after Remove emptied it), and after
+// "Select files" added files.
+inline constexpr const wchar_t* kLogStart =
+    L"Click Select files to select .ods file(s) to repair....";
+inline constexpr const wchar_t* kLogFilesAdded = L"Select .ods file(s) to Repair....";
+
+// The instruction texts, each with its bold ranges [begin, end) ("\n" counts as one character).
+inline constexpr const wchar_t* kHelpStart =
+    L"Click Select files to select .ods file(s) to repair.\nClick Repair files to see the "
+    L"preview of the .ods file(s).";
+inline const std::vector<BoldRange> kHelpStartBold = {{6, 18}, {29, 33}, {59, 72}, {99, 103}};
+// The same text after Remove emptied the list has "preview " bold as well.
+inline const std::vector<BoldRange> kHelpEmptiedBold = {
+    {6, 18}, {29, 33}, {59, 72}, {83, 91}, {99, 103}};
+
 inline constexpr const wchar_t* kHelpRepaired =
     L"Click item in the list to see the preview in right side.\nClick Browse folder to select "
     L"destination path.\nClick Save.... to save .ods file(s)";

@@ -1,5 +1,6 @@
-// Receives what the repair job recovered from each file, for the command line's report. The
-// window has none; the job calls it, when present, after a file's extraction and completion.
+// Receives what the jobs did with each file, for the command line's report and exit status.
+// The window has none; the repair job calls it, when present, after a file's extraction and
+// completion, the save job once per listed file.
 #pragma once
 
 #include <string>
@@ -19,11 +20,22 @@ struct FileRecovery {
   std::vector<std::wstring> synthesised;  // package parts written or rewritten by completion
 };
 
+// What the save job did with one listed file.
+struct FileSave {
+  std::wstring path;   // the listed path
+  bool saved = false;  // its package was written whole (logged " saving of file done....");
+                       // false when it was not repaired, the run was stopped before it, or
+                       // the package could not be written
+};
+
 class RecoveryObserver {
  public:
   virtual ~RecoveryObserver() = default;
-  // Called on the job's worker thread, once per file that the job got to.
+  // Called on the repair job's worker thread, once per file that the job got to.
   virtual void OnFileRecovered(const FileRecovery& recovery) = 0;
+  // Called on the save job's worker thread, once per listed file, in list order, in every run
+  // that accepted the destination.
+  virtual void OnFileSaved(const FileSave&) {}
 };
 
 }  // namespace velmora

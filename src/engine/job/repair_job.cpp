@@ -1,10 +1,13 @@
 #include "engine/job/repair_job.h"
 
 #include <string>
+#include <utility>
 
 #include "engine/job/job_texts.h"
 #include "engine/job/progress_scale.h"
 #include "engine/job/repair_steps.h"
+#include "engine/job/start_job.h"
+#include "engine/job/workflow_steps.h"
 #include "engine/job/working_folder.h"
 #include "engine/package/package_completion.h"
 #include "platform/platform.h"
@@ -23,38 +26,6 @@ bool HoldsAnyFile(const std::wstring& folder) {
   return found;
 }
 
-void SetRunningControls(JobWindow& view) {
-  view.SetFlag(ViewFlag::kRemoveRepairAllowed, false);
-  view.EnableControl(Control::kRepairFiles, false);
-  view.EnableControl(Control::kRemoveFiles, false);
-  view.EnableControl(Control::kStop, true);
-  view.ShowControl(Control::kStop, true);
-  view.EnableControl(Control::kSelectFiles, false);
-  view.SetFlag(ViewFlag::kSelectAllowed, false);
-}
-
-void SetRepairEndedControls(JobWindow& view) {
-  view.EnableControl(Control::kSelectFiles, true);
-  view.ShowControl(Control::kStop, false);
-  view.SetFlag(ViewFlag::kSelectAllowed, true);
-  view.EnableControl(Control::kBrowse, true);
-  view.SetFlag(ViewFlag::kSaveAllowed, true);
-  view.EnableControl(Control::kSaveFiles, true);
-  view.EnableControl(Control::kExtractMedia, true);
-  view.EnableControl(Control::kDestination, true);
-  view.SetFlag(ViewFlag::kRemoveRepairAllowed, true);
-  view.EnableControl(Control::kRepairFiles, true);
-  view.EnableControl(Control::kRemoveFiles, true);
-}
-
-void ShowProgressRows(JobWindow& view, bool show) {
-  view.ShowControl(Control::kFileLabel, show);
-  view.ShowControl(Control::kTotalLabel, show);
-  view.ShowControl(Control::kFileBar, show);
-  view.ShowControl(Control::kTotalBar, show);
-  view.Relayout();
-}
-
 // Hands the observer what this file gave, when the front end asked for one.
 void Report(const JobContext& context, FileRecovery recovery) {
   if (context.observer) context.observer->OnFileRecovered(recovery);
@@ -69,19 +40,18 @@ void MarkNotRepaired(JobWindow& view, int index, const std::wstring& path) {
 
 }  // namespace
 
-std::thread OnRepairFiles(const JobContext& context) {
+bool OnRepairFiles(const JobContext& context, JobThread& worker, JobThread::OnEnd on_end) {
+  // A worker that has not announced its end may still be carrying calls over to this thread.
+  if (worker.Joinable() && !worker.Ended()) return false;
   JobWindow& view = *context.view;
   DiscardWorkingFolder(view);
-  view.SetFlag(ViewFlag::kRepairRan, true);
-  view.ShowPreview(L"", kPreviewNotRepaired);
-  view.SetHelpText(kHelpRepairing, kHelpWaitBold);
-  SetRunningControls(view);
+  ApplyStep(view, WorkflowStep::kRepairStarted);
   context.job_running->store(1);
-  view.ShowPreview(L"", kPreviewRepairRunning);
-  view.SetLogText(L"");
-  view.SetBarPos(Bar::kFile, 0);
-  view.SetBarPos(Bar::kTotal, 0);
-  return std::thread(RepairWorker, context);
+  if (StartJob(context, worker, RepairWorker, WorkflowStep::kRepairEnded, std::move(on_end)))
+    return true;
+  context.job_running->store(0);
+  ApplyStep(view, WorkflowStep::kRepairEnded);
+  return false;
 }
 
 unsigned RepairWorker(JobContext context) {
@@ -91,7 +61,6 @@ unsigned RepairWorker(JobContext context) {
   platform::MakeDirectory(base);
   base += platform::kSeparator;
 
-  ShowProgressRows(view, true);
   view.ResetEstimate(Bar::kTotal);
   view.SetBarRange(Bar::kTotal, BarUpper(n));
   view.SetBarPos(Bar::kTotal, 0);
@@ -153,13 +122,10 @@ unsigned RepairWorker(JobContext context) {
   }
 
   view.SetBarPos(Bar::kTotal, BarPosition(n, n));
-  view.ShowPreview(L"", kPreviewSelectFile);
   view.AppendLog(L"Repairing process completed....\r\n", kBlack);
   view.AppendLog(kUnderscoreLine, kBlack);
-  SetRepairEndedControls(view);
-  view.SetHelpText(kHelpRepaired, kHelpRepairedBold);
+  ApplyStep(view, WorkflowStep::kRepairEnded);
   context.job_running->store(0);
-  ShowProgressRows(view, false);
   return 1;
 }
 
