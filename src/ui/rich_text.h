@@ -1,0 +1,30 @@
+// The two rich-edit panes of the main view: the activity log, to which the jobs append
+// coloured lines, and the instruction box, whose text has bold ranges.
+#pragma once
+
+#include <windows.h>
+
+#include <richedit.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/job/job_window.h"
+
+namespace velmora::ui {
+
+// Appends `text` at the end of the log in `colour` (0x00BBGGRR) and scrolls by the number of
+// lines it added, so that the new lines are in view.
+void AppendLog(HWND log, const std::wstring& text, uint32_t colour);
+
+// Replaces the instruction box's text and applies `bold_format` (bold on) to each range.
+void SetRichTextWithBold(HWND box, const std::wstring& text, const std::vector<BoldRange>& bold,
+                         CHARFORMATW bold_format);
+
+// The character formats the view starts with: the log's (bold, Arial) and the instruction
+// box's (Arial 9 pt, regular).
+CHARFORMATW LogFormat();
+CHARFORMATW InstructionFormat();
+
+}  // namespace velmora::ui

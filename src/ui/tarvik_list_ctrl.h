@@ -1,0 +1,50 @@
+// CTarvikListCtrl: the list of files to repair. One column, the full path as item text, an
+// image telling the file's state and item data 1 for a file the last run repaired. Clicks and
+// keys ask the parent for the preview of the item (kPreviewRequest).
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "winfw/subclassed_window.h"
+
+namespace velmora::ui {
+
+// Sent to the list's parent with the item's position: show its preview.
+inline constexpr UINT kPreviewRequest = WM_USER + 151;
+
+class CTarvikListCtrl : public winfw::SubclassedWindow {
+ public:
+  // Where the hover text of an item goes (the status bar's message pane).
+  void set_status_sink(std::function<void(const std::wstring&)> sink) {
+    status_sink_ = std::move(sink);
+  }
+
+  int Count() const;
+  std::wstring ItemText(int index) const;
+  int ItemImage(int index) const;
+  LPARAM ItemData(int index) const;
+  void SetItemData(int index, LPARAM data);
+  int Append(const std::wstring& text, int image);
+  int Insert(int index, const std::wstring& text, int image);
+  void Delete(int index);
+  void DeleteAll();
+  int FirstSelected() const;
+  // 0 when some item's text equals `path` without regard to case, else 1.
+  int IsNewPath(const std::wstring& path) const;
+
+  LRESULT OnReflected(UINT message, WPARAM wparam, LPARAM lparam, bool& handled) override;
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
+
+ private:
+  int HitItem(POINT client) const;
+  void RequestPreview(int index);
+
+  std::function<void(const std::wstring&)> status_sink_;
+};
+
+}  // namespace velmora::ui

@@ -1,0 +1,161 @@
+// The view's handlers that change the file list: Select files, drops, the command line, and
+// Remove files; and the workflow steps they lead to.
+#include "ui/velmora_view.h"
+
+#include <shellapi.h>
+#include <wchar.h>
+
+#include <algorithm>
+#include <cwctype>
+
+#include "engine/job/job_texts.h"
+#include "engine/job/working_folder.h"
+#include "platform/platform.h"
+#include "ui/dialogs.h"
+#include "ui/main_frame.h"
+#include "ui/resource_ids.h"
+#include "winfw/handles.h"
+
+namespace velmora::ui {
+
+namespace {
+
+constexpr const wchar_t* kLogStart = L"Click Select files to select .ods file(s) to repair....";
+constexpr const wchar_t* kLogFilesAdded = L"Select .ods file(s) to Repair....";
+constexpr const wchar_t* kHelpStart =
+    L"Click Select files to select .ods file(s) to repair.\nClick Repair files to see the "
+    L"preview of the .ods file(s).";
+
+std::wstring Trim(const std::wstring& s) {
+  size_t a = 0, b = s.size();
+  while (a < b && std::iswspace(s[a])) ++a;
+  while (b > a && std::iswspace(s[b - 1])) --b;
+  return s.substr(a, b - a);
+}
+
+bool ContainsOdsIgnoringCase(const std::wstring& name) {
+  std::wstring lower = name;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
+  return lower.find(L".ods") != std::wstring::npos;
+}
+
+std::wstring FileFolder(const std::wstring& path, int position) {
+  return GetWorkingFolderPath() + L"\\" + FileNameOf(path) + std::to_wstring(position);
+}
+
+}  // namespace
+
+void CVelmoraView::DiscardWorkingFolder() {
+  velmora::DiscardWorkingFolder(*this);
+}
+
+void CVelmoraView::ApplyCreatedStep() {
+  m_bSaveAllowed = false;
+  for (HWND h : {browse_.hwnd(), save_.hwnd(), media_check_, destination_.hwnd()}) {
+    EnableWindow(h, FALSE);
+  }
+  m_bRemoveRepairAllowed = false;
+  EnableWindow(repair_.hwnd(), FALSE);
+  EnableWindow(remove_.hwnd(), FALSE);
+  ShowWindow(stop_.hwnd(), SW_HIDE);
+  DiscardWorkingFolder();
+  EnableWindow(select_.hwnd(), TRUE);
+  m_bSelectAllowed = true;
+  for (HWND h : {file_label_, total_label_, file_bar_, total_bar_}) ShowWindow(h, SW_HIDE);
+  frame_.UpdateCommandStates();
+}
+
+void CVelmoraView::ApplyListEmptiedStep() {
+  ShowPreview(L"", kPreviewBlank);
+  const std::wstring folder = GetWorkingFolderPath();
+  DeleteFolderTree(folder);
+  platform::RemoveEmptyDirectory(folder);
+  destination_.ApplyText(L"");
+  SetFlag(ViewFlag::kSaveAllowed, false);
+  for (HWND h : {browse_.hwnd(), save_.hwnd(), media_check_, destination_.hwnd()}) {
+    EnableWindow(h, FALSE);
+  }
+  SetFlag(ViewFlag::kRemoveRepairAllowed, false);
+  EnableWindow(repair_.hwnd(), FALSE);
+  EnableWindow(remove_.hwnd(), FALSE);
+  ShowPreview(L"", kPreviewNoFiles);
+  SetLogText(kLogStart);
+  SetHelpText(kHelpStart, {{6, 18}, {29, 33}, {59, 72}, {83, 91}, {99, 103}});
+}
+
+void CVelmoraView::OnSelectFiles() {
+  winfw::WaitCursor wait;
+  std::vector<std::wstring> paths;
+  if (!CurrentDialogs().OpenFiles(hwnd(), paths)) return;
+  AddFiles(paths);
+}
+
+void CVelmoraView::AddFiles(const std::vector<std::wstring>& paths) {
+  winfw::WaitCursor wait;
+  DiscardWorkingFolder();
+  if (m_bRepairRan) {
+    list_.DeleteAll();
+    m_bRepairRan = false;
+  }
+  SetLogText(kLogFilesAdded);
+  if (paths.empty()) return;
+  ShowPreview(L"", kPreviewFilesAdded);
+  for (const std::wstring& path : paths) {
+    if (list_.IsNewPath(path)) {
+      list_.Append(path, kImageAdded);
+    } else {
+      MessageBox(BoxOwner::kView, path + L"already exist in the list.", kMbInformation);
+    }
+  }
+  SetFlag(ViewFlag::kRemoveRepairAllowed, true);
+  EnableWindow(repair_.hwnd(), TRUE);
+  EnableWindow(remove_.hwnd(), TRUE);
+}
+
+void CVelmoraView::OnDropFiles(HDROP drop) {
+  std::vector<std::wstring> paths;
+  // A drop while a job runs would change the list under it: it is ignored.
+  if (!JobBusy() && m_bSelectAllowed) {
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+      wchar_t name[520] = {};
+      DragQueryFileW(drop, i, name, 520);
+      const std::wstring path = Trim(name);
+      if (ContainsOdsIgnoringCase(path)) paths.push_back(path);
+    }
+  }
+  DragFinish(drop);
+  if (!paths.empty()) AddFiles(paths);
+}
+
+void CVelmoraView::OnRemoveFiles() {
+  if (list_.FirstSelected() == -1) {
+    MessageBox(BoxOwner::kView, L"No file(s) selected to remove.", kMbInformation);
+    return;
+  }
+  for (int n = list_.FirstSelected(); n != -1; n = list_.FirstSelected()) {
+    ShowPreview(L"", kPreviewBlank);
+    const std::wstring folder = FileFolder(list_.ItemText(n), n);
+    if (platform::IsDirectory(folder)) {
+      DeleteFolderTree(folder);
+      platform::RemoveEmptyDirectory(folder);
+    }
+    // The items after the removed one move up a place: their folders follow them, so
+    // their repair results (preview, save) stay theirs.
+    const int count = list_.Count();
+    for (int k = n + 1; k < count; ++k) {
+      const std::wstring text = list_.ItemText(k);
+      const std::wstring from = FileFolder(text, k);
+      if (platform::IsDirectory(from)) MoveFileW(from.c_str(), FileFolder(text, k - 1).c_str());
+    }
+    list_.Delete(n);
+  }
+  if (list_.Count() > 0) {
+    ShowPreview(L"", kPreviewSelectFile);
+  } else {
+    ApplyListEmptiedStep();
+  }
+}
+
+}  // namespace velmora::ui

@@ -1,0 +1,166 @@
+// The job window's calls, carried out on the user-interface thread: workers reach these
+// through ViewJobWindow, the view's own handlers call them directly.
+#include "ui/velmora_view.h"
+
+#include <commctrl.h>
+
+#include "ui/dialogs.h"
+#include "ui/main_frame.h"
+#include "ui/rich_text.h"
+
+namespace velmora::ui {
+
+HWND CVelmoraView::control_window(velmora::Control control) const {
+  switch (control) {
+    case velmora::Control::kSelectFiles:
+      return select_.hwnd();
+    case velmora::Control::kRemoveFiles:
+      return remove_.hwnd();
+    case velmora::Control::kRepairFiles:
+      return repair_.hwnd();
+    case velmora::Control::kSaveFiles:
+      return save_.hwnd();
+    case velmora::Control::kBrowse:
+      return browse_.hwnd();
+    case velmora::Control::kStop:
+      return stop_.hwnd();
+    case velmora::Control::kExtractMedia:
+      return media_check_;
+    case velmora::Control::kDestination:
+      return destination_.hwnd();
+    case velmora::Control::kFileLabel:
+      return file_label_;
+    case velmora::Control::kFileBar:
+      return file_bar_;
+    case velmora::Control::kTotalLabel:
+      return total_label_;
+    case velmora::Control::kTotalBar:
+      return total_bar_;
+  }
+  return nullptr;
+}
+
+int CVelmoraView::MessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) {
+  // A box without an owner leaves the window usable (a worker's message must not stop the
+  // user from pressing Stop); the view's own messages are modal to the frame.
+  const HWND parent = owner == BoxOwner::kView ? frame_.hwnd() : nullptr;
+  return CurrentDialogs().MessageBox(parent, text, flags);
+}
+
+void CVelmoraView::ShowPreview(const std::wstring& path, int code) {
+  picture_.SetPicture(path, code);
+  picture_.set_mode(CPictureBox::kStretched);
+  InvalidateRect(picture_.hwnd(), nullptr, TRUE);
+}
+
+void CVelmoraView::ResetEstimate(Bar) {}
+
+void CVelmoraView::SetBarRange(Bar bar, uint16_t upper) {
+  SendMessageW(bar == Bar::kFile ? file_bar_ : total_bar_, PBM_SETRANGE, 0, MAKELPARAM(0, upper));
+}
+
+void CVelmoraView::SetBarPos(Bar bar, int position) {
+  SendMessageW(bar == Bar::kFile ? file_bar_ : total_bar_, PBM_SETPOS,
+               static_cast<WPARAM>(position), 0);
+}
+
+void CVelmoraView::SetLogText(const std::wstring& text) {
+  SetWindowTextW(log_, text.c_str());
+}
+
+void CVelmoraView::AppendLog(const std::wstring& text, uint32_t colour) {
+  ui::AppendLog(log_, text, colour);
+}
+
+void CVelmoraView::EnableControl(velmora::Control control, bool enable) {
+  EnableWindow(control_window(control), enable ? TRUE : FALSE);
+}
+
+void CVelmoraView::ShowControl(velmora::Control control, bool show) {
+  ShowWindow(control_window(control), show ? SW_SHOW : SW_HIDE);
+}
+
+int CVelmoraView::MediaChecked() {
+  return static_cast<int>(SendMessageW(media_check_, BM_GETCHECK, 0, 0));
+}
+
+std::wstring CVelmoraView::Destination() {
+  return destination_.Text();
+}
+
+void CVelmoraView::SetHelpText(const std::wstring& text, const std::vector<BoldRange>& bold) {
+  CHARFORMATW format = InstructionFormat();
+  format.dwMask = CFM_BOLD;
+  format.dwEffects = CFE_BOLD;
+  SetRichTextWithBold(help_, text, bold, format);
+}
+
+void CVelmoraView::Relayout() {
+  RECT r{};
+  GetWindowRect(hwnd(), &r);
+  SendMessageW(hwnd(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(r.right - r.left, r.bottom - r.top));
+}
+
+void CVelmoraView::SetFlag(ViewFlag flag, bool value) {
+  switch (flag) {
+    case ViewFlag::kSelectAllowed:
+      m_bSelectAllowed = value;
+      break;
+    case ViewFlag::kRemoveRepairAllowed:
+      m_bRemoveRepairAllowed = value;
+      break;
+    case ViewFlag::kSaveAllowed:
+      m_bSaveAllowed = value;
+      break;
+    case ViewFlag::kRepairRan:
+      m_bRepairRan = value;
+      break;
+  }
+  frame_.UpdateCommandStates();
+}
+
+int CVelmoraView::FileCount() {
+  return list_.Count();
+}
+
+std::wstring CVelmoraView::FileText(int index) {
+  return list_.ItemText(index);
+}
+
+void CVelmoraView::ReplaceFileItem(int index, const std::wstring& text, int image) {
+  list_.Delete(index);
+  list_.Insert(index, text, image);
+}
+
+intptr_t CVelmoraView::FileData(int index) {
+  return list_.ItemData(index);
+}
+
+void CVelmoraView::SetFileData(int index, intptr_t data) {
+  list_.SetItemData(index, data);
+}
+
+void CVelmoraView::ClearEntries() {
+  SendMessageW(entry_list_, LVM_DELETEALLITEMS, 0, 0);
+  entries_.clear();
+}
+
+void CVelmoraView::AppendEntry(const RecoveredEntry& entry) {
+  LVITEMW item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = static_cast<int>(entries_.size());
+  item.pszText = const_cast<wchar_t*>(entry.name.c_str());
+  SendMessageW(entry_list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  entries_.push_back(entry);
+}
+
+int CVelmoraView::EntryCount() {
+  return static_cast<int>(entries_.size());
+}
+
+RecoveredEntry CVelmoraView::Entry(int index) {
+  return index >= 0 && index < EntryCount() ? entries_[static_cast<size_t>(index)]
+                                            : RecoveredEntry{};
+}
+
+}  // namespace velmora::ui
