@@ -26,7 +26,7 @@ HIMAGELIST GreyImages(HBITMAP strip, int count) {
   info.bmiHeader.biWidth = size.cx;
   info.bmiHeader.biHeight = -size.cy;
   info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biBitCount = 24;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   winfw::Bitmap grey(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
@@ -41,14 +41,16 @@ HIMAGELIST GreyImages(HBITMAP strip, int count) {
     winfw::DrawBitmap(dc.get(), strip, 0, 0);
     GdiFlush();
   }
-  auto* p = static_cast<DWORD*>(bits);
-  for (int i = 0; i < size.cx * size.cy; ++i) {
-    const DWORD c = p[i] & 0xFFFFFF;
-    if (c == 0xFF00FF) continue;
-    const int r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
-    const int y = (r * 30 + g * 59 + b * 11) / 100;
-    const int v = 150 + y * 100 / 255;  // light and flat
-    p[i] = static_cast<DWORD>((v << 16) | (v << 8) | v);
+  const int stride = (size.cx * 3 + 3) & ~3;
+  for (int row = 0; row < size.cy; ++row) {
+    auto* p = static_cast<BYTE*>(bits) + static_cast<size_t>(row) * stride;
+    for (int x = 0; x < size.cx; ++x, p += 3) {
+      const int b = p[0], g = p[1], r = p[2];
+      if (r == 255 && g == 0 && b == 255) continue;
+      const int y = (r * 30 + g * 59 + b * 11) / 100;
+      const auto v = static_cast<BYTE>(150 + y * 100 / 255);  // light and flat
+      p[0] = p[1] = p[2] = v;
+    }
   }
   HIMAGELIST list = ImageList_Create(kImageSize, kImageSize, ILC_COLOR24 | ILC_MASK, count, 0);
   ImageList_AddMasked(list, grey.get(), winfw::kKeyColour);

@@ -66,15 +66,6 @@ HWND CVelmoraView::StaticLabel(const wchar_t* text, HFONT font, DWORD style) {
   return winfw::CreateControl(args);
 }
 
-HWND CVelmoraView::ProgressBar(int id) {
-  winfw::ControlArgs args;
-  args.parent = hwnd();
-  args.id = id;
-  args.class_name = winfw::kProgressClass;
-  args.style = WS_VISIBLE | PBS_SMOOTH;
-  return winfw::CreateControl(args);
-}
-
 int CVelmoraView::OnCreate() {
   background_.Reset(CreateSolidBrush(kBodyColour));
   regular_font_.Reset(CreateFontW(18, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
@@ -119,11 +110,11 @@ void CVelmoraView::OnSize(int width, int height) {
   Place(log_, l.log);
   if (IsShown(file_label_)) {
     Place(file_label_, l.file_label);
-    Place(file_bar_, l.file_bar);
+    Place(file_bar_.hwnd(), l.file_bar);
   }
   if (IsShown(total_label_)) {
     Place(total_label_, l.total_label);
-    Place(total_bar_, l.total_bar);
+    Place(total_bar_.hwnd(), l.total_bar);
   }
   InvalidateRect(hwnd(), nullptr, FALSE);
 }

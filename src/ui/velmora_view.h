@@ -15,6 +15,7 @@
 
 #include "engine/job/job_context.h"
 #include "engine/job/job_window.h"
+#include "feedback/est_progress_ctrl.h"
 #include "ui/image_button.h"
 #include "ui/picture_box.h"
 #include "ui/prompt_edit.h"
@@ -73,16 +74,17 @@ class CVelmoraView : public winfw::Window, public JobWindow {
   HWND preview_label() const { return preview_label_; }
   HWND file_label() const { return file_label_; }
   HWND total_label() const { return total_label_; }
-  HWND file_bar() const { return file_bar_; }
-  HWND total_bar() const { return total_bar_; }
+  HWND file_bar() const { return file_bar_.hwnd(); }
+  HWND total_bar() const { return total_bar_.hwnd(); }
+  CEstProgressCtrl& bar(Bar which) { return which == Bar::kFile ? file_bar_ : total_bar_; }
   HWND entry_list() const { return entry_list_; }
   // What the worker threads are handed: every call a synchronous message to this window.
   JobWindow& worker_window() { return proxy_; }
   JobContext context();
 
   // JobWindow, carried out here on the user-interface thread.
-  int MessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) override;
-  void ShowPreview(const std::wstring& path, int code) override;
+  int ShowMessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) override;
+  void ShowPreview(const std::wstring& path, PreviewCode code) override;
   void ResetEstimate(Bar bar) override;
   void SetBarRange(Bar bar, uint16_t upper) override;
   void SetBarPos(Bar bar, int position) override;
@@ -92,6 +94,7 @@ class CVelmoraView : public winfw::Window, public JobWindow {
   void ShowControl(velmora::Control control, bool show) override;
   int MediaChecked() override;
   std::wstring Destination() override;
+  void ClearDestination() override;
   void SetHelpText(const std::wstring& text, const std::vector<BoldRange>& bold) override;
   void Relayout() override;
   void SetFlag(ViewFlag flag, bool value) override;
@@ -102,8 +105,6 @@ class CVelmoraView : public winfw::Window, public JobWindow {
   void SetFileData(int index, intptr_t data) override;
   void ClearEntries() override;
   void AppendEntry(const RecoveredEntry& entry) override;
-  int EntryCount() override;
-  RecoveredEntry Entry(int index) override;
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
@@ -123,7 +124,6 @@ class CVelmoraView : public winfw::Window, public JobWindow {
   void ApplyCreatedStep();
   void ApplyListEmptiedStep();
   HWND StaticLabel(const wchar_t* text, HFONT font, DWORD style);
-  HWND ProgressBar(int id);
 
   CMainFrame& frame_;
   ViewJobWindow proxy_;
@@ -139,8 +139,8 @@ class CVelmoraView : public winfw::Window, public JobWindow {
   HWND preview_label_ = nullptr;
   HWND file_label_ = nullptr;
   HWND total_label_ = nullptr;
-  HWND file_bar_ = nullptr;
-  HWND total_bar_ = nullptr;
+  CEstProgressCtrl file_bar_;
+  CEstProgressCtrl total_bar_;
   HWND log_ = nullptr;
   HWND help_ = nullptr;
   HWND media_check_ = nullptr;

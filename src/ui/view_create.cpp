@@ -143,8 +143,12 @@ bool CVelmoraView::CreateControls() {
   // 10. The progress rows (hidden until a job shows them).
   file_label_ = StaticLabel(L"File progress:", regular_font_.get(), 0);
   total_label_ = StaticLabel(L"Total files progress:", regular_font_.get(), 0);
-  file_bar_ = ProgressBar(ID_FIRST_PROGRESS_CTRL);
-  total_bar_ = ProgressBar(ID_SECOND_PROGRESS_CTRL);
+  const RECT empty{0, 0, 0, 0};
+  file_bar_.Create(self, ID_FIRST_PROGRESS_CTRL, WS_VISIBLE | PBS_SMOOTH, empty);
+  total_bar_.Create(self, ID_SECOND_PROGRESS_CTRL, WS_VISIBLE | PBS_SMOOTH, empty);
+  for (CEstProgressCtrl* bar : {&file_bar_, &total_bar_}) {
+    SendMessageW(bar->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(winfw::MessageFont()), FALSE);
+  }
   return true;
 }
 

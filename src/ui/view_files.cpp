@@ -62,7 +62,9 @@ void CVelmoraView::ApplyCreatedStep() {
   DiscardWorkingFolder();
   EnableWindow(select_.hwnd(), TRUE);
   m_bSelectAllowed = true;
-  for (HWND h : {file_label_, total_label_, file_bar_, total_bar_}) ShowWindow(h, SW_HIDE);
+  for (HWND h : {file_label_, total_label_, file_bar_.hwnd(), total_bar_.hwnd()}) {
+    ShowWindow(h, SW_HIDE);
+  }
   frame_.UpdateCommandStates();
 }
 
@@ -71,7 +73,7 @@ void CVelmoraView::ApplyListEmptiedStep() {
   const std::wstring folder = GetWorkingFolderPath();
   DeleteFolderTree(folder);
   platform::RemoveEmptyDirectory(folder);
-  destination_.ApplyText(L"");
+  ClearDestination();
   SetFlag(ViewFlag::kSaveAllowed, false);
   for (HWND h : {browse_.hwnd(), save_.hwnd(), media_check_, destination_.hwnd()}) {
     EnableWindow(h, FALSE);
@@ -105,7 +107,7 @@ void CVelmoraView::AddFiles(const std::vector<std::wstring>& paths) {
     if (list_.IsNewPath(path)) {
       list_.Append(path, kImageAdded);
     } else {
-      MessageBox(BoxOwner::kView, path + L"already exist in the list.", kMbInformation);
+      ShowMessageBox(BoxOwner::kView, path + L"already exist in the list.", kMbInformation);
     }
   }
   SetFlag(ViewFlag::kRemoveRepairAllowed, true);
@@ -131,7 +133,7 @@ void CVelmoraView::OnDropFiles(HDROP drop) {
 
 void CVelmoraView::OnRemoveFiles() {
   if (list_.FirstSelected() == -1) {
-    MessageBox(BoxOwner::kView, L"No file(s) selected to remove.", kMbInformation);
+    ShowMessageBox(BoxOwner::kView, L"No file(s) selected to remove.", kMbInformation);
     return;
   }
   for (int n = list_.FirstSelected(); n != -1; n = list_.FirstSelected()) {

@@ -31,37 +31,38 @@ HWND CVelmoraView::control_window(velmora::Control control) const {
     case velmora::Control::kFileLabel:
       return file_label_;
     case velmora::Control::kFileBar:
-      return file_bar_;
+      return file_bar_.hwnd();
     case velmora::Control::kTotalLabel:
       return total_label_;
     case velmora::Control::kTotalBar:
-      return total_bar_;
+      return total_bar_.hwnd();
   }
   return nullptr;
 }
 
-int CVelmoraView::MessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) {
-  // A box without an owner leaves the window usable (a worker's message must not stop the
-  // user from pressing Stop); the view's own messages are modal to the frame.
+int CVelmoraView::ShowMessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) {
+  // A box without an owner leaves the window usable; the view's own messages are modal to
+  // the frame. Worker threads show their ownerless boxes themselves (ViewJobWindow).
   const HWND parent = owner == BoxOwner::kView ? frame_.hwnd() : nullptr;
   return CurrentDialogs().MessageBox(parent, text, flags);
 }
 
-void CVelmoraView::ShowPreview(const std::wstring& path, int code) {
+void CVelmoraView::ShowPreview(const std::wstring& path, PreviewCode code) {
   picture_.SetPicture(path, code);
   picture_.set_mode(CPictureBox::kStretched);
   InvalidateRect(picture_.hwnd(), nullptr, TRUE);
 }
 
-void CVelmoraView::ResetEstimate(Bar) {}
-
-void CVelmoraView::SetBarRange(Bar bar, uint16_t upper) {
-  SendMessageW(bar == Bar::kFile ? file_bar_ : total_bar_, PBM_SETRANGE, 0, MAKELPARAM(0, upper));
+void CVelmoraView::ResetEstimate(Bar which) {
+  bar(which).ResetEstimate();
 }
 
-void CVelmoraView::SetBarPos(Bar bar, int position) {
-  SendMessageW(bar == Bar::kFile ? file_bar_ : total_bar_, PBM_SETPOS,
-               static_cast<WPARAM>(position), 0);
+void CVelmoraView::SetBarRange(Bar which, uint16_t upper) {
+  SendMessageW(bar(which).hwnd(), PBM_SETRANGE, 0, MAKELPARAM(0, upper));
+}
+
+void CVelmoraView::SetBarPos(Bar which, int position) {
+  SendMessageW(bar(which).hwnd(), PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
 void CVelmoraView::SetLogText(const std::wstring& text) {
@@ -86,6 +87,10 @@ int CVelmoraView::MediaChecked() {
 
 std::wstring CVelmoraView::Destination() {
   return destination_.Text();
+}
+
+void CVelmoraView::ClearDestination() {
+  destination_.Clear(GetFocus() == destination_.hwnd());
 }
 
 void CVelmoraView::SetHelpText(const std::wstring& text, const std::vector<BoldRange>& bold) {
@@ -152,15 +157,6 @@ void CVelmoraView::AppendEntry(const RecoveredEntry& entry) {
   item.pszText = const_cast<wchar_t*>(entry.name.c_str());
   SendMessageW(entry_list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
   entries_.push_back(entry);
-}
-
-int CVelmoraView::EntryCount() {
-  return static_cast<int>(entries_.size());
-}
-
-RecoveredEntry CVelmoraView::Entry(int index) {
-  return index >= 0 && index < EntryCount() ? entries_[static_cast<size_t>(index)]
-                                            : RecoveredEntry{};
 }
 
 }  // namespace velmora::ui

@@ -2,12 +2,15 @@
 
 namespace velmora::ui {
 
-int ViewJobWindow::MessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) {
+int ViewJobWindow::ShowMessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) {
+  // A box without an owner is shown by the worker itself: it blocks the worker alone and
+  // leaves the window free (Stop stays at hand).
+  if (owner == BoxOwner::kNone) return target_.ShowMessageBox(owner, text, flags);
   int result = 0;
-  Run([&] { result = target_.MessageBox(owner, text, flags); });
+  Run([&] { result = target_.ShowMessageBox(owner, text, flags); });
   return result;
 }
-void ViewJobWindow::ShowPreview(const std::wstring& path, int code) {
+void ViewJobWindow::ShowPreview(const std::wstring& path, PreviewCode code) {
   Run([&] { target_.ShowPreview(path, code); });
 }
 void ViewJobWindow::ResetEstimate(Bar bar) {
@@ -40,6 +43,9 @@ std::wstring ViewJobWindow::Destination() {
   std::wstring result;
   Run([&] { result = target_.Destination(); });
   return result;
+}
+void ViewJobWindow::ClearDestination() {
+  Run([&] { target_.ClearDestination(); });
 }
 void ViewJobWindow::SetHelpText(const std::wstring& text, const std::vector<BoldRange>& bold) {
   Run([&] { target_.SetHelpText(text, bold); });
@@ -76,16 +82,6 @@ void ViewJobWindow::ClearEntries() {
 }
 void ViewJobWindow::AppendEntry(const RecoveredEntry& entry) {
   Run([&] { target_.AppendEntry(entry); });
-}
-int ViewJobWindow::EntryCount() {
-  int result = 0;
-  Run([&] { result = target_.EntryCount(); });
-  return result;
-}
-RecoveredEntry ViewJobWindow::Entry(int index) {
-  RecoveredEntry result;
-  Run([&] { result = target_.Entry(index); });
-  return result;
 }
 
 }  // namespace velmora::ui

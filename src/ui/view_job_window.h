@@ -23,8 +23,8 @@ class ViewJobWindow : public JobWindow {
   ViewJobWindow(JobWindow& target) : target_(target) {}
   void set_view(HWND view) { view_ = view; }
 
-  int MessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) override;
-  void ShowPreview(const std::wstring& path, int code) override;
+  int ShowMessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) override;
+  void ShowPreview(const std::wstring& path, PreviewCode code) override;
   void ResetEstimate(Bar bar) override;
   void SetBarRange(Bar bar, uint16_t upper) override;
   void SetBarPos(Bar bar, int position) override;
@@ -34,6 +34,7 @@ class ViewJobWindow : public JobWindow {
   void ShowControl(Control control, bool show) override;
   int MediaChecked() override;
   std::wstring Destination() override;
+  void ClearDestination() override;
   void SetHelpText(const std::wstring& text, const std::vector<BoldRange>& bold) override;
   void Relayout() override;
   void SetFlag(ViewFlag flag, bool value) override;
@@ -44,8 +45,6 @@ class ViewJobWindow : public JobWindow {
   void SetFileData(int index, intptr_t data) override;
   void ClearEntries() override;
   void AppendEntry(const RecoveredEntry& entry) override;
-  int EntryCount() override;
-  RecoveredEntry Entry(int index) override;
 
  private:
   template <class F>

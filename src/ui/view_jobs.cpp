@@ -27,8 +27,8 @@ void CVelmoraView::OnRepairFiles() {
 void CVelmoraView::OnSaveFiles() {
   if (frame_.worker().alive() && frame_.job_running().load() == 0) {
     // The previous job was stopped and has not ended yet: the same answer as while it runs.
-    MessageBox(BoxOwner::kView, L"Please stop the running process before saving the file(s).",
-               kMbInformation);
+    ShowMessageBox(BoxOwner::kView, L"Please stop the running process before saving the file(s).",
+                   kMbInformation);
     return;
   }
   frame_.worker().Adopt(velmora::OnSaveFiles(context()), frame_.hwnd());
