@@ -14,6 +14,7 @@
 #include "winfw/bitmaps.h"
 #include "winfw/controls.h"
 #include "winfw/handles.h"
+#include "winfw/message_pump.h"
 
 namespace velmora::ui {
 
@@ -37,7 +38,7 @@ CMainFrame::CMainFrame() {
 }
 
 CMainFrame::~CMainFrame() {
-  worker_.WaitPumping();
+  WaitForWorker();
   view_.reset();
 }
 
@@ -115,10 +116,16 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       if (m_pView != nullptr) SetFocus(m_pView->hwnd());
       return 0;
     case kMsgJobEnded:
-      worker_.Join();
+      if (worker_.Ended()) {
+        worker_.Join();
+        if (!worker_.end().completed) {
+          CurrentDialogs().MessageBox(hwnd(), L"The running process ended unexpectedly.",
+                                      MB_ICONINFORMATION);
+        }
+      }
       return 0;
     case WM_DESTROY:
-      worker_.WaitPumping();
+      WaitForWorker();
       PostQuitMessage(0);
       return 0;
     default:
@@ -182,7 +189,7 @@ void CMainFrame::OnClose() {
   }
   // A stopped job may still be finishing its current file: let it end before its folder
   // and its window go.
-  worker_.WaitPumping();
+  WaitForWorker();
   if (m_pView != nullptr) m_pView->DiscardWorkingFolder();
   DestroyWindow(hwnd());
 }
@@ -241,6 +248,16 @@ void CMainFrame::OnCommand(int id, int code) {
       }
       return;
   }
+}
+
+JobThread::OnEnd CMainFrame::JobEndNotice() {
+  const HWND frame = hwnd();
+  return [frame](const JobEnd&) { PostMessageW(frame, kMsgJobEnded, 0, 0); };
+}
+
+void CMainFrame::WaitForWorker() {
+  winfw::PumpMessagesUntil([this] { return !worker_.Joinable() || worker_.Ended(); });
+  worker_.Join();
 }
 
 void CMainFrame::OnSoftwareHelp() {

@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "engine/job/job_context.h"
+#include "engine/job/job_thread.h"
 #include "ui/frame_bars.h"
-#include "ui/job_worker.h"
 #include "winfw/gdi.h"
 #include "winfw/settings.h"
 #include "winfw/window.h"
@@ -19,6 +19,9 @@
 namespace velmora::ui {
 
 class CVelmoraView;
+
+// Posted to the frame when a job's worker has ended.
+inline constexpr UINT kMsgJobEnded = WM_APP + 2;
 
 inline constexpr const wchar_t* kFrameTitle = L"Velmora - v1.0";
 inline constexpr int kMinTrackWidth = 700;
@@ -36,7 +39,13 @@ class CMainFrame : public winfw::Window {
   JobRunning JobRunning_{0};
 
   JobRunning& job_running() { return JobRunning_; }
-  JobWorker& worker() { return worker_; }
+  JobThread& worker() { return worker_; }
+  // The worker's last act: tell the frame, which joins it on its own thread.
+  JobThread::OnEnd JobEndNotice();
+  // A worker was started and has not announced its end.
+  bool WorkerBusy() const { return worker_.Joinable() && !worker_.Ended(); }
+  // Dispatches messages until the worker has ended, then joins it.
+  void WaitForWorker();
   FrameBars& bars() { return bars_; }
   HWND logo() const { return logo_; }
   unsigned look() const { return look_; }
@@ -71,7 +80,7 @@ class CMainFrame : public winfw::Window {
   unsigned look_ = 215;
   winfw::Brush menu_brush_;
   std::unique_ptr<CVelmoraView> view_;
-  JobWorker worker_;
+  JobThread worker_;
 };
 
 }  // namespace velmora::ui

@@ -12,14 +12,6 @@
 
 namespace velmora::ui {
 
-namespace {
-
-constexpr const wchar_t* kHelpStart =
-    L"Click Select files to select .ods file(s) to repair.\nClick Repair files to see the "
-    L"preview of the .ods file(s).";
-
-}  // namespace
-
 bool CVelmoraView::CreateControls() {
   const HWND self = hwnd();
   winfw::ControlArgs args;
@@ -85,7 +77,7 @@ bool CVelmoraView::CreateControls() {
     SendMessageW(log_, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&log_format));
     // Tens of thousands of lines: lift the rich edit's 32K-character default.
     SendMessageW(log_, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
-    SetWindowTextW(log_, L"Click Select files to select .ods file(s) to repair....");
+    SetWindowTextW(log_, kLogStart);
     SendMessageW(log_, EM_SETREADONLY, TRUE, 0);
   }
   args.id = ID_TARVIK_RICH_EDIT_CTRL;
@@ -96,7 +88,7 @@ bool CVelmoraView::CreateControls() {
   if (help_ != nullptr) {
     CHARFORMATW format = InstructionFormat();
     SendMessageW(help_, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
-    SetHelpText(kHelpStart, {{6, 18}, {29, 33}, {59, 72}, {99, 103}});
+    SetHelpText(kHelpStart, kHelpStartBold);
     SendMessageW(help_, EM_SETREADONLY, TRUE, 0);
   }
 

@@ -9,6 +9,7 @@
 #include <cwctype>
 
 #include "engine/job/job_texts.h"
+#include "engine/job/workflow_steps.h"
 #include "engine/job/working_folder.h"
 #include "platform/platform.h"
 #include "ui/dialogs.h"
@@ -19,12 +20,6 @@
 namespace velmora::ui {
 
 namespace {
-
-constexpr const wchar_t* kLogStart = L"Click Select files to select .ods file(s) to repair....";
-constexpr const wchar_t* kLogFilesAdded = L"Select .ods file(s) to Repair....";
-constexpr const wchar_t* kHelpStart =
-    L"Click Select files to select .ods file(s) to repair.\nClick Repair files to see the "
-    L"preview of the .ods file(s).";
 
 std::wstring Trim(const std::wstring& s) {
   size_t a = 0, b = s.size();
@@ -51,21 +46,8 @@ void CVelmoraView::DiscardWorkingFolder() {
 }
 
 void CVelmoraView::ApplyCreatedStep() {
-  m_bSaveAllowed = false;
-  for (HWND h : {browse_.hwnd(), save_.hwnd(), media_check_, destination_.hwnd()}) {
-    EnableWindow(h, FALSE);
-  }
-  m_bRemoveRepairAllowed = false;
-  EnableWindow(repair_.hwnd(), FALSE);
-  EnableWindow(remove_.hwnd(), FALSE);
-  ShowWindow(stop_.hwnd(), SW_HIDE);
+  ApplyStep(*this, WorkflowStep::kCreated);
   DiscardWorkingFolder();
-  EnableWindow(select_.hwnd(), TRUE);
-  m_bSelectAllowed = true;
-  for (HWND h : {file_label_, total_label_, file_bar_.hwnd(), total_bar_.hwnd()}) {
-    ShowWindow(h, SW_HIDE);
-  }
-  frame_.UpdateCommandStates();
 }
 
 void CVelmoraView::ApplyListEmptiedStep() {
@@ -73,17 +55,7 @@ void CVelmoraView::ApplyListEmptiedStep() {
   const std::wstring folder = GetWorkingFolderPath();
   DeleteFolderTree(folder);
   platform::RemoveEmptyDirectory(folder);
-  ClearDestination();
-  SetFlag(ViewFlag::kSaveAllowed, false);
-  for (HWND h : {browse_.hwnd(), save_.hwnd(), media_check_, destination_.hwnd()}) {
-    EnableWindow(h, FALSE);
-  }
-  SetFlag(ViewFlag::kRemoveRepairAllowed, false);
-  EnableWindow(repair_.hwnd(), FALSE);
-  EnableWindow(remove_.hwnd(), FALSE);
-  ShowPreview(L"", kPreviewNoFiles);
-  SetLogText(kLogStart);
-  SetHelpText(kHelpStart, {{6, 18}, {29, 33}, {59, 72}, {83, 91}, {99, 103}});
+  ApplyStep(*this, WorkflowStep::kListEmptied);
 }
 
 void CVelmoraView::OnSelectFiles() {
@@ -110,9 +82,7 @@ void CVelmoraView::AddFiles(const std::vector<std::wstring>& paths) {
       ShowMessageBox(BoxOwner::kView, path + L"already exist in the list.", kMbInformation);
     }
   }
-  SetFlag(ViewFlag::kRemoveRepairAllowed, true);
-  EnableWindow(repair_.hwnd(), TRUE);
-  EnableWindow(remove_.hwnd(), TRUE);
+  ApplyStep(*this, WorkflowStep::kFilesAdded);
 }
 
 void CVelmoraView::OnDropFiles(HDROP drop) {

@@ -15,23 +15,23 @@
 namespace velmora::ui {
 
 bool CVelmoraView::JobBusy() const {
-  return frame_.job_running().load() != 0 || frame_.worker().alive();
+  return frame_.job_running().load() != 0 || frame_.WorkerBusy();
 }
 
 void CVelmoraView::OnRepairFiles() {
-  // A stopped run may still be finishing its file; one job at a time.
+  // A stopped run may still be finishing its file: one job at a time.
   if (JobBusy()) return;
-  frame_.worker().Adopt(velmora::OnRepairFiles(context()), frame_.hwnd());
+  velmora::OnRepairFiles(context(), frame_.worker(), frame_.JobEndNotice());
 }
 
 void CVelmoraView::OnSaveFiles() {
-  if (frame_.worker().alive() && frame_.job_running().load() == 0) {
+  if (frame_.WorkerBusy() && frame_.job_running().load() == 0) {
     // The previous job was stopped and has not ended yet: the same answer as while it runs.
     ShowMessageBox(BoxOwner::kView, L"Please stop the running process before saving the file(s).",
                    kMbInformation);
     return;
   }
-  frame_.worker().Adopt(velmora::OnSaveFiles(context()), frame_.hwnd());
+  velmora::OnSaveFiles(context(), frame_.worker(), frame_.JobEndNotice());
 }
 
 void CVelmoraView::OnStop() {
