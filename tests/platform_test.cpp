@@ -243,6 +243,54 @@ TEST_F(PlatformTest, MakeDirectoryResults) {
   EXPECT_FALSE(PathExists(Path(L"absent")));
 }
 
+TEST_F(PlatformTest, MakeDirectoriesMakesEachMissingLevel) {
+  const std::wstring deep = Join(Join(Path(L"a"), L"b"), L"c");
+  ASSERT_TRUE(MakeDirectories(deep));
+  EXPECT_TRUE(IsDirectory(deep));
+  // Again: every level is there already.
+  EXPECT_TRUE(MakeDirectories(deep));
+
+  // A file in the way: the level below it cannot be made, and nothing under that is tried.
+  ASSERT_TRUE(WriteWhole(Path(L"file"), "x"));
+  ErrorCode error = 0;
+  EXPECT_FALSE(MakeDirectories(Join(Join(Path(L"file"), L"x"), L"y"), &error));
+  EXPECT_NE(error, 0u);
+  // The file itself counts as there: whether the path is a folder is for the caller to see.
+  EXPECT_TRUE(MakeDirectories(Path(L"file")));
+
+  // The known part of the path is taken as made and never touched: here it is missing, so
+  // the first level below it fails.
+  const std::wstring known = Path(L"absent");
+  error = 0;
+  EXPECT_FALSE(MakeDirectories(Join(known, L"child"), &error, known.size()));
+  EXPECT_NE(error, 0u);
+  EXPECT_FALSE(PathExists(known));
+  ASSERT_EQ(MakeDirectory(known), MakeDirResult::kCreated);
+  EXPECT_TRUE(MakeDirectories(Join(Join(known, L"child"), L"leaf"), nullptr, known.size()));
+  EXPECT_TRUE(IsDirectory(Join(Join(known, L"child"), L"leaf")));
+#ifdef _WIN32
+  // Windows takes "/" as a separator too.
+  EXPECT_TRUE(MakeDirectories(scratch_ + L"/slash/ed"));
+  EXPECT_TRUE(IsDirectory(Join(Path(L"slash"), L"ed")));
+#endif
+}
+
+TEST(PathJoinTest, OneSeparatorBetweenTheParts) {
+#ifdef _WIN32
+  EXPECT_EQ(JoinPath(L"C:\\Temp\\ClcTemp", L"Book.ods0"), L"C:\\Temp\\ClcTemp\\Book.ods0");
+  EXPECT_EQ(WithTrailingSeparator(L"C:\\Out"), L"C:\\Out\\");
+  EXPECT_EQ(WithTrailingSeparator(L"C:\\Out\\"), L"C:\\Out\\");
+#else
+  EXPECT_EQ(JoinPath(L"/tmp/ClcTemp", L"Book.ods0"), L"/tmp/ClcTemp/Book.ods0");
+  EXPECT_EQ(WithTrailingSeparator(L"/out"), L"/out/");
+  EXPECT_EQ(WithTrailingSeparator(L"/out/"), L"/out/");
+#endif
+  // The folder is taken as given, a separator at its end included.
+  EXPECT_EQ(JoinPath(std::wstring(L"f") + kSeparator, L"x"),
+            std::wstring(L"f") + kSeparator + kSeparator + L"x");
+  EXPECT_EQ(WithTrailingSeparator(L""), std::wstring(1, kSeparator));
+}
+
 TEST_F(PlatformTest, PathKinds) {
   ASSERT_TRUE(WriteWhole(Path(L"file"), "x"));
   ASSERT_EQ(MakeDirectory(Path(L"dir")), MakeDirResult::kCreated);

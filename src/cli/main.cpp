@@ -49,16 +49,8 @@ void Print(const std::vector<OutputLine>& lines) {
 
 // Creates the folder and every missing folder above it.
 bool MakeFolders(const std::wstring& path) {
-  if (platform::IsDirectory(path)) return true;
-  for (size_t at = 1; at <= path.size(); ++at) {
-    if (at < path.size() && path[at] != platform::kSeparator &&
-        !(platform::kSeparator == L'\\' && path[at] == L'/'))
-      continue;
-    const std::wstring part = path.substr(0, at);
-    if (platform::IsDirectory(part)) continue;
-    if (platform::MakeDirectory(part) == platform::MakeDirResult::kFailed) return false;
-  }
-  return platform::IsDirectory(path);
+  return platform::IsDirectory(path) ||
+         (platform::MakeDirectories(path) && platform::IsDirectory(path));
 }
 
 // What the jobs reported about one file: whether it was repaired and saved, for the exit
@@ -284,7 +276,7 @@ class RunFolder {
     if (!options.work.empty()) {
       const std::wstring parent = platform::AbsolutePath(options.work);
       if (!MakeFolders(parent)) return false;
-      path_ = parent + platform::kSeparator + L"ClcTemp";
+      path_ = platform::JoinPath(parent, L"ClcTemp");
       return true;
     }
     // The temporary file reserves a unique name; the private folder sits beside
@@ -293,7 +285,7 @@ class RunFolder {
     if (reserved_.empty()) return false;
     private_ = reserved_ + L".d";
     if (platform::MakeDirectory(private_) == platform::MakeDirResult::kFailed) return false;
-    path_ = private_ + platform::kSeparator + L"ClcTemp";
+    path_ = platform::JoinPath(private_, L"ClcTemp");
     return true;
   }
   const std::wstring& path() const { return path_; }

@@ -57,7 +57,7 @@ uint32_t FolderPacker::AddTree(const std::wstring& folder, ZipWriter& writer) {
 
 uint32_t FolderPacker::AddItem(const std::wstring& folder, const platform::DirItem& item,
                                ZipWriter& writer, ZipEntryForm form) {
-  const std::wstring path = folder + platform::kSeparator + item.name;
+  const std::wstring path = platform::JoinPath(folder, item.name);
   if (item.is_directory) return AddTree(path, writer);
   if (path == archive_path_) return kZipOk;
   // An unreadable source (0x200) or a name the writer refuses (0x10000) costs that file only;

@@ -12,11 +12,11 @@ namespace {
 
 void CopyMedia(const std::wstring& media_folder, const std::wstring& folder) {
   platform::ListDirectory(folder, [&](const platform::DirItem& item) {
-    const std::wstring path = folder + platform::kSeparator + item.name;
+    const std::wstring path = platform::JoinPath(folder, item.name);
     if (item.is_directory) {
       CopyMedia(media_folder, path);
     } else if (IsMediaFile(item.name)) {
-      platform::CopyFileReplacing(path, media_folder + platform::kSeparator + item.name);
+      platform::CopyFileReplacing(path, platform::JoinPath(media_folder, item.name));
     }
     return true;
   });

@@ -16,7 +16,7 @@ namespace {
 bool FindPreviewImage(JobWindow& view, const std::wstring& folder) {
   bool found = false;
   platform::ListDirectory(folder, [&](const platform::DirItem& item) {
-    const std::wstring path = folder + platform::kSeparator + item.name;
+    const std::wstring path = platform::JoinPath(folder, item.name);
     if (item.is_directory) {
       found = FindPreviewImage(view, path);
     } else if (IsMediaFile(item.name)) {
@@ -37,10 +37,9 @@ int OnPreviewRequest(JobWindow& view, int position) {
     view.ShowPreview(L"", kPreviewNotRepaired);
     return 0;
   }
-  const std::wstring folder =
-      working + platform::kSeparator + file_name + std::to_wstring(position);
+  const std::wstring folder = platform::JoinPath(working, file_name + std::to_wstring(position));
   const std::wstring thumbnail =
-      folder + platform::kSeparator + L"Thumbnails" + platform::kSeparator + L"thumbnail.png";
+      platform::JoinPath(platform::JoinPath(folder, L"Thumbnails"), L"thumbnail.png");
   if (platform::PathExists(thumbnail)) {
     view.ShowPreview(thumbnail, kPreviewBlank);
     return 1;

@@ -15,11 +15,6 @@
 namespace velmora {
 namespace {
 
-std::wstring WithSeparator(std::wstring folder) {
-  if (folder.empty() || folder.back() != platform::kSeparator) folder += platform::kSeparator;
-  return folder;
-}
-
 // Hands the observer what became of this file, when the front end asked for one.
 void Report(const JobContext& context, const std::wstring& path, bool saved) {
   if (context.observer) context.observer->OnFileSaved(FileSave{path, saved});
@@ -59,11 +54,11 @@ bool SaveOne(JobWindow& view, const std::wstring& path, const std::wstring& sour
 }  // namespace
 
 std::wstring PackagePath(const std::wstring& destination, const std::wstring& listed_path) {
-  return WithSeparator(destination) + L"VONDRELREP_" + FileNameOf(listed_path);
+  return platform::WithTrailingSeparator(destination) + L"VONDRELREP_" + FileNameOf(listed_path);
 }
 
 std::wstring MediaFolderPath(const std::wstring& destination, const std::wstring& listed_path) {
-  return WithSeparator(destination) + FileNameOf(listed_path) + L"_MediaContent";
+  return platform::WithTrailingSeparator(destination) + FileNameOf(listed_path) + L"_MediaContent";
 }
 
 bool OnSaveFiles(const JobContext& context, JobThread& worker, JobThread::OnEnd on_end) {
@@ -89,13 +84,13 @@ unsigned SaveWorker(JobContext context) {
 
   context.job_running->store(1);
   ApplyStep(view, WorkflowStep::kSaveStarted);
-  destination = WithSeparator(destination);
+  destination = platform::WithTrailingSeparator(destination);
   const int n = view.FileCount();
   view.ResetEstimate(Bar::kTotal);
   view.SetBarRange(Bar::kTotal, BarUpper(n));
   view.SetBarPos(Bar::kTotal, 0);
 
-  const std::wstring work = GetWorkingFolderPath() + platform::kSeparator;
+  const std::wstring work = GetWorkingFolderPath();
   for (int i = 0; i < n; ++i) {
     if (!HandlesFile(context, i)) continue;
     const std::wstring path = view.FileText(i);
@@ -118,7 +113,8 @@ unsigned SaveWorker(JobContext context) {
       break;
     } else {
       Report(context, path,
-             SaveOne(view, path, work + FileNameOf(path) + std::to_wstring(i), destination));
+             SaveOne(view, path, platform::JoinPath(work, FileNameOf(path) + std::to_wstring(i)),
+                     destination));
     }
     view.AppendLog(kAsteriskLine, kBlack);
     view.SetBarPos(Bar::kTotal, BarPosition(i + 1, n));

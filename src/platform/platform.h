@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace velmora::platform {
 
@@ -108,6 +109,21 @@ std::wstring CreateTempFile(const std::wstring& folder, const std::wstring& pref
 enum class MakeDirResult { kCreated, kAlreadyExists, kFailed };
 // Creates one directory (its parent must exist). On kFailed, *error holds the code.
 MakeDirResult MakeDirectory(const std::wstring& path, ErrorCode* error = nullptr);
+
+// `folder` and `name` with one separator between them. The folder is taken as it is: a
+// separator already at its end is not dropped (see WithTrailingSeparator).
+std::wstring JoinPath(const std::wstring& folder, std::wstring_view name);
+// The folder with a separator at its end, added only when it is missing (an empty text gets
+// one too).
+std::wstring WithTrailingSeparator(std::wstring folder);
+
+// Makes the folder at `path` and each folder above it that is missing, from the top down: a
+// folder that is there already is passed over, and so is any other item of that name (to
+// find out whether the path is a folder now is the caller's business). The first
+// `known_length` characters of the path name a folder that exists and are not looked at. On
+// Windows "/" separates folders too. False at the first folder that cannot be made, with its
+// code in *error; the ones below it are not tried.
+bool MakeDirectories(const std::wstring& path, ErrorCode* error = nullptr, size_t known_length = 0);
 
 bool IsDirectory(const std::wstring& path);
 // True when anything (file or directory) exists at the path.

@@ -20,7 +20,7 @@ namespace {
 bool HoldsAnyFile(const std::wstring& folder) {
   bool found = false;
   platform::ListDirectory(folder, [&](const platform::DirItem& item) {
-    found = item.is_directory ? HoldsAnyFile(folder + platform::kSeparator + item.name) : true;
+    found = item.is_directory ? HoldsAnyFile(platform::JoinPath(folder, item.name)) : true;
     return !found;
   });
   return found;
@@ -57,9 +57,8 @@ bool OnRepairFiles(const JobContext& context, JobThread& worker, JobThread::OnEn
 unsigned RepairWorker(JobContext context) {
   JobWindow& view = *context.view;
   const int n = view.FileCount();
-  std::wstring base = GetWorkingFolderPath();
+  const std::wstring base = GetWorkingFolderPath();
   platform::MakeDirectory(base);
-  base += platform::kSeparator;
 
   view.ResetEstimate(Bar::kTotal);
   view.SetBarRange(Bar::kTotal, BarUpper(n));
@@ -81,7 +80,7 @@ unsigned RepairWorker(JobContext context) {
       unopened.path = path;
       Report(context, std::move(unopened));
     } else {
-      const std::wstring folder = base + FileNameOf(path) + std::to_wstring(i);
+      const std::wstring folder = platform::JoinPath(base, FileNameOf(path) + std::to_wstring(i));
       platform::MakeDirectory(folder);
       FileRecovery recovery;
       recovery.path = path;

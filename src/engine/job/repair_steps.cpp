@@ -41,7 +41,7 @@ std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder
   view.ResetEstimate(Bar::kFile);
   view.SetBarRange(Bar::kFile, BarUpper(count));
   view.SetBarPos(Bar::kFile, 0);
-  if (folder.empty() || folder.back() != platform::kSeparator) folder += platform::kSeparator;
+  folder = platform::WithTrailingSeparator(std::move(folder));
   for (size_t i = 0; i < n; ++i) {
     const RecoveredEntry& entry = entries[i];
     std::wstring path = entry.name;

@@ -44,22 +44,20 @@ void CreatePathDirectories(JobWindow& view, const std::wstring& base, std::wstri
     return;
   }
   const std::wstring native = NativeSeparators(safe);
-  for (size_t cut = safe.find(L'\\'); cut != std::wstring::npos; cut = safe.find(L'\\', cut + 1)) {
-    platform::ErrorCode error = 0;
-    if (platform::MakeDirectory(base + native.substr(0, cut), &error) ==
-        platform::MakeDirResult::kFailed) {
-      view.ShowMessageBox(BoxOwner::kNone, platform::SystemErrorText(error), kMbInformation);
-      // Every folder below it fails for the same reason; a name of hundreds of folders must
-      // not hold the job with hundreds of message boxes.
-      break;
-    }
+  const size_t cut = safe.rfind(L'\\');
+  platform::ErrorCode error = 0;
+  // MakeDirectories stops at the first folder it cannot make: every folder below it would
+  // fail for the same reason, and a name of hundreds of folders must not hold the job with
+  // hundreds of message boxes.
+  if (cut != std::wstring::npos &&
+      !platform::MakeDirectories(base + native.substr(0, cut), &error, base.size())) {
+    view.ShowMessageBox(BoxOwner::kNone, platform::SystemErrorText(error), kMbInformation);
   }
   relative = base + native;
 }
 
 void DeleteFolderTree(const std::wstring& folder) {
-  std::wstring prefix = folder;
-  if (prefix.empty() || prefix.back() != platform::kSeparator) prefix += platform::kSeparator;
+  const std::wstring prefix = platform::WithTrailingSeparator(folder);
   // The listing is taken whole before anything is deleted, so the walk never reads a folder
   // that is changing under it.
   std::vector<platform::DirItem> items;

@@ -69,9 +69,9 @@ bool ManifestName(const std::wstring& relative, std::string* name) {
 void Walk(const std::wstring& folder, const std::wstring& relative,
           std::vector<PackageFile>* files) {
   platform::ListDirectory(folder, [&](const platform::DirItem& item) {
-    const std::wstring path = folder + platform::kSeparator + item.name;
+    const std::wstring path = platform::JoinPath(folder, item.name);
     const std::wstring name =
-        relative.empty() ? item.name : relative + platform::kSeparator + item.name;
+        relative.empty() ? item.name : platform::JoinPath(relative, item.name);
     if (item.is_directory) {
       Walk(path, name, files);
     } else {
@@ -133,7 +133,7 @@ bool IsPlaceholderName(const std::string& path) {
 std::string DocumentVersion(const std::wstring& root) {
   for (const wchar_t* part : {L"content.xml", L"styles.xml", L"meta.xml", L"settings.xml"}) {
     platform::File file =
-        platform::File::OpenRead(root + platform::kSeparator + part, platform::Sharing::kRead);
+        platform::File::OpenRead(platform::JoinPath(root, part), platform::Sharing::kRead);
     if (!file.IsOpen()) continue;
     std::string beginning(kVersionProbeSize, '\0');
     const int64_t got = file.Read(beginning.data(), beginning.size());
@@ -163,7 +163,7 @@ std::set<std::string> MissingPictures(const std::wstring& root,
   std::vector<uint8_t> chunk(kReadChunk);
   for (const wchar_t* part : {L"content.xml", L"styles.xml"}) {
     platform::File file =
-        platform::File::OpenRead(root + platform::kSeparator + part, platform::Sharing::kRead);
+        platform::File::OpenRead(platform::JoinPath(root, part), platform::Sharing::kRead);
     if (!file.IsOpen()) continue;
     std::string window;  // the unread rest of the last chunk, then the next chunk
     for (;;) {
@@ -207,17 +207,13 @@ std::set<std::string> MissingPictures(const std::wstring& root,
 // Writes an empty file at a package path (folders made on the way); the reader shows a
 // picture it cannot load instead of refusing the package.
 bool WritePlaceholder(const std::wstring& root, const std::string& package_path) {
-  std::wstring path = root;
-  for (size_t from = 0;;) {
-    const size_t slash = package_path.find('/', from);
-    path += platform::kSeparator;
-    path.append(package_path.begin() + static_cast<std::ptrdiff_t>(from),
-                slash == std::string::npos
-                    ? package_path.end()
-                    : package_path.begin() + static_cast<std::ptrdiff_t>(slash));
-    if (slash == std::string::npos) break;
-    platform::MakeDirectory(path);
-    from = slash + 1;
+  // The name is ASCII (IsPlaceholderName), so each byte is its own character.
+  std::wstring relative(package_path.begin(), package_path.end());
+  std::replace(relative.begin(), relative.end(), L'/', platform::kSeparator);
+  const std::wstring path = platform::JoinPath(root, relative);
+  const size_t cut = relative.rfind(platform::kSeparator);
+  if (cut != std::wstring::npos) {
+    platform::MakeDirectories(path.substr(0, root.size() + 1 + cut), nullptr, root.size());
   }
   return !platform::PathExists(path) && WriteWholeFile(path, "");
 }
@@ -304,8 +300,8 @@ std::vector<std::wstring> CompletePackage(const std::wstring& folder) {
   if (on_disk.count("content.xml") == 0 && on_disk.count("styles.xml") == 0) return {};
 
   std::vector<std::wstring> written;
-  const std::wstring manifest_folder = root + platform::kSeparator + L"META-INF";
-  const std::wstring manifest_path = manifest_folder + platform::kSeparator + L"manifest.xml";
+  const std::wstring manifest_folder = platform::JoinPath(root, L"META-INF");
+  const std::wstring manifest_path = platform::JoinPath(manifest_folder, L"manifest.xml");
   Manifest recovered;
   std::string xml;
   const bool parsed =
@@ -313,7 +309,7 @@ std::vector<std::wstring> CompletePackage(const std::wstring& folder) {
 
   // "mimetype": kept when it holds a media type; otherwise the type the recovered manifest
   // gives the package, or the spreadsheet type.
-  const std::wstring mimetype_path = root + platform::kSeparator + L"mimetype";
+  const std::wstring mimetype_path = platform::JoinPath(root, L"mimetype");
   std::string media_type;
   if (!ReadSmallFile(mimetype_path, 255, &media_type) || !IsPlausibleMediaType(media_type)) {
     const ManifestEntry* entry = parsed ? RootEntry(recovered) : nullptr;
