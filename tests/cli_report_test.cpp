@@ -136,8 +136,8 @@ TEST(ReportWriter, JsonOfAHandMadeRecovery) {
 TEST(ReportWriter, WriteFailsWhereNoFileCanBeMade) {
   test::ScratchFolder scratch;
   ReportWriter writer("extract", {});
-  EXPECT_FALSE(writer.Write(test::Join(scratch / L"missing", L"r.json"), false));
-  const std::wstring path = scratch / L"r.json";
+  EXPECT_FALSE(writer.Write(test::Join(scratch.Path(L"missing"), L"r.json"), false));
+  const std::wstring path = scratch.Path(L"r.json");
   ASSERT_TRUE(writer.Write(path, false));
   const test::Bytes bytes = test::ReadBytes(path);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
@@ -189,7 +189,7 @@ RunResult RunCommand(const std::string& command) {
 
 // The report's lines as Python read them.
 std::vector<std::string> ReadBack(const test::ScratchFolder& scratch, const std::wstring& report) {
-  const std::wstring script = scratch / L"read_back.py";
+  const std::wstring script = scratch.Path(L"read_back.py");
   EXPECT_TRUE(test::WriteText(script, kReadBack));
   const RunResult r = RunCommand("python3 " + Q(script) + " " + Q(report) + " 2>&1");
   EXPECT_EQ(r.status, 0) << r.out;
@@ -207,7 +207,7 @@ TEST(ReportWriter, PythonReadsTheReportBack) {
   const std::wstring odd = platform::WidenPath("/tmp/b\xFF.ods");
   ReportWriter writer("repair", {L"/tmp/a.ods", odd});
   writer.OnFileRecovered(HandMadeRecovery(L"/tmp/a.ods"));
-  const std::wstring report = scratch / L"r.json";
+  const std::wstring report = scratch.Path(L"r.json");
   ASSERT_TRUE(writer.Write(report, true));
   const std::string sizes_zero = "header_offset=0 data_offset=0 ";
   const std::vector<std::string> expected = {
@@ -247,22 +247,22 @@ class CliReportTest : public ::testing::Test {
     // content.xml's header starts after mimetype's 30 + 8 + 46 bytes; bit 8 of its
     // compressed size, written as 0, flipped.
     zip[84 + 18 + 1] ^= 0x01;
-    input_ = scratch_ / L"x.ods";
+    input_ = scratch_.Path(L"x.ods");
     ASSERT_TRUE(test::WriteBytes(input_, zip));
   }
   RunResult Velmora(const std::string& args) {
     return RunCommand("TMPDIR=" + Q(tmp_) + " '" VELMORA_CLI_PATH "' " + args + " 2>&1");
   }
   test::ScratchFolder scratch_;
-  std::wstring tmp_ = scratch_ / L"tmp";
+  std::wstring tmp_ = scratch_.Path(L"tmp");
   std::wstring input_;
 };
 
 TEST_F(CliReportTest, RepairWritesTheReport) {
   if (!PythonAvailable()) GTEST_SKIP() << "python3 is not installed";
-  const std::wstring report = scratch_ / L"r.json";
-  const RunResult r =
-      Velmora("repair " + Q(input_) + " --out " + Q(scratch_ / L"D") + " --report " + Q(report));
+  const std::wstring report = scratch_.Path(L"r.json");
+  const RunResult r = Velmora("repair " + Q(input_) + " --out " + Q(scratch_.Path(L"D")) +
+                              " --report " + Q(report));
   EXPECT_EQ(r.status, 0) << r.out;
   const std::vector<std::string> lines = ReadBack(scratch_, report);
   ASSERT_GE(lines.size(), 2u) << r.out;
@@ -292,9 +292,9 @@ TEST_F(CliReportTest, RepairWritesTheReport) {
 }
 
 TEST_F(CliReportTest, ReportThatCannotBeWrittenExitsWithOne) {
-  const std::wstring out = scratch_ / L"D";
+  const std::wstring out = scratch_.Path(L"D");
   const RunResult r = Velmora("repair " + Q(input_) + " --out " + Q(out) + " --report " +
-                              Q(test::Join(scratch_ / L"missing", L"r.json")));
+                              Q(test::Join(scratch_.Path(L"missing"), L"r.json")));
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find("velmora: cannot write the report "), std::string::npos) << r.out;
   // The packages are written all the same.

@@ -47,7 +47,7 @@ class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
     platform::MakeDirectory(tmp_);
-    good_ = scratch_ / L"good.ods";
+    good_ = scratch_.Path(L"good.ods");
     WriteBytes(good_,
                MakeZip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
                         {"content.xml", "<doc>cells</doc>", true, true},
@@ -60,7 +60,7 @@ class CliTest : public ::testing::Test {
     return empty;
   }
   ScratchFolder scratch_;
-  std::wstring tmp_ = scratch_ / L"tmp";
+  std::wstring tmp_ = scratch_.Path(L"tmp");
   std::wstring good_;
 };
 
@@ -95,7 +95,7 @@ TEST_F(CliTest, WrongCommandLinesSayWhatIsWrongAndPointToTheHelp) {
 }
 
 TEST_F(CliTest, RepairWritesThePackageAndMediaAndCleansUp) {
-  const std::wstring out = scratch_ / L"out";
+  const std::wstring out = scratch_.Path(L"out");
   RunResult r = RunCli("repair " + Q(good_) + " --out " + Q(out), tmp_);
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find(platform::NarrowPath(good_) + "  Repaired...."), std::string::npos);
@@ -107,14 +107,14 @@ TEST_F(CliTest, RepairWritesThePackageAndMediaAndCleansUp) {
 }
 
 TEST_F(CliTest, RepairExitsWithOneWhenAnyFileFailsButSavesTheOthers) {
-  const std::wstring out = scratch_ / L"out";
-  RunResult r = RunCli("repair " + Q(scratch_ / L"missing.ods") + " " + Q(good_) + " --out " +
+  const std::wstring out = scratch_.Path(L"out");
+  RunResult r = RunCli("repair " + Q(scratch_.Path(L"missing.ods")) + " " + Q(good_) + " --out " +
                            Q(out) + " --no-media",
                        tmp_);
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find(" extraction of file failed...."), std::string::npos);
   // The system's text names the file it is about.
-  EXPECT_NE(r.out.find("velmora: " + platform::NarrowPath(scratch_ / L"missing.ods") +
+  EXPECT_NE(r.out.find("velmora: " + platform::NarrowPath(scratch_.Path(L"missing.ods")) +
                        ": No such file or directory\n"),
             std::string::npos)
       << r.out;
@@ -125,8 +125,8 @@ TEST_F(CliTest, RepairExitsWithOneWhenAnyFileFailsButSavesTheOthers) {
 }
 
 TEST_F(CliTest, NoSavedLocationWhenNothingWasSaved) {
-  const std::wstring out = scratch_ / L"out";
-  const std::wstring missing = scratch_ / L"missing.ods";
+  const std::wstring out = scratch_.Path(L"out");
+  const std::wstring missing = scratch_.Path(L"missing.ods");
   RunResult r = RunCli("repair " + Q(missing) + " --out " + Q(out), tmp_);
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find(" cannot be saved,as it is not Repaired."), std::string::npos) << r.out;
@@ -138,24 +138,24 @@ TEST_F(CliTest, NoSavedLocationWhenNothingWasSaved) {
 // Files handled side by side print exactly what one at a time prints: each file's lines
 // together, the files in the order given, the closing lines once.
 TEST_F(CliTest, JobsChangeNothingInTheOutputOrTheResults) {
-  const std::wstring bad = scratch_ / L"bad.ods";
+  const std::wstring bad = scratch_.Path(L"bad.ods");
   WriteBytes(bad, ToBytes("not a package at all"));
   std::string files;
   for (int i = 0; i < 7; ++i) {
-    const std::wstring copy = scratch_ / (L"f" + std::to_wstring(i) + L".ods");
+    const std::wstring copy = scratch_.Path(L"f" + std::to_wstring(i) + L".ods");
     WriteBytes(copy, ReadBytes(i % 3 == 1 ? bad : good_));
     files += Q(copy) + " ";
   }
-  files += Q(scratch_ / L"missing.ods") + " " + Q(good_);
+  files += Q(scratch_.Path(L"missing.ods")) + " " + Q(good_);
   std::string outputs[3];
   const char* jobs[] = {"1", "3", "8"};
   for (int k = 0; k < 3; ++k) {
     SCOPED_TRACE(jobs[k]);
-    const std::wstring out = scratch_ / (L"out" + std::to_wstring(k));
-    const std::wstring report = scratch_ / (L"report" + std::to_wstring(k) + L".json");
+    const std::wstring out = scratch_.Path(L"out" + std::to_wstring(k));
+    const std::wstring report = scratch_.Path(L"report" + std::to_wstring(k) + L".json");
     // One working folder for all three runs, so that the report's paths match too.
     RunResult r = RunCli("repair " + files + " --out " + Q(out) + " --jobs " + jobs[k] +
-                             " --report " + Q(report) + " --work " + Q(scratch_ / L"work"),
+                             " --report " + Q(report) + " --work " + Q(scratch_.Path(L"work")),
                          tmp_);
     EXPECT_EQ(r.status, 1) << r.out;
     // The destination differs by run; everything else must not.
@@ -167,15 +167,16 @@ TEST_F(CliTest, JobsChangeNothingInTheOutputOrTheResults) {
     EXPECT_FALSE(ReadBytes(out + L"/VONDRELREP_f0.ods").empty());
     EXPECT_FALSE(ReadBytes(out + L"/VONDRELREP_good.ods").empty());
     EXPECT_FALSE(platform::PathExists(out + L"/VONDRELREP_f1.ods"));
-    EXPECT_EQ(ReadBytes(report), ReadBytes(scratch_ / L"report0.json"));
-    EXPECT_FALSE(platform::PathExists(scratch_ / L"work/ClcTemp"));
+    EXPECT_EQ(ReadBytes(report), ReadBytes(scratch_.Path(L"report0.json")));
+    EXPECT_FALSE(platform::PathExists(scratch_.Path(L"work/ClcTemp")));
   }
   EXPECT_EQ(outputs[1], outputs[0]);
   EXPECT_EQ(outputs[2], outputs[0]);
   // Each file's block is whole and in list order.
   size_t at = 0;
   for (int i = 0; i < 7; ++i) {
-    const std::string path = platform::NarrowPath(scratch_ / (L"f" + std::to_wstring(i) + L".ods"));
+    const std::string path =
+        platform::NarrowPath(scratch_.Path(L"f" + std::to_wstring(i) + L".ods"));
     const size_t open = outputs[0].find(path + " file is open....", at);
     ASSERT_NE(open, std::string::npos) << i;
     const size_t stars = outputs[0].find("*****", open);
@@ -190,8 +191,8 @@ TEST_F(CliTest, JobsChangeNothingInTheOutputOrTheResults) {
 }
 
 TEST_F(CliTest, KeepWorkLeavesTheWorkingFolderWhereAsked) {
-  const std::wstring work = scratch_ / L"work";
-  RunResult r = RunCli("repair " + Q(good_) + " --out " + Q(scratch_ / L"out") + " --work " +
+  const std::wstring work = scratch_.Path(L"work");
+  RunResult r = RunCli("repair " + Q(good_) + " --out " + Q(scratch_.Path(L"out")) + " --work " +
                            Q(work) + " --keep-work",
                        tmp_);
   EXPECT_EQ(r.status, 0) << r.out;
@@ -199,12 +200,13 @@ TEST_F(CliTest, KeepWorkLeavesTheWorkingFolderWhereAsked) {
 }
 
 TEST_F(CliTest, ExtractFillsTheFolderLayout) {
-  const std::wstring into = scratch_ / L"into";
+  const std::wstring into = scratch_.Path(L"into");
   RunResult r = RunCli("extract " + Q(good_) + " " + Q(good_) + " --into " + Q(into), tmp_);
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(ReadBytes(into + L"/good.ods0/content.xml"), ToBytes("<doc>cells</doc>"));
   EXPECT_EQ(ReadBytes(into + L"/good.ods1/Pictures/p.png"), ToBytes("png"));
-  RunResult missing = RunCli("extract " + Q(scratch_ / L"nope.ods") + " --into " + Q(into), tmp_);
+  RunResult missing =
+      RunCli("extract " + Q(scratch_.Path(L"nope.ods")) + " --into " + Q(into), tmp_);
   EXPECT_EQ(missing.status, 1);
 }
 
@@ -233,9 +235,9 @@ RunResult RunInterrupted(const std::string& args, const std::vector<std::wstring
 }
 
 TEST_F(CliTest, ExitStatusFollowsWhatTheJobsReportForEveryFile) {
-  const std::wstring text = scratch_ / L"text.ods";
+  const std::wstring text = scratch_.Path(L"text.ods");
   WriteText(text, "no package here");
-  const std::wstring blocked = scratch_ / L"blocked";
+  const std::wstring blocked = scratch_.Path(L"blocked");
   // A folder where the package should go: the file is repaired but cannot be saved.
   ASSERT_TRUE(platform::MakeDirectory(blocked) != platform::MakeDirResult::kFailed);
   ASSERT_TRUE(platform::MakeDirectory(blocked + L"/VONDRELREP_good.ods") !=
@@ -245,14 +247,14 @@ TEST_F(CliTest, ExitStatusFollowsWhatTheJobsReportForEveryFile) {
     std::string args;
     int status;
   };
-  const std::string out = " --out " + Q(scratch_ / L"out") + " --no-media";
+  const std::string out = " --out " + Q(scratch_.Path(L"out")) + " --no-media";
   const Case cases[] = {
       {"repaired and saved", "repair " + Q(good_) + out, 0},
       {"the same file twice", "repair " + Q(good_) + " " + Q(good_) + out, 0},
       {"nothing found in one", "repair " + Q(good_) + " " + Q(text) + out, 1},
       {"repaired, not saved", "repair " + Q(good_) + " --out " + Q(blocked), 1},
-      {"extracted", "extract " + Q(good_) + " --into " + Q(scratch_ / L"into"), 0},
-      {"nothing to extract", "extract " + Q(text) + " --into " + Q(scratch_ / L"into"), 1},
+      {"extracted", "extract " + Q(good_) + " --into " + Q(scratch_.Path(L"into")), 0},
+      {"nothing to extract", "extract " + Q(text) + " --into " + Q(scratch_.Path(L"into")), 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -263,9 +265,9 @@ TEST_F(CliTest, ExitStatusFollowsWhatTheJobsReportForEveryFile) {
 }
 
 TEST_F(CliTest, InterruptStopsTheRunReportsTheRestAndCleansUp) {
-  const std::wstring fifo = scratch_ / L"stuck.ods";
+  const std::wstring fifo = scratch_.Path(L"stuck.ods");
   ASSERT_EQ(::mkfifo(platform::NarrowPath(fifo).c_str(), 0600), 0);
-  const std::wstring out = scratch_ / L"out";
+  const std::wstring out = scratch_.Path(L"out");
   RunResult r = RunInterrupted(
       "repair " + Q(fifo) + " " + Q(good_) + " --out " + Q(out) + " --jobs 1", {fifo}, tmp_);
   EXPECT_EQ(r.status, 1) << r.out;
@@ -281,11 +283,12 @@ TEST_F(CliTest, InterruptStopsTheRunReportsTheRestAndCleansUp) {
 
 TEST_F(CliTest, InterruptWithFilesUnderWayStopsTheFilesNotBegun) {
   // Two FIFOs hold both workers until after the interrupt; the third file is never begun.
-  const std::vector<std::wstring> fifos = {scratch_ / L"stuck1.ods", scratch_ / L"stuck2.ods"};
+  const std::vector<std::wstring> fifos = {scratch_.Path(L"stuck1.ods"),
+                                           scratch_.Path(L"stuck2.ods")};
   for (const std::wstring& fifo : fifos) {
     ASSERT_EQ(::mkfifo(platform::NarrowPath(fifo).c_str(), 0600), 0);
   }
-  const std::wstring out = scratch_ / L"out";
+  const std::wstring out = scratch_.Path(L"out");
   RunResult r = RunInterrupted("repair " + Q(fifos[0]) + " " + Q(fifos[1]) + " " + Q(good_) +
                                    " --out " + Q(out) + " --jobs 2",
                                fifos, tmp_);

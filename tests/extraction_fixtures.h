@@ -17,14 +17,11 @@
 
 namespace velmora::extraction_test {
 
-inline std::wstring Join(const std::wstring& folder, const std::wstring& name) {
-  if (!folder.empty() && folder.back() == platform::kSeparator) return folder + name;
-  return folder + platform::kSeparator + name;
-}
-
 // Shared with the archive-writer tests.
+using test::Join;
+using test::RemoveTree;
+using test::ScratchFolder;
 using ziptest::ReadBytes;  // the whole file, or "<missing>" when it cannot be opened
-using ziptest::RemoveTree;
 using ziptest::WriteBytes;
 
 // The names in a folder, sorted.
@@ -73,31 +70,6 @@ inline std::string NoiseBytes(size_t size, uint32_t seed = 12345) {
   }
   return bytes;
 }
-
-// A folder of the test's own under the temporary-files folder, removed at the end.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    // The temporary file reserves a unique name; the folder sits beside it.
-    marker_ = platform::CreateTempFile(platform::TempFolder(), L"vxt");
-    EXPECT_FALSE(marker_.empty());
-    path_ = marker_ + L".d";
-    EXPECT_EQ(platform::MakeDirectory(path_), platform::MakeDirResult::kCreated);
-  }
-  ~ScratchFolder() {
-    RemoveTree(path_);
-    platform::RemoveFile(marker_);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  const std::wstring& path() const { return path_; }
-  std::wstring Path(const std::wstring& name) const { return Join(path_, name); }
-
- private:
-  std::wstring marker_;
-  std::wstring path_;
-};
 
 // Points the temporary-files folder (TMPDIR on POSIX, TMP and TEMP on Windows) at `folder`
 // for the life of the object.

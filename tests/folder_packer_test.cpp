@@ -66,7 +66,7 @@ class FolderPackerTest : public ::testing::Test {
 
   ziptest::ScratchFolder scratch_;
   const std::wstring folder_ = scratch_.MakeFolder(L"Budget.ods0");
-  const std::wstring archive_ = scratch_.Join(L"VONDRELREP_Budget.ods");
+  const std::wstring archive_ = scratch_.Path(L"VONDRELREP_Budget.ods");
 };
 
 TEST_F(FolderPackerTest, OneStoredFileGivesTheExactLayout) {
@@ -97,8 +97,8 @@ TEST_F(FolderPackerTest, OneStoredFileGivesTheExactLayout) {
 
 TEST_F(FolderPackerTest, EmptyOrMissingFolderGivesTheEndRecordAlone) {
   const std::wstring empty_with_subfolder = scratch_.MakeFolder(L"Empty.ods1/Pictures/deep");
-  const std::wstring folders[] = {folder_, scratch_.Join(L"Empty.ods1"),
-                                  scratch_.Join(L"Missing.ods2")};
+  const std::wstring folders[] = {folder_, scratch_.Path(L"Empty.ods1"),
+                                  scratch_.Path(L"Missing.ods2")};
   for (const std::wstring& folder : folders) {
     SCOPED_TRACE(ziptest::Narrow(folder));
     FolderPacker packer;
@@ -129,7 +129,7 @@ TEST_F(FolderPackerTest, SubfoldersAreWalkedAtTheirPlaceInTheListing) {
                         [](const std::string& name) { return name == "mimetype"; });
   EXPECT_EQ(Names(archive), expected);
   for (const auto& e : archive.entries) {
-    EXPECT_EQ(e.data, ziptest::ReadBytes(scratch_.Join(L"Budget.ods0/" + ziptest::Widen(e.name))))
+    EXPECT_EQ(e.data, ziptest::ReadBytes(scratch_.Path(L"Budget.ods0/" + ziptest::Widen(e.name))))
         << e.name;
   }
 }
@@ -237,7 +237,7 @@ TEST_F(FolderPackerTest, UnreadableSourceIsLeftOutAndThePackageCounts) {
 #else
   // A link to nothing cannot be opened, by root either.
   ASSERT_EQ(symlink("/nonexistent/target",
-                    platform::NarrowPath(scratch_.Join(L"Budget.ods0/held.xml")).c_str()),
+                    platform::NarrowPath(scratch_.Path(L"Budget.ods0/held.xml")).c_str()),
             0);
 #endif
   FolderPacker packer;
@@ -249,7 +249,7 @@ TEST_F(FolderPackerTest, UnreadableSourceIsLeftOutAndThePackageCounts) {
 
 TEST_F(FolderPackerTest, PackageInsideTheFolderIsNotPackedIntoItself) {
   scratch_.Write(L"Budget.ods0/content.xml", "<x/>");
-  const std::wstring inside = scratch_.Join(L"Budget.ods0/VONDRELREP_Budget.zip");
+  const std::wstring inside = scratch_.Path(L"Budget.ods0/VONDRELREP_Budget.zip");
   FolderPacker packer;
   ASSERT_EQ(packer.PackFolder(folder_, inside), kZipOk);
   const ParsedArchive archive = ParseArchive(ziptest::ReadBytes(inside));
@@ -259,11 +259,11 @@ TEST_F(FolderPackerTest, PackageInsideTheFolderIsNotPackedIntoItself) {
 
 TEST_F(FolderPackerTest, PackageThatCannotBeCreatedIsReported) {
   scratch_.Write(L"Budget.ods0/content.xml", "<x/>");
-  const std::wstring nowhere = scratch_.Join(L"Gone/VONDRELREP_Budget.ods");
+  const std::wstring nowhere = scratch_.Path(L"Gone/VONDRELREP_Budget.ods");
   FolderPacker packer;
   EXPECT_EQ(packer.PackFolder(folder_, nowhere), kZipOpenFailed);
   EXPECT_FALSE(platform::PathExists(nowhere));
-  EXPECT_FALSE(platform::PathExists(scratch_.Join(L"Gone")));
+  EXPECT_FALSE(platform::PathExists(scratch_.Path(L"Gone")));
 }
 
 TEST_F(FolderPackerTest, PackageThatCannotBeCompletedIsDeleted) {

@@ -96,11 +96,11 @@ TEST_F(MediaExtractorTest, NothingToCopyOrNowhereToCopyTo) {
   EXPECT_EQ(ExtractMedia(media_, source_), 1);
   EXPECT_TRUE(MediaNames().empty());
   // Missing source folder: no copies, normal end.
-  EXPECT_EQ(ExtractMedia(media_, scratch_.Join(L"ClcTemp/Missing.ods1")), 1);
+  EXPECT_EQ(ExtractMedia(media_, scratch_.Path(L"ClcTemp/Missing.ods1")), 1);
   EXPECT_TRUE(MediaNames().empty());
   // Missing media folder: every copy fails silently.
   scratch_.Write(L"ClcTemp/Budget.ods0/Pictures/a.png", "A");
-  const std::wstring gone = scratch_.Join(L"Out/Gone_MediaContent");
+  const std::wstring gone = scratch_.Path(L"Out/Gone_MediaContent");
   EXPECT_EQ(ExtractMedia(gone, source_), 1);
   EXPECT_FALSE(platform::PathExists(gone));
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/scratch.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -18,26 +19,8 @@
 namespace velmora::platform {
 namespace {
 
-std::wstring Join(const std::wstring& folder, const std::wstring& name) {
-  return folder + kSeparator + name;
-}
-
-void RemoveTree(const std::wstring& folder) {
-  std::vector<DirItem> items;
-  ListDirectory(folder, [&](const DirItem& item) {
-    items.push_back(item);
-    return true;
-  });
-  for (const DirItem& item : items) {
-    std::wstring path = Join(folder, item.name);
-    if (item.is_directory) {
-      RemoveTree(path);
-    } else {
-      RemoveFile(path);
-    }
-  }
-  RemoveEmptyDirectory(folder);
-}
+using test::Join;
+using test::RemoveTree;
 
 bool WriteWhole(const std::wstring& path, const std::string& bytes) {
   File file = File::Create(path);
@@ -56,22 +39,14 @@ std::string ReadWhole(const std::wstring& path) {
 
 class PlatformTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // The temporary file reserves a unique name; the scratch folder sits beside it.
-    marker_ = CreateTempFile(TempFolder(), L"vpt");
-    ASSERT_FALSE(marker_.empty());
-    scratch_ = marker_ + L".d";
-    ASSERT_EQ(MakeDirectory(scratch_), MakeDirResult::kCreated);
-  }
   void TearDown() override {
     RemoveTree(scratch_);
-    RemoveFile(marker_);
     EXPECT_FALSE(PathExists(scratch_));
   }
   std::wstring Path(const std::wstring& name) const { return Join(scratch_, name); }
 
-  std::wstring marker_;
-  std::wstring scratch_;
+  test::ScratchFolder scratch_folder_;
+  const std::wstring scratch_ = scratch_folder_.path();
 };
 
 TEST_F(PlatformTest, FileWriteSeekReadRoundTrip) {

@@ -19,10 +19,10 @@ class PreviewLookupTest : public ::testing::Test {
   void TearDown() override { SetWorkingFolderOverride(L""); }
 
   // The path of a file below the working folder, "/" written as the platform's separator.
-  std::wstring Under(const std::wstring& relative) { return scratch_.Join(L"ClcTemp/" + relative); }
+  std::wstring Under(const std::wstring& relative) { return scratch_.Path(L"ClcTemp/" + relative); }
 
   ziptest::ScratchFolder scratch_;
-  const std::wstring working_ = scratch_.Join(L"ClcTemp");
+  const std::wstring working_ = scratch_.Path(L"ClcTemp");
   test::RecordingWindow view_;
 };
 

@@ -39,7 +39,7 @@ class HookedWindow : public RecordingWindow {
 
 class RepairJobTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetWorkingFolderOverride(scratch_ / L"ClcTemp"); }
+  void SetUp() override { SetWorkingFolderOverride(scratch_.Path(L"ClcTemp")); }
   void TearDown() override { SetWorkingFolderOverride(L""); }
 
   // Runs the whole job as the window would: handler, then the worker to its
@@ -47,11 +47,11 @@ class RepairJobTest : public ::testing::Test {
   void Run() { EXPECT_TRUE(RunRepairJob(context_).completed); }
 
   std::wstring Package(const std::wstring& name, const std::vector<ZipPart>& parts) {
-    std::wstring path = scratch_ / name;
+    std::wstring path = scratch_.Path(name);
     EXPECT_TRUE(WriteBytes(path, MakeZip(parts)));
     return path;
   }
-  std::wstring Work(const std::wstring& rest) { return scratch_ / (L"ClcTemp" + kSep + rest); }
+  std::wstring Work(const std::wstring& rest) { return scratch_.Path(L"ClcTemp" + kSep + rest); }
 
   ScratchFolder scratch_;
   HookedWindow window_;
@@ -184,7 +184,7 @@ TEST_F(RepairJobTest, FilesThatYieldNothingAreNotRepaired) {
     SCOPED_TRACE(c.what);
     RecordingWindow window;
     JobContext context{&running_, &window};
-    const std::wstring path = scratch_ / L"x.ods";
+    const std::wstring path = scratch_.Path(L"x.ods");
     platform::RemoveFile(path);
     if (c.exists) WriteText(path, c.bytes);
     window.AddFile(path);
@@ -236,7 +236,7 @@ TEST_F(RepairJobTest, RepairedOnlyWhenAFileCameOutAtAnyDepth) {
     SCOPED_TRACE(c.what);
     RecordingWindow window;
     JobContext context{&running_, &window};
-    const std::wstring path = scratch_ / L"x.ods";
+    const std::wstring path = scratch_.Path(L"x.ods");
     ASSERT_TRUE(WriteBytes(path, c.zip));
     window.AddFile(path);
     RunRepairJob(context);
@@ -311,7 +311,7 @@ TEST_F(RepairJobTest, OnlyFileHandlesThatPositionAlone) {
   const std::wstring b = Package(L"b.ods", kSmallOds);
   for (const bool stopped : {false, true}) {
     SCOPED_TRACE(stopped ? "stopped" : "running");
-    DeleteFolderTree(scratch_ / L"ClcTemp");
+    DeleteFolderTree(scratch_.Path(L"ClcTemp"));
     RecordingWindow window;
     for (const auto& p : {a, b, a}) window.AddFile(p);
     JobContext context{&running_, &window, nullptr, 1};
@@ -398,7 +398,7 @@ TEST_F(RepairJobTest, AWorkersBoxWithoutOwnerHoldsOnlyTheWorker) {
   // in the part of the user-interface thread, asks to stop. The stop goes through at once;
   // when the box closes the worker skips the rest.
   const std::wstring good = Package(L"good.ods", kSmallOds);
-  window_.AddFile(scratch_ / L"missing.ods");
+  window_.AddFile(scratch_.Path(L"missing.ods"));
   window_.AddFile(good);
   std::mutex mutex;
   std::condition_variable changed;
@@ -433,7 +433,7 @@ TEST_F(RepairJobTest, AWorkersBoxWithoutOwnerHoldsOnlyTheWorker) {
   EXPECT_NE(box_thread, std::this_thread::get_id());
   const auto lines = window_.LogTexts();
   ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[0], scratch_ / L"missing.ods" + L" extraction of file failed....\r\n");
+  EXPECT_EQ(lines[0], scratch_.Path(L"missing.ods") + L" extraction of file failed....\r\n");
   EXPECT_EQ(lines[1],
             good + L" file is not extracting as process has been stop by the user.... \r\n");
   EXPECT_EQ(window_.files[1].image, kImageNotRepaired);

@@ -38,14 +38,14 @@ class HookedWindow : public RecordingWindow {
 class SaveJobTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetWorkingFolderOverride(scratch_ / L"ClcTemp");
+    SetWorkingFolderOverride(scratch_.Path(L"ClcTemp"));
     platform::MakeDirectory(out_);
     window_.destination = out_;
   }
   void TearDown() override { SetWorkingFolderOverride(L""); }
 
   std::wstring Package(const std::wstring& name, const std::vector<ZipPart>& parts) {
-    std::wstring path = scratch_ / name;
+    std::wstring path = scratch_.Path(name);
     EXPECT_TRUE(WriteBytes(path, MakeZip(parts)));
     return path;
   }
@@ -67,7 +67,7 @@ class SaveJobTest : public ::testing::Test {
   }
 
   ScratchFolder scratch_;
-  std::wstring out_ = scratch_ / L"out";
+  std::wstring out_ = scratch_.Path(L"out");
   HookedWindow window_;
   JobRunning running_{0};
   JobContext context_{&running_, &window_};
@@ -85,7 +85,7 @@ const std::vector<ZipPart> kNoPictures = {
 };
 
 TEST_F(SaveJobTest, DestinationThatIsNoFolderIsRefusedAndNothingChanges) {
-  for (const std::wstring& destination : {std::wstring(), scratch_ / L"missing"}) {
+  for (const std::wstring& destination : {std::wstring(), scratch_.Path(L"missing")}) {
     window_.destination = destination;
     window_.calls.clear();
     EXPECT_EQ(Save(), 0u);
@@ -109,7 +109,7 @@ TEST_F(SaveJobTest, SaveWhileAJobRunsIsRefused) {
 TEST_F(SaveJobTest, SavesRepairedFilesWithMediaAndReportsTheRest) {
   const std::wstring a = Package(L"a.ods", kWithPictures);
   const std::wstring b = Package(L"b.ods", kNoPictures);
-  const std::wstring missing = scratch_ / L"missing.ods";
+  const std::wstring missing = scratch_.Path(L"missing.ods");
   window_.AddFile(a);
   window_.AddFile(b);
   window_.AddFile(missing);
@@ -164,10 +164,11 @@ TEST_F(SaveJobTest, SavedPackageReadsBackThroughTheScanner) {
   RecordingWindow again;
   again.AddFile(Join(out_, L"VONDRELREP_a.ods"));
   JobRunning running{0};
-  SetWorkingFolderOverride(scratch_ / L"again");
+  SetWorkingFolderOverride(scratch_.Path(L"again"));
   RunRepairJob({&running, &again});
-  EXPECT_EQ(ReadBytes(scratch_ / (L"again" + kSep + L"VONDRELREP_a.ods0" + kSep + L"content.xml")),
-            ToBytes("<office:document-content>cells</office:document-content>"));
+  EXPECT_EQ(
+      ReadBytes(scratch_.Path(L"again" + kSep + L"VONDRELREP_a.ods0" + kSep + L"content.xml")),
+      ToBytes("<office:document-content>cells</office:document-content>"));
 }
 
 TEST_F(SaveJobTest, TrailingSeparatorGivesTheSamePackageAndIsShownAsTyped) {
@@ -182,11 +183,11 @@ TEST_F(SaveJobTest, TrailingSeparatorGivesTheSamePackageAndIsShownAsTyped) {
 }
 
 TEST_F(SaveJobTest, NoRepairedFileWritesNothingButStillEndsWithTheMessage) {
-  window_.AddFile(scratch_ / L"nothing.ods");
+  window_.AddFile(scratch_.Path(L"nothing.ods"));
   window_.files[0].data = 0;
   ASSERT_EQ(Save(), 1u);
   EXPECT_EQ(window_.LogTexts().front(),
-            scratch_ / L"nothing.ods" + L" cannot be saved,as it is not Repaired.\r\n");
+            scratch_.Path(L"nothing.ods") + L" cannot be saved,as it is not Repaired.\r\n");
   EXPECT_EQ(window_.log.front().colour, kRed);
   EXPECT_FALSE(platform::PathExists(Join(out_, L"VONDRELREP_nothing.ods")));
   EXPECT_EQ(window_.CallsStartingWith(L"MessageBox view 64").size(), 1u);
@@ -296,7 +297,7 @@ TEST_F(SaveJobTest, RepairedItemWithoutItsFolderIsReportedNotSaved) {
   const std::wstring a = Package(L"a.ods", kWithPictures);
   window_.AddFile(a);
   Repair();
-  const std::wstring folder = scratch_ / (L"ClcTemp" + kSep + L"a.ods0");
+  const std::wstring folder = scratch_.Path(L"ClcTemp" + kSep + L"a.ods0");
   DeleteFolderTree(folder);
   ASSERT_TRUE(platform::RemoveEmptyDirectory(folder));
   window_.media_checked = 1;

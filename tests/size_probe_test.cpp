@@ -49,7 +49,7 @@ std::string Text(size_t n) {
 template <typename Probe>
 void ForEachBuffer(const std::string& bytes, const std::vector<size_t>& sizes, Probe probe) {
   ScratchFolder scratch;
-  const std::wstring path = scratch / L"probe.bin";
+  const std::wstring path = scratch.Path(L"probe.bin");
   ASSERT_TRUE(test::WriteBytes(path, test::ToBytes(bytes)));
   for (size_t size : sizes) {
     SCOPED_TRACE("buffer " + std::to_string(size));

@@ -101,7 +101,7 @@ class ZipWriterTest : public ::testing::Test {
   }
 
   ziptest::ScratchFolder scratch_;
-  const std::wstring archive_ = scratch_.Join(L"out.zip");
+  const std::wstring archive_ = scratch_.Path(L"out.zip");
 };
 
 TEST(IsStoredSuffixTest, CompressedFormatsAreStored) {
@@ -491,7 +491,7 @@ TEST_F(ZipWriterTest, BadArgumentsAndMissingArchive) {
   EXPECT_EQ(closed.CloseArchive(), kZipBadArgument);
 
   ZipWriter nowhere;
-  const std::wstring missing = scratch_.Join(L"no/such/folder/out.zip");
+  const std::wstring missing = scratch_.Path(L"no/such/folder/out.zip");
   EXPECT_FALSE(nowhere.CreateArchive(missing));
   EXPECT_EQ(nowhere.AddFile(L"a.xml", source), kZipBadArgument);
   EXPECT_EQ(nowhere.CloseArchive(), kZipBadArgument);
@@ -513,7 +513,7 @@ TEST_F(ZipWriterTest, SourceThatCannotBeReadIsLeftOut) {
   const std::wstring folder = scratch_.MakeFolder(L"folder.xml");
   ZipWriter writer;
   ASSERT_TRUE(writer.CreateArchive(archive_));
-  EXPECT_EQ(writer.AddFile(L"missing.xml", scratch_.Join(L"missing.xml")), kZipOpenFailed);
+  EXPECT_EQ(writer.AddFile(L"missing.xml", scratch_.Path(L"missing.xml")), kZipOpenFailed);
   EXPECT_EQ(writer.AddFile(L"folder.xml", folder), kZipOpenFailed);
   EXPECT_EQ(writer.AddFile(L"folder.zip", folder), kZipOpenFailed);
   EXPECT_EQ(writer.AddFile(L"good.xml", good), kZipOk);

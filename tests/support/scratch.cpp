@@ -1,10 +1,10 @@
 #include "support/scratch.h"
 
+#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <cstring>
 
-#include "engine/job/working_folder.h"
 #include "platform/platform.h"
 
 namespace velmora::test {
@@ -22,24 +22,59 @@ void Put32(Bytes& out, uint32_t v) {
 }  // namespace
 
 ScratchFolder::ScratchFolder() {
-  // The temporary file reserves a unique name; the folder sits beside it.
-  std::wstring reserved = platform::CreateTempFile(platform::TempFolder(), L"VTS");
-  path_ = reserved + L".d";
-  platform::RemoveFile(reserved);
-  platform::MakeDirectory(path_);
+  marker_ = platform::CreateTempFile(platform::TempFolder(), L"vts");
+  EXPECT_FALSE(marker_.empty());
+  path_ = marker_ + L".d";
+  EXPECT_EQ(platform::MakeDirectory(path_), platform::MakeDirResult::kCreated);
 }
 
 ScratchFolder::~ScratchFolder() {
-  DeleteFolderTree(path_);
-  platform::RemoveEmptyDirectory(path_);
+  RemoveTree(path_);
+  platform::RemoveFile(marker_);
 }
 
-std::wstring ScratchFolder::operator/(const std::wstring& name) const {
-  return path_ + platform::kSeparator + name;
+std::wstring ScratchFolder::Path(const std::wstring& relative) const {
+  std::wstring native = relative;
+  for (wchar_t& c : native) {
+    if (c == L'/') c = platform::kSeparator;
+  }
+  return platform::JoinPath(path_, native);
 }
 
-std::wstring Join(const std::wstring& a, const std::wstring& b) {
-  return a + platform::kSeparator + b;
+std::wstring ScratchFolder::MakeFolder(const std::wstring& relative) const {
+  const std::wstring full = Path(relative);
+  platform::MakeDirectories(full, nullptr, path_.size());
+  return full;
+}
+
+std::wstring ScratchFolder::Write(const std::wstring& relative, const std::string& bytes) const {
+  const size_t cut = relative.rfind(L'/');
+  if (cut != std::wstring::npos) MakeFolder(relative.substr(0, cut));
+  const std::wstring full = Path(relative);
+  WriteText(full, bytes);
+  return full;
+}
+
+void RemoveTree(const std::wstring& folder) {
+  std::vector<platform::DirItem> items;
+  platform::ListDirectory(folder, [&](const platform::DirItem& item) {
+    items.push_back(item);
+    return true;
+  });
+  for (const platform::DirItem& item : items) {
+    const std::wstring path = platform::JoinPath(folder, item.name);
+    if (item.is_directory) {
+      RemoveTree(path);
+    } else {
+      platform::RemoveFile(path);
+    }
+  }
+  platform::RemoveEmptyDirectory(folder);
+}
+
+std::wstring Join(const std::wstring& folder, const std::wstring& name) {
+  if (!folder.empty() && folder.back() == platform::kSeparator) return folder + name;
+  return platform::JoinPath(folder, name);
 }
 
 bool WriteBytes(const std::wstring& path, const Bytes& bytes) {

@@ -10,24 +10,34 @@ namespace velmora::test {
 
 using Bytes = std::vector<uint8_t>;
 
-// A uniquely named folder under the temporary-files folder; removed with
-// everything in it.
+// A uniquely named folder under the temporary-files folder, removed with everything in it at
+// the end. A temporary file beside it reserves the name while it lives.
 class ScratchFolder {
  public:
   ScratchFolder();
   ~ScratchFolder();
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
+
   const std::wstring& path() const { return path_; }
-  // path() + separator + name.
-  std::wstring operator/(const std::wstring& name) const;
+  // path() + separator + relative; "/" in `relative` becomes the platform's separator.
+  std::wstring Path(const std::wstring& relative) const;
+  // Makes the folder at `relative` and those on the way; returns its path.
+  std::wstring MakeFolder(const std::wstring& relative) const;
+  // Writes a file at `relative`, making the folders on the way; returns its path.
+  std::wstring Write(const std::wstring& relative, const std::string& bytes) const;
 
  private:
+  std::wstring marker_;
   std::wstring path_;
 };
 
-// a + separator + b.
-std::wstring Join(const std::wstring& a, const std::wstring& b);
+// Removes the folder and everything in it.
+void RemoveTree(const std::wstring& folder);
+
+// The folder and the name with one separator between them (none added when the folder ends
+// with one).
+std::wstring Join(const std::wstring& folder, const std::wstring& name);
 
 bool WriteBytes(const std::wstring& path, const Bytes& bytes);
 bool WriteText(const std::wstring& path, const std::string& text);

@@ -62,61 +62,6 @@ std::string ShellQuoted(const std::string& text) {
 
 }  // namespace
 
-ScratchFolder::ScratchFolder() {
-  // The temporary file reserves a unique name; the scratch folder sits beside it.
-  marker_ = platform::CreateTempFile(platform::TempFolder(), L"vzt");
-  path_ = marker_ + L".d";
-  platform::MakeDirectory(path_);
-}
-
-ScratchFolder::~ScratchFolder() {
-  RemoveTree(path_);
-  platform::RemoveFile(marker_);
-}
-
-std::wstring ScratchFolder::Join(const std::wstring& relative) const {
-  std::wstring native = relative;
-  for (wchar_t& c : native) {
-    if (c == L'/') c = platform::kSeparator;
-  }
-  return path_ + platform::kSeparator + native;
-}
-
-std::wstring ScratchFolder::MakeFolder(const std::wstring& relative) const {
-  const std::wstring full = Join(relative);
-  for (size_t at = path_.size() + 1; at <= full.size(); ++at) {
-    if (at == full.size() || full[at] == platform::kSeparator) {
-      platform::MakeDirectory(full.substr(0, at));
-    }
-  }
-  return full;
-}
-
-std::wstring ScratchFolder::Write(const std::wstring& relative, const std::string& bytes) const {
-  const size_t cut = relative.rfind(L'/');
-  if (cut != std::wstring::npos) MakeFolder(relative.substr(0, cut));
-  const std::wstring full = Join(relative);
-  WriteBytes(full, bytes);
-  return full;
-}
-
-void RemoveTree(const std::wstring& folder) {
-  std::vector<platform::DirItem> items;
-  platform::ListDirectory(folder, [&](const platform::DirItem& item) {
-    items.push_back(item);
-    return true;
-  });
-  for (const platform::DirItem& item : items) {
-    const std::wstring path = folder + platform::kSeparator + item.name;
-    if (item.is_directory) {
-      RemoveTree(path);
-    } else {
-      platform::RemoveFile(path);
-    }
-  }
-  platform::RemoveEmptyDirectory(folder);
-}
-
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {
   platform::File file = platform::File::Create(path);
   return file.IsOpen() && file.Write(bytes.data(), bytes.size());

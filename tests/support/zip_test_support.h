@@ -7,29 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "support/scratch.h"
+
 namespace velmora::ziptest {
 
-// A fresh folder under the temporary-files folder, removed with everything in it at the end.
-class ScratchFolder {
- public:
-  ScratchFolder();
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
+// The scratch folder and tree removal every test uses.
+using test::RemoveTree;
+using test::ScratchFolder;
 
-  const std::wstring& path() const { return path_; }
-  // path() + separator + name; "/" in `relative` becomes the platform's separator.
-  std::wstring Join(const std::wstring& relative) const;
-  // Writes a file at `relative`, creating the folders on the way.
-  std::wstring Write(const std::wstring& relative, const std::string& bytes) const;
-  std::wstring MakeFolder(const std::wstring& relative) const;
-
- private:
-  std::wstring marker_;
-  std::wstring path_;
-};
-
-void RemoveTree(const std::wstring& folder);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 // The whole file, or "<missing>" when it cannot be opened.
 std::string ReadBytes(const std::wstring& path);
