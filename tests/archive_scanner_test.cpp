@@ -16,11 +16,13 @@
 
 #include "engine/job/repair_steps.h"
 #include "platform/platform.h"
+#include "support/raw_deflate.h"
 #include "support/recording_window.h"
 
 namespace velmora {
 namespace {
 
+using test::RawDeflate;
 using test::RecordingWindow;
 
 // ---- Fixture bytes ---------------------------------------------------------------------------
@@ -556,20 +558,6 @@ TEST(ArchiveScannerRecords, FlagsAndWhetherTheCrcIsKnown) {
 
 // ---- Damaged sizes -----------------------------------------------------------------------------
 
-std::string RawDeflate(const std::string& data) {
-  z_stream z{};
-  if (deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};
-  std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  z.avail_in = static_cast<uInt>(data.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  const int result = deflate(&z, Z_FINISH);
-  out.resize(out.size() - z.avail_out);
-  deflateEnd(&z);
-  return result == Z_STREAM_END ? out : std::string();
-}
-
 uint32_t Crc32(const std::string& data) {
   return static_cast<uint32_t>(
       crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
@@ -1044,19 +1032,6 @@ std::string Quote(const std::wstring& path) {
   return "'" + platform::NarrowPath(path) + "'";
 }
 
-std::string Inflate(const std::string& bytes, size_t expected_size) {
-  std::string out(expected_size, '\0');
-  z_stream z{};
-  if (inflateInit2(&z, -15) != Z_OK) return {};
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-  z.avail_in = static_cast<uInt>(bytes.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  const int result = inflate(&z, Z_FINISH);
-  inflateEnd(&z);
-  return result == Z_STREAM_END ? out : std::string();
-}
-
 // Writes three files and a folder, lets `command` (run in that folder, with "ARCHIVE" standing
 // for the archive's path) pack them, and checks that every file is found with its data where the
 // record says.
@@ -1107,7 +1082,13 @@ void ExpectRealArchive(const std::string& command) {
     ASSERT_EQ(entry->uncompressed_size, bytes.size()) << name;
     ASSERT_LE(entry->data_offset + entry->compressed_size, zip.size()) << name;
     const std::string data = zip.substr(entry->data_offset, entry->compressed_size);
-    EXPECT_EQ(entry->method == kDeflated ? Inflate(data, bytes.size()) : data, bytes) << name;
+    if (entry->method == kDeflated) {
+      const test::Inflated inflated = test::RawInflate(data, bytes.size());
+      EXPECT_TRUE(inflated.ended) << name;
+      EXPECT_EQ(inflated.data, bytes) << name;
+    } else {
+      EXPECT_EQ(data, bytes) << name;
+    }
     EXPECT_FALSE(entry->time_text.empty()) << name;
   }
   EXPECT_EQ(Describe(found), Describe(ModelScan(zip)));

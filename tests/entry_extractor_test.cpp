@@ -341,33 +341,13 @@ uint32_t Crc(const std::string& data) {
 
 // What zlib gives for a raw stream before it ends, breaks or runs out.
 std::string InflatePrefix(const std::string& stream) {
-  z_stream z{};
-  EXPECT_EQ(inflateInit2(&z, -MAX_WBITS), Z_OK);
-  std::string out(1 << 20, '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream.data()));
-  z.avail_in = static_cast<uInt>(stream.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  inflate(&z, Z_SYNC_FLUSH);
-  out.resize(z.total_out);
-  inflateEnd(&z);
-  return out;
+  return test::RawInflate(stream, 1 << 20).data;
 }
 
 // A raw stream of `first` that ends on a byte boundary without ending the stream, so that more
 // blocks could follow.
 std::string FlushedDeflate(const std::string& first) {
-  z_stream z{};
-  EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  std::string out(deflateBound(&z, static_cast<uLong>(first.size())) + 64, '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(first.data()));
-  z.avail_in = static_cast<uInt>(first.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&z, Z_FULL_FLUSH), Z_OK);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
+  return RawDeflate(first, 6, Z_FULL_FLUSH);
 }
 
 struct SalvageCase {

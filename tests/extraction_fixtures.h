@@ -13,12 +13,14 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/raw_deflate.h"
 #include "support/zip_test_support.h"
 
 namespace velmora::extraction_test {
 
 // Shared with the archive-writer tests.
 using test::Join;
+using test::RawDeflate;
 using test::RemoveTree;
 using test::ScratchFolder;
 using ziptest::ReadBytes;  // the whole file, or "<missing>" when it cannot be opened
@@ -33,21 +35,6 @@ inline std::vector<std::wstring> Names(const std::wstring& folder) {
   });
   std::sort(names.begin(), names.end());
   return names;
-}
-
-// A raw DEFLATE stream (no header), as a package writer stores an entry.
-inline std::string RawDeflate(const std::string& data, int level = 6) {
-  z_stream stream{};
-  EXPECT_EQ(deflateInit2(&stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  std::string out(deflateBound(&stream, static_cast<uLong>(data.size())), '\0');
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  stream.avail_in = static_cast<uInt>(data.size());
-  stream.next_out = reinterpret_cast<Bytef*>(out.data());
-  stream.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
 }
 
 // Text that compresses well, like the XML of a spreadsheet.

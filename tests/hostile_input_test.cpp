@@ -36,6 +36,7 @@ namespace {
 
 using extraction_test::Join;
 using extraction_test::Names;
+using extraction_test::RawDeflate;
 using extraction_test::ReadBytes;
 using extraction_test::ScratchFolder;
 using extraction_test::TempFolderRedirect;
@@ -355,16 +356,7 @@ TEST(HostileScanTest, ProbeBudgetIsSharedAndSpent) {
   // A stream of 64 KiB of text, whole, then cut by the budget.
   std::string text;
   for (int i = 0; text.size() < 65536; ++i) text += "<c n=\"" + std::to_string(i) + "\"/>";
-  z_stream z{};
-  ASSERT_EQ(deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  std::string stream(deflateBound(&z, static_cast<uLong>(text.size())), '\0');
-  z.next_in = reinterpret_cast<Bytef*>(text.data());
-  z.avail_in = static_cast<uInt>(text.size());
-  z.next_out = reinterpret_cast<Bytef*>(stream.data());
-  z.avail_out = static_cast<uInt>(stream.size());
-  ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-  stream.resize(z.total_out);
-  deflateEnd(&z);
+  const std::string stream = RawDeflate(text);
 
   ScratchFolder scratch;
   const std::wstring path = scratch.Path(L"stream.bin");

@@ -13,6 +13,7 @@
 #include "engine/job/working_folder.h"
 #include "platform/platform.h"
 #include "support/job_runner.h"
+#include "support/raw_deflate.h"
 #include "support/recording_window.h"
 #include "support/scratch.h"
 
@@ -213,7 +214,7 @@ TEST_F(RepairJobTest, RepairedOnlyWhenAFileCameOutAtAnyDepth) {
     size_t at = 0;
     for (const ZipPart& part : parts) {
       const size_t data = at + 30 + part.name.size();
-      const size_t size = Deflate(part.data).size();
+      const size_t size = test::RawDeflate(part.data).size();
       for (size_t i = 0; i < size; ++i) zip[data + i] = 0xFF;
       at = data + size;
     }

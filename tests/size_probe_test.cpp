@@ -10,26 +10,14 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/raw_deflate.h"
 #include "support/scratch.h"
 
 namespace velmora {
 namespace {
 
+using test::RawDeflate;
 using test::ScratchFolder;
-
-std::string RawDeflate(const std::string& data, int level) {
-  z_stream z{};
-  if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};
-  std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  z.avail_in = static_cast<uInt>(data.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  const int result = deflate(&z, Z_FINISH);
-  out.resize(out.size() - z.avail_out);
-  deflateEnd(&z);
-  return result == Z_STREAM_END ? out : std::string();
-}
 
 std::string Noise(size_t n, uint32_t seed) {
   std::mt19937 rng(seed);

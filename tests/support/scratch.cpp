@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "support/raw_deflate.h"
 
 namespace velmora::test {
 namespace {
@@ -105,26 +106,12 @@ std::wstring W(const std::string& ascii) {
   return std::wstring(ascii.begin(), ascii.end());
 }
 
-Bytes Deflate(const std::string& data) {
-  z_stream stream{};
-  deflateInit2(&stream, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-  Bytes out(deflateBound(&stream, data.size()) + 16);
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  stream.avail_in = static_cast<uInt>(data.size());
-  stream.next_out = out.data();
-  stream.avail_out = static_cast<uInt>(out.size());
-  deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
-}
-
 Bytes MakeZip(const std::vector<ZipPart>& parts) {
   Bytes out;
   Bytes central;
   for (const auto& part : parts) {
     const uint32_t offset = static_cast<uint32_t>(out.size());
-    const Bytes data = part.deflate ? Deflate(part.data) : ToBytes(part.data);
+    const Bytes data = ToBytes(part.deflate ? RawDeflate(part.data) : part.data);
     const uint32_t crc = static_cast<uint32_t>(crc32(
         0, reinterpret_cast<const Bytef*>(part.data.data()), static_cast<uInt>(part.data.size())));
     const uint16_t method = part.deflate ? 8 : 0;

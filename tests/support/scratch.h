@@ -53,8 +53,6 @@ struct ZipPart {
   // header), as office programs do.
   bool descriptor = false;
 };
-// Raw DEFLATE of the data (zlib, level 6, no header).
-Bytes Deflate(const std::string& data);
 // A package of local headers and data followed by a central directory and end
 // record.
 Bytes MakeZip(const std::vector<ZipPart>& parts);

@@ -7,6 +7,7 @@
 
 #include "platform/codepage.h"
 #include "platform/platform.h"
+#include "support/raw_deflate.h"
 
 namespace velmora::ziptest {
 
@@ -19,21 +20,6 @@ uint16_t Get16(const std::string& b, size_t at) {
 
 uint32_t Get32(const std::string& b, size_t at) {
   return uint32_t{Get16(b, at)} | uint32_t{Get16(b, at + 2)} << 16;
-}
-
-bool RawInflate(const std::string& in, size_t expected, std::string* out) {
-  z_stream z{};
-  if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return false;
-  out->assign(expected + 1, '\0');  // one spare byte shows a stream longer than declared
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
-  z.avail_in = static_cast<uInt>(in.size());
-  z.next_out = reinterpret_cast<Bytef*>(out->data());
-  z.avail_out = static_cast<uInt>(out->size());
-  const int rc = inflate(&z, Z_FINISH);
-  const bool ok = rc == Z_STREAM_END && z.avail_in == 0;
-  out->resize(z.total_out);
-  inflateEnd(&z);
-  return ok;
 }
 
 std::string Hex(uint32_t v) {
@@ -206,7 +192,10 @@ ParsedArchive ParseArchive(const std::string& b) {
     if (e.local_method == 0) {
       e.data = e.raw;
     } else if (e.local_method == 8) {
-      if (!RawInflate(e.raw, e.local_uncompressed, &e.data)) {
+      // One byte more than declared shows a stream longer than its header says.
+      const test::Inflated inflated = test::RawInflate(e.raw, e.local_uncompressed + size_t{1});
+      e.data = inflated.data;
+      if (!inflated.ended || inflated.consumed != e.raw.size()) {
         a.error = "data of " + e.name + " does not inflate to its size";
         return a;
       }
