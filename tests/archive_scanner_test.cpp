@@ -18,6 +18,7 @@
 #include "platform/platform.h"
 #include "support/raw_deflate.h"
 #include "support/recording_window.h"
+#include "support/time_zone.h"
 
 namespace velmora {
 namespace {
@@ -1001,18 +1002,9 @@ TEST(FormatEntryTime, CalendarValues) {
 
 #if defined(__GLIBC__)
 TEST(FormatEntryTime, HourSkippedBySpringForwardIsNormalised) {
-  const char* old = std::getenv("TZ");
-  const std::string saved = old != nullptr ? old : "";
-  setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
-  tzset();
+  test::TimeZoneGuard zone("CET-1CEST,M3.5.0,M10.5.0/3");
   // 2010-03-28 02:30 does not exist in this zone: the clocks went from 02:00 to 03:00.
   const std::wstring text = FormatEntryTime(0x3C7C, 0x13C0);
-  if (old != nullptr) {
-    setenv("TZ", saved.c_str(), 1);
-  } else {
-    unsetenv("TZ");
-  }
-  tzset();
   EXPECT_EQ(text, L"Sunday, March 28, 2010 03:30:00 AM ");
 }
 #endif

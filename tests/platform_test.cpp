@@ -10,6 +10,7 @@
 
 #include "platform/platform.h"
 #include "support/scratch.h"
+#include "support/time_zone.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -359,24 +360,16 @@ TEST_F(PlatformTest, LocalUtcOffsetIsWithinTheWorldsZones) {
 
 #ifndef _WIN32
 TEST_F(PlatformTest, LocalUtcOffsetFollowsTheTimeZone) {
-  const char* old = getenv("TZ");
-  const std::string saved = old != nullptr ? old : "";
   struct Case {
     const char* tz;
     int64_t offset;
   };
+  test::TimeZoneGuard zone("UTC0");
   for (const Case& c :
        {Case{"UTC0", 0}, Case{"XXX-3", 3 * 3600}, Case{"YYY5:30", -5 * 3600 - 1800}}) {
-    setenv("TZ", c.tz, 1);
-    tzset();
+    zone.Set(c.tz);
     EXPECT_EQ(LocalUtcOffsetNow(), c.offset) << c.tz;
   }
-  if (old != nullptr) {
-    setenv("TZ", saved.c_str(), 1);
-  } else {
-    unsetenv("TZ");
-  }
-  tzset();
 }
 
 TEST_F(PlatformTest, NarrowAndWidenRoundTripEveryByte) {

@@ -10,6 +10,7 @@
 #include "output/zip_time.h"
 #include "output/zip_writer.h"
 #include "platform/platform.h"
+#include "support/time_zone.h"
 #include "support/zip_test_support.h"
 
 #ifdef _WIN32
@@ -322,23 +323,16 @@ TEST(ZipTimeTest, UnixTimesAreClampedToTheYears1970To2037) {
 // Five hours west of UTC, without daylight saving: the headers carry the local wall clock,
 // and the Unix time goes back to the file's own instant.
 TEST_F(ZipWriterTest, TimesAreShiftedToTheLocalClock) {
-  const char* saved = getenv("TZ");
-  const std::string previous = saved != nullptr ? saved : "";
-  setenv("TZ", "EST5", 1);
-  tzset();
   const int64_t write = UtcSeconds(2021, 3, 4, 3, 0, 10);
-  const std::wstring source = scratch_.Write(L"s", "x");
-  ASSERT_TRUE(SetFileTimes(source, write, write));
-  ZipWriter writer;
-  ASSERT_TRUE(writer.CreateArchive(archive_));
-  EXPECT_EQ(writer.AddFile(L"e.xml", source), kZipOk);
-  EXPECT_EQ(writer.CloseArchive(), kZipOk);
-  if (saved != nullptr) {
-    setenv("TZ", previous.c_str(), 1);
-  } else {
-    unsetenv("TZ");
+  {
+    test::TimeZoneGuard zone("EST5");
+    const std::wstring source = scratch_.Write(L"s", "x");
+    ASSERT_TRUE(SetFileTimes(source, write, write));
+    ZipWriter writer;
+    ASSERT_TRUE(writer.CreateArchive(archive_));
+    EXPECT_EQ(writer.AddFile(L"e.xml", source), kZipOk);
+    EXPECT_EQ(writer.CloseArchive(), kZipOk);
   }
-  tzset();
   const ParsedArchive archive = ReadBack();
   ASSERT_EQ(archive.entries.size(), 1u);
   EXPECT_EQ(archive.entries[0].dos_date, (41 << 9) | (3 << 5) | 3);
