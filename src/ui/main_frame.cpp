@@ -6,6 +6,7 @@
 
 #include "engine/job/working_folder.h"
 #include "platform/platform.h"
+#include "ui/about_dlg.h"
 #include "ui/dialogs.h"
 #include "ui/resource_ids.h"
 #include "ui/toolbar_customize.h"
@@ -143,6 +144,17 @@ int CMainFrame::OnCreate() {
   SetWindowPos(logo_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   bars_.SetStatusText(L"Velmora");
   UpdateCommandStates();
+  if (splash_enabled_) {
+    // Fades in over the screen before the frame shows, then goes by itself after two seconds;
+    // a missing picture only means no splash.
+    splash_ = std::make_unique<CSplashWindow>();
+    if (splash_->CreateSplash(hwnd(), L"", 2000,
+                              CSplashWindow::kFadeIn | CSplashWindow::kFadeOut |
+                                  CSplashWindow::kShadow | CSplashWindow::kCentreOnScreen) &&
+        splash_->LoadSplashPicture()) {
+      splash_->ShowSplash();
+    }
+  }
   return 0;
 }
 
@@ -228,8 +240,7 @@ void CMainFrame::OnCommand(int id, int code) {
       return;
     case ID_ABOUT_VELMORA:
     case ID_APP_ABOUT:
-      CurrentDialogs().MessageBox(
-          hwnd(), L"Velmora v1.0<br>Repairs damaged .ods spreadsheet files.", MB_ICONINFORMATION);
+      ShowAboutBox(hwnd());
       return;
     case ID_SOFTWARE_HELP:
       OnSoftwareHelp();

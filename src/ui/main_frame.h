@@ -12,6 +12,7 @@
 #include "engine/job/job_context.h"
 #include "engine/job/job_thread.h"
 #include "ui/frame_bars.h"
+#include "ui/splash_window.h"
 #include "winfw/gdi.h"
 #include "winfw/settings.h"
 #include "winfw/window.h"
@@ -34,6 +35,9 @@ class CMainFrame : public winfw::Window {
 
   // Creates the frame and its view (hidden; the caller shows it).
   bool Create();
+  // The program's own frame shows the splash screen while it is made; frames made by tests
+  // do not.
+  void EnableSplash(bool on) { splash_enabled_ = on; }
 
   CVelmoraView* m_pView = nullptr;
   JobRunning JobRunning_{0};
@@ -81,6 +85,8 @@ class CMainFrame : public winfw::Window {
   winfw::Brush menu_brush_;
   std::unique_ptr<CVelmoraView> view_;
   JobThread worker_;
+  bool splash_enabled_ = false;
+  std::unique_ptr<CSplashWindow> splash_;
 };
 
 }  // namespace velmora::ui

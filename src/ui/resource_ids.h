@@ -57,6 +57,9 @@
 #define IDB_TOOLBAR 413
 #define IDB_LOGO 414
 #define IDB_BTN_EXIT 415
+#define IDB_SPLASH 416
+#define IDB_ABOUT 417
+#define IDB_BTN_OK 418
 
 // Controls of the main view.
 #define ID_TARVIK_LIST_CTRL 1

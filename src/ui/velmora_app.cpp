@@ -47,6 +47,7 @@ bool CVelmoraApp::InitInstance(const std::vector<std::wstring>& files, int show)
   gdiplus_ = std::make_unique<winfw::GdiplusSession>();
   frame_ = std::make_unique<CMainFrame>();
   m_nVisualStyleId = frame_->look();
+  frame_->EnableSplash(true);
   if (!frame_->Create()) return false;
   accelerators_ = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
   ShowWindow(frame_->hwnd(), show);

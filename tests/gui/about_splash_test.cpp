@@ -1,0 +1,207 @@
+// The About box and the splash screen, as real windows under the test's own message pump.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/about_dlg.h"
+#include "ui/splash_window.h"
+#include "ui/transparent_static.h"
+#include "winfw/gdi.h"
+#include "winfw/window.h"
+
+namespace {
+
+using velmora::ui::CAboutDlg;
+using velmora::ui::CSplashWindow;
+using velmora::ui::CTarvikTransparentStatic;
+
+// Pumps messages until `done` holds or `ms` pass; true when it held.
+bool PumpUntil(const std::function<bool()>& done, DWORD ms = 5000) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > ms) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  return true;
+}
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[256] = {};
+  GetWindowTextW(window, text, 256);
+  return text;
+}
+
+// Steps a test runs from inside a modal loop: a thread timer fires them one by one.
+std::vector<std::function<void()>>* g_steps = nullptr;
+size_t g_next_step = 0;
+void CALLBACK RunNextStep(HWND, UINT, UINT_PTR id, DWORD) {
+  if (g_steps == nullptr || g_next_step >= g_steps->size()) {
+    KillTimer(nullptr, id);
+    return;
+  }
+  (*g_steps)[g_next_step++]();
+}
+
+TEST(AboutBox, ShowsItsTextsIgnoresEnterAndEscapeAndClosesOnOk) {
+  HWND box = nullptr;
+  bool open_after_keys = false;
+  std::vector<std::function<void()>> steps = {
+      [&] { box = FindWindowW(L"#32770", velmora::ui::kAboutCaption); },
+      [&] {
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(TextOf(GetDlgItem(box, velmora::ui::kAboutNameLabel)), L"Velmora v1.0");
+        EXPECT_EQ(TextOf(GetDlgItem(box, velmora::ui::kAboutMakerLabel)), L"Velmora Software");
+        EXPECT_EQ(TextOf(GetDlgItem(box, IDOK)), L"OK");
+        HWND ok = GetDlgItem(box, IDOK);
+        SetFocus(ok);
+        PostMessageW(ok, WM_KEYDOWN, VK_RETURN, 0);
+        PostMessageW(ok, WM_KEYDOWN, VK_ESCAPE, 0);
+        PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
+      },
+      [&] { open_after_keys = IsWindow(box) && IsWindowVisible(box); },
+      [&] { SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0); },
+  };
+  g_steps = &steps;
+  g_next_step = 0;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 100, RunNextStep);
+  CAboutDlg about;
+  const INT_PTR result = about.DoModal(nullptr);
+  KillTimer(nullptr, timer);
+  g_steps = nullptr;
+  EXPECT_TRUE(open_after_keys);
+  EXPECT_EQ(result, IDOK);
+  EXPECT_FALSE(IsWindow(box));
+}
+
+TEST(AboutBox, TheCloseButtonClosesIt) {
+  std::vector<std::function<void()>> steps = {[&] {
+    HWND box = FindWindowW(L"#32770", velmora::ui::kAboutCaption);
+    ASSERT_NE(box, nullptr);
+    PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+  }};
+  g_steps = &steps;
+  g_next_step = 0;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 100, RunNextStep);
+  CAboutDlg about;
+  EXPECT_EQ(about.DoModal(nullptr), IDCANCEL);
+  KillTimer(nullptr, timer);
+  g_steps = nullptr;
+}
+
+// A 40 x 20 picture whose left 10 columns are magenta.
+HBITMAP SplashPicture() {
+  velmora::winfw::WindowDc screen(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen.get(), 40, 20);
+  velmora::winfw::MemoryDc dc(screen.get());
+  velmora::winfw::SelectObj select(dc.get(), bitmap);
+  RECT all{0, 0, 40, 20}, hole{0, 0, 10, 20};
+  velmora::winfw::Brush blue(CreateSolidBrush(RGB(30, 90, 200)));
+  velmora::winfw::Brush magenta(CreateSolidBrush(RGB(255, 0, 255)));
+  FillRect(dc.get(), &all, blue.get());
+  FillRect(dc.get(), &hole, magenta.get());
+  return bitmap;
+}
+
+TEST(Splash, AppearsTopMostWithMagentaHolesAndGoesOnItsTimer) {
+  auto splash = std::make_unique<CSplashWindow>();
+  ASSERT_TRUE(splash->CreateSplash(nullptr, L"", 300, 15));
+  HWND window = splash->hwnd();
+  ASSERT_TRUE(splash->LoadSplashPicture(SplashPicture()));
+  splash->ShowSplash();
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  wchar_t cls[64] = {};
+  GetClassNameW(window, cls, 64);
+  EXPECT_STREQ(cls, L"VelmoraSplashClass");
+  RECT outer;
+  GetWindowRect(window, &outer);
+  EXPECT_EQ(outer.right - outer.left, 40);
+  EXPECT_EQ(outer.bottom - outer.top, 20);
+  velmora::winfw::Region shape(CreateRectRgn(0, 0, 0, 0));
+  ASSERT_NE(GetWindowRgn(window, shape.get()), ERROR);
+  EXPECT_FALSE(PtInRegion(shape.get(), 5, 10));
+  EXPECT_TRUE(PtInRegion(shape.get(), 25, 10));
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); }));
+}
+
+TEST(Splash, WithoutAPictureStartUpGoesOn) {
+  CSplashWindow splash;
+  ASSERT_TRUE(splash.CreateSplash(nullptr, L"", 100, 15));
+  HWND window = splash.hwnd();
+  EXPECT_FALSE(splash.LoadSplashPicture(static_cast<HBITMAP>(nullptr)));
+  splash.ShowSplash();  // nothing to show: the splash goes, nothing fails
+  EXPECT_FALSE(IsWindow(window));
+}
+
+// A parent that paints itself one colour, and a transparent label on it.
+class Backdrop : public velmora::winfw::Window {
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override {
+    if (message == WM_ERASEBKGND) {
+      RECT all;
+      GetClientRect(hwnd(), &all);
+      velmora::winfw::Brush green(CreateSolidBrush(RGB(0, 160, 0)));
+      FillRect(reinterpret_cast<HDC>(wparam), &all, green.get());
+      return 1;
+    }
+    return Default(message, wparam, lparam);
+  }
+};
+
+TEST(TransparentStatic, ANewTextIsDrawnOverThePartentsBackgroundNotOverTheOldText) {
+  velmora::winfw::WindowClassArgs cls;
+  cls.name = L"VelmoraTestBackdrop";
+  ASSERT_TRUE(velmora::winfw::RegisterWindowClass(cls));
+  Backdrop parent;
+  velmora::winfw::WindowArgs args;
+  args.class_name = L"VelmoraTestBackdrop";
+  args.style = WS_POPUP | WS_VISIBLE;
+  args.x = 50;
+  args.y = 50;
+  args.width = 200;
+  args.height = 60;
+  ASSERT_TRUE(parent.Create(args));
+  HWND label = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_CENTER, 10, 10, 180,
+                               40, parent.hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
+  CTarvikTransparentStatic text;
+  ASSERT_TRUE(text.Attach(label));
+  velmora::winfw::Font big(
+      CreateFontW(36, 0, 0, 0, FW_BLACK, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial"));
+  SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(big.get()), TRUE);
+  UpdateWindow(parent.hwnd());
+
+  // Every pixel of the label is the parent's green, or the black text.
+  auto count_black = [&] {
+    velmora::winfw::WindowDc dc(label);
+    int black = 0, other = 0;
+    for (int y = 0; y < 40; y += 2) {
+      for (int x = 0; x < 180; x += 2) {
+        const COLORREF c = GetPixel(dc.get(), x, y);
+        if (c == RGB(0, 0, 0))
+          ++black;
+        else if (c != RGB(0, 160, 0) && c != CLR_INVALID)
+          ++other;
+      }
+    }
+    return std::make_pair(black, other);
+  };
+  SetWindowTextW(label, L"WWWWWWW");
+  const auto wide = count_black();
+  SetWindowTextW(label, L"i");
+  const auto narrow = count_black();
+  EXPECT_GT(wide.first, 0);
+  EXPECT_GT(narrow.first, 0);
+  EXPECT_LT(narrow.first * 4, wide.first);  // the wide text's pixels are gone
+  text.Detach();
+}
+
+}  // namespace
