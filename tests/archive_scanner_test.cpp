@@ -1002,7 +1002,7 @@ TEST(FormatEntryTime, CalendarValues) {
 
 #if defined(__GLIBC__)
 TEST(FormatEntryTime, HourSkippedBySpringForwardIsNormalised) {
-  test::TimeZoneGuard zone("CET-1CEST,M3.5.0,M10.5.0/3");
+  const test::TimeZoneGuard zone("CET-1CEST,M3.5.0,M10.5.0/3");
   // 2010-03-28 02:30 does not exist in this zone: the clocks went from 02:00 to 03:00.
   const std::wstring text = FormatEntryTime(0x3C7C, 0x13C0);
   EXPECT_EQ(text, L"Sunday, March 28, 2010 03:30:00 AM ");

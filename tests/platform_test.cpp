@@ -364,10 +364,9 @@ TEST_F(PlatformTest, LocalUtcOffsetFollowsTheTimeZone) {
     const char* tz;
     int64_t offset;
   };
-  test::TimeZoneGuard zone("UTC0");
   for (const Case& c :
        {Case{"UTC0", 0}, Case{"XXX-3", 3 * 3600}, Case{"YYY5:30", -5 * 3600 - 1800}}) {
-    zone.Set(c.tz);
+    const test::TimeZoneGuard zone(c.tz);
     EXPECT_EQ(LocalUtcOffsetNow(), c.offset) << c.tz;
   }
 }

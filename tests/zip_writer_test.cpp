@@ -325,7 +325,7 @@ TEST(ZipTimeTest, UnixTimesAreClampedToTheYears1970To2037) {
 TEST_F(ZipWriterTest, TimesAreShiftedToTheLocalClock) {
   const int64_t write = UtcSeconds(2021, 3, 4, 3, 0, 10);
   {
-    test::TimeZoneGuard zone("EST5");
+    const test::TimeZoneGuard zone("EST5");
     const std::wstring source = scratch_.Write(L"s", "x");
     ASSERT_TRUE(SetFileTimes(source, write, write));
     ZipWriter writer;

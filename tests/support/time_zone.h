@@ -1,26 +1,43 @@
-// A time zone of the test's choosing for the life of an object.
+// Sets the process's time zone as the C runtime reads it (the TZ variable) for the life of the
+// object, and puts the old one back: local-time code is tested under a zone of the test's
+// choosing, whatever the machine's own, on every system.
 #pragma once
 
+#include <cstdlib>
+#include <ctime>
+#include <optional>
 #include <string>
 
 namespace velmora::test {
 
-// Sets the TZ variable (a POSIX zone text such as "EST5" or "CET-1CEST,M3.5.0,M10.5.0/3") and
-// has the C library read it again; the old value, or its absence, comes back at the end, so a
-// failed assertion cannot leave the zone behind for later tests.
 class TimeZoneGuard {
  public:
-  explicit TimeZoneGuard(const char* tz);
-  ~TimeZoneGuard();
+  // A POSIX TZ text such as "EST5" or "XXX-3"; the Windows C runtime reads the same form.
+  explicit TimeZoneGuard(const char* tz) {
+    if (const char* old = std::getenv("TZ")) saved_ = old;
+    Set(tz);
+  }
+  ~TimeZoneGuard() { Set(saved_ ? saved_->c_str() : nullptr); }
   TimeZoneGuard(const TimeZoneGuard&) = delete;
   TimeZoneGuard& operator=(const TimeZoneGuard&) = delete;
 
-  // Moves to another zone while the guard lives.
-  void Set(const char* tz);
-
  private:
-  bool had_ = false;
-  std::string saved_;
+  static void Set(const char* tz) {
+#ifdef _WIN32
+    // "TZ=" removes the variable.
+    _putenv((std::string("TZ=") + (tz != nullptr ? tz : "")).c_str());
+    _tzset();
+#else
+    if (tz != nullptr) {
+      setenv("TZ", tz, 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+#endif
+  }
+
+  std::optional<std::string> saved_;
 };
 
 }  // namespace velmora::test
