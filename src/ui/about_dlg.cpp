@@ -36,6 +36,21 @@ DialogItem Label(int id, int16_t x, int16_t y, int16_t cx, int16_t cy) {
   return item;
 }
 
+// The button's picture with its magenta see-through pixels turned into the button's face
+// colour, since a push button draws a plain bitmap as it is.
+HBITMAP OnButtonFace(HBITMAP picture) {
+  if (picture == nullptr) return nullptr;
+  const SIZE size = winfw::BitmapSize(picture);
+  winfw::WindowDc screen(nullptr);
+  HBITMAP result = CreateCompatibleBitmap(screen.get(), size.cx, size.cy);
+  winfw::MemoryDc dc(screen.get());
+  winfw::SelectObj target(dc.get(), result);
+  RECT all{0, 0, size.cx, size.cy};
+  FillRect(dc.get(), &all, GetSysColorBrush(COLOR_BTNFACE));
+  winfw::DrawBitmap(dc.get(), picture, 0, 0);
+  return result;
+}
+
 }  // namespace
 
 CAboutDlg::CAboutDlg() = default;
@@ -87,11 +102,19 @@ void CAboutDlg::OnInitDialog() {
                       TRUE);
   SetDlgItemTextW(hwnd(), kAboutNoticeLabel, L"Copyright \u00A9 2026 Velmora Software.");
   SetDlgItemTextW(hwnd(), kAboutMakerLabel, L"Velmora Software");
-  for (const LinkText& link : kLinks) SetDlgItemTextW(hwnd(), link.id, link.label);
+  LOGFONTW face{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0)), sizeof face, &face);
+  face.lfUnderline = TRUE;
+  link_font_.Reset(CreateFontIndirectW(&face));
+  for (const LinkText& link : kLinks) {
+    SetDlgItemTextW(hwnd(), link.id, link.label);
+    SendDlgItemMessageW(hwnd(), link.id, WM_SETFONT, reinterpret_cast<WPARAM>(link_font_.get()),
+                        FALSE);
+  }
   SetWindowTextW(hwnd(), kAboutCaption);
 
   HWND ok = GetDlgItem(hwnd(), IDOK);
-  ok_image_ = winfw::LoadBitmapResource(IDB_BTN_OK);
+  ok_image_.Reset(OnButtonFace(winfw::LoadBitmapResource(IDB_BTN_OK).get()));
   if (ok_image_)
     SendMessageW(ok, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(ok_image_.get()));
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0,
@@ -131,14 +154,31 @@ INT_PTR CAboutDlg::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, 1);
       return TRUE;
     }
-    case WM_PAINT:
-      // The background comes from the erase step and the controls draw themselves.
-      ValidateRect(hwnd(), nullptr);
+    case WM_PAINT: {
+      // The background comes from the erase step inside BeginPaint, before the controls draw
+      // themselves; nothing else is drawn here.
+      winfw::PaintDc validate(hwnd());
       return TRUE;
-    case WM_CTLCOLORSTATIC:
-      // Labels and links draw without a background of their own.
-      SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
+    }
+    case WM_CTLCOLORSTATIC: {
+      // Labels and links draw without a background of their own; links in link blue.
+      HDC dc = reinterpret_cast<HDC>(wparam);
+      SetBkMode(dc, TRANSPARENT);
+      const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lparam));
+      if (id == kAboutSiteLink || id == kAboutSupportLink || id == kAboutSalesLink) {
+        SetTextColor(dc, RGB(0, 0, 255));
+      }
       return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+    }
+    case WM_SETCURSOR:
+      for (const LinkText& link : kLinks) {
+        if (reinterpret_cast<HWND>(wparam) == GetDlgItem(hwnd(), link.id)) {
+          SetCursor(LoadCursorW(nullptr, IDC_HAND));
+          SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, TRUE);
+          return TRUE;
+        }
+      }
+      return FALSE;
     case WM_COMMAND: {
       const int id = LOWORD(wparam);
       if (id == IDOK && HIWORD(wparam) == BN_CLICKED) {
@@ -158,7 +198,6 @@ INT_PTR CAboutDlg::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return FALSE;
     }
     default:
-      (void)lparam;
       return FALSE;
   }
 }

@@ -40,6 +40,7 @@ class CAboutDlg : public winfw::Dialog {
 
   CTarvikTransparentStatic labels_[3];
   winfw::Font bold_;
+  winfw::Font link_font_;
   winfw::Bitmap background_;
   winfw::Bitmap ok_image_;
   HWND tooltip_ = nullptr;
