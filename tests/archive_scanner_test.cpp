@@ -16,8 +16,10 @@
 
 #include "engine/job/repair_steps.h"
 #include "platform/platform.h"
+#include "support/command.h"
 #include "support/raw_deflate.h"
 #include "support/recording_window.h"
+#include "support/scratch.h"
 #include "support/time_zone.h"
 
 namespace velmora {
@@ -1020,20 +1022,14 @@ std::string ReadWholeFile(const std::wstring& path) {
   return bytes;
 }
 
-std::string Quote(const std::wstring& path) {
-  return "'" + platform::NarrowPath(path) + "'";
-}
-
 // Writes three files and a folder, lets `command` (run in that folder, with "ARCHIVE" standing
 // for the archive's path) pack them, and checks that every file is found with its data where the
 // record says.
 void ExpectRealArchive(const std::string& command) {
-  const std::wstring base = platform::CreateTempFile(platform::TempFolder(), L"VSZ");
-  platform::RemoveFile(base);
-  const std::wstring folder = base + L".d";
-  const std::wstring archive = base + L".zip";
-  ASSERT_EQ(platform::MakeDirectory(folder), platform::MakeDirResult::kCreated);
-  ASSERT_EQ(platform::MakeDirectory(folder + L"/Pictures"), platform::MakeDirResult::kCreated);
+  test::ScratchFolder scratch;
+  const std::wstring folder = scratch.MakeFolder(L"files");
+  const std::wstring archive = scratch.Path(L"packed.zip");
+  ASSERT_TRUE(platform::IsDirectory(scratch.MakeFolder(L"files/Pictures")));
   std::string content = "<office:document-content>";
   for (int i = 0; i < 400; ++i) content += "<row n=\"" + std::to_string(i) + "\"/>";
   std::string picture;
@@ -1045,22 +1041,16 @@ void ExpectRealArchive(const std::string& command) {
       {"Pictures/a.png", picture},
   };
   for (const auto& [name, bytes] : files) {
-    platform::File f = platform::File::Create(folder + L"/" + platform::WidenPath(name));
-    ASSERT_TRUE(f.Write(bytes.data(), bytes.size()));
+    ASSERT_TRUE(test::WriteText(test::Join(folder, platform::WidenPath(name)), bytes));
   }
 
-  std::string line = "cd " + Quote(folder) + " && " + command;
-  line.replace(line.find("ARCHIVE"), 7, Quote(archive));
-  const int status = std::system(line.c_str());
+  std::string line = "cd " + test::QuotedPath(folder) + " && " + command;
+  line.replace(line.find("ARCHIVE"), 7, test::QuotedPath(archive));
+  const int status = test::RunCommand(line).status;
   const std::string zip = ReadWholeFile(archive);
   std::vector<RecoveredEntry> found;
   if (status == 0) found = ScanPath(archive, kScanBufferSize);
 
-  for (const auto& [name, bytes] : files)
-    platform::RemoveFile(folder + L"/" + platform::WidenPath(name));
-  platform::RemoveEmptyDirectory(folder + L"/Pictures");
-  platform::RemoveEmptyDirectory(folder);
-  platform::RemoveFile(archive);
   ASSERT_EQ(status, 0) << line;
 
   // The folder entry has no data and is dropped; each file is found once.
@@ -1086,17 +1076,13 @@ void ExpectRealArchive(const std::string& command) {
   EXPECT_EQ(Describe(found), Describe(ModelScan(zip)));
 }
 
-bool ToolAvailable(const char* probe) {
-  return std::system(probe) == 0;
-}
-
 TEST(ArchiveScannerRealArchives, WrittenByZip) {
-  if (!ToolAvailable("zip -v > /dev/null 2>&1")) GTEST_SKIP() << "zip is not installed";
+  if (!test::CommandSucceeds("zip -v")) GTEST_SKIP() << "zip is not installed";
   ExpectRealArchive("zip -q -X -r ARCHIVE mimetype content.xml Pictures");
 }
 
 TEST(ArchiveScannerRealArchives, WrittenByPythonToAStreamWithDataDescriptors) {
-  if (!ToolAvailable("python3 -c 'import zipfile' > /dev/null 2>&1")) {
+  if (!test::CommandSucceeds("python3 -c 'import zipfile'")) {
     GTEST_SKIP() << "python3 is not installed";
   }
   // A stream that cannot seek makes zipfile write sizes 0 and signed data descriptors. (A

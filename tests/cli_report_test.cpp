@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/command.h"
 #include "support/scratch.h"
 
 #ifndef _WIN32
@@ -163,35 +164,19 @@ const char kReadBack[] =
     "        show('entry', e)\n";
 
 bool PythonAvailable() {
-  return std::system("python3 -c 'import json' > /dev/null 2>&1") == 0;
+  return test::CommandSucceeds("python3 -c 'import json'");
 }
 
-std::string Q(const std::wstring& path) {
-  return "'" + platform::NarrowPath(path) + "'";
-}
-
-struct RunResult {
-  int status = -1;
-  std::string out;
-};
-
-RunResult RunCommand(const std::string& command) {
-  RunResult result;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
-  const int raw = ::pclose(pipe);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return result;
-}
+using test::QuotedPath;
+using test::RunCommand;
+using RunResult = test::CommandResult;
 
 // The report's lines as Python read them.
 std::vector<std::string> ReadBack(const test::ScratchFolder& scratch, const std::wstring& report) {
   const std::wstring script = scratch.Path(L"read_back.py");
   EXPECT_TRUE(test::WriteText(script, kReadBack));
-  const RunResult r = RunCommand("python3 " + Q(script) + " " + Q(report) + " 2>&1");
+  const RunResult r =
+      RunCommand("python3 " + QuotedPath(script) + " " + QuotedPath(report) + " 2>&1");
   EXPECT_EQ(r.status, 0) << r.out;
   std::vector<std::string> lines;
   size_t start = 0;
@@ -251,7 +236,7 @@ class CliReportTest : public ::testing::Test {
     ASSERT_TRUE(test::WriteBytes(input_, zip));
   }
   RunResult Velmora(const std::string& args) {
-    return RunCommand("TMPDIR=" + Q(tmp_) + " '" VELMORA_CLI_PATH "' " + args + " 2>&1");
+    return RunCommand("TMPDIR=" + QuotedPath(tmp_) + " '" VELMORA_CLI_PATH "' " + args + " 2>&1");
   }
   test::ScratchFolder scratch_;
   std::wstring tmp_ = scratch_.Path(L"tmp");
@@ -261,8 +246,8 @@ class CliReportTest : public ::testing::Test {
 TEST_F(CliReportTest, RepairWritesTheReport) {
   if (!PythonAvailable()) GTEST_SKIP() << "python3 is not installed";
   const std::wstring report = scratch_.Path(L"r.json");
-  const RunResult r = Velmora("repair " + Q(input_) + " --out " + Q(scratch_.Path(L"D")) +
-                              " --report " + Q(report));
+  const RunResult r = Velmora("repair " + QuotedPath(input_) + " --out " +
+                              QuotedPath(scratch_.Path(L"D")) + " --report " + QuotedPath(report));
   EXPECT_EQ(r.status, 0) << r.out;
   const std::vector<std::string> lines = ReadBack(scratch_, report);
   ASSERT_GE(lines.size(), 2u) << r.out;
@@ -293,13 +278,14 @@ TEST_F(CliReportTest, RepairWritesTheReport) {
 
 TEST_F(CliReportTest, ReportThatCannotBeWrittenExitsWithOne) {
   const std::wstring out = scratch_.Path(L"D");
-  const RunResult r = Velmora("repair " + Q(input_) + " --out " + Q(out) + " --report " +
-                              Q(test::Join(scratch_.Path(L"missing"), L"r.json")));
+  const RunResult r =
+      Velmora("repair " + QuotedPath(input_) + " --out " + QuotedPath(out) + " --report " +
+              QuotedPath(test::Join(scratch_.Path(L"missing"), L"r.json")));
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find("velmora: cannot write the report "), std::string::npos) << r.out;
   // The packages are written all the same.
   EXPECT_FALSE(test::ReadBytes(out + L"/VONDRELREP_x.ods").empty());
-  const RunResult missing = Velmora("extract " + Q(input_) + " --report");
+  const RunResult missing = Velmora("extract " + QuotedPath(input_) + " --report");
   EXPECT_EQ(missing.status, 2);
   EXPECT_NE(missing.out.find("--report needs a file"), std::string::npos) << missing.out;
 }

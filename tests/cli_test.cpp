@@ -10,37 +10,18 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/command.h"
 #include "support/scratch.h"
 
 namespace velmora::test {
 namespace {
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-};
+using RunResult = CommandResult;
 
 // Runs velmora with the arguments (already shell-quoted), TMPDIR pointed at
 // `tmp`.
 RunResult RunCli(const std::string& args, const std::wstring& tmp) {
-  const std::string command =
-      "TMPDIR='" + platform::NarrowPath(tmp) + "' '" VELMORA_CLI_PATH "' " + args + " 2>&1";
-  RunResult result;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
-  int raw = ::pclose(pipe);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return result;
-}
-
-std::string Q(const std::wstring& path) {
-  std::string quoted(1, '\'');
-  quoted += platform::NarrowPath(path);
-  quoted += '\'';
-  return quoted;
+  return RunCommand("TMPDIR=" + QuotedPath(tmp) + " '" VELMORA_CLI_PATH "' " + args + " 2>&1");
 }
 
 class CliTest : public ::testing::Test {
@@ -96,7 +77,7 @@ TEST_F(CliTest, WrongCommandLinesSayWhatIsWrongAndPointToTheHelp) {
 
 TEST_F(CliTest, RepairWritesThePackageAndMediaAndCleansUp) {
   const std::wstring out = scratch_.Path(L"out");
-  RunResult r = RunCli("repair " + Q(good_) + " --out " + Q(out), tmp_);
+  RunResult r = RunCli("repair " + QuotedPath(good_) + " --out " + QuotedPath(out), tmp_);
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find(platform::NarrowPath(good_) + "  Repaired...."), std::string::npos);
   EXPECT_NE(r.out.find(platform::NarrowPath(good_) + " saving of file done...."),
@@ -108,8 +89,8 @@ TEST_F(CliTest, RepairWritesThePackageAndMediaAndCleansUp) {
 
 TEST_F(CliTest, RepairExitsWithOneWhenAnyFileFailsButSavesTheOthers) {
   const std::wstring out = scratch_.Path(L"out");
-  RunResult r = RunCli("repair " + Q(scratch_.Path(L"missing.ods")) + " " + Q(good_) + " --out " +
-                           Q(out) + " --no-media",
+  RunResult r = RunCli("repair " + QuotedPath(scratch_.Path(L"missing.ods")) + " " +
+                           QuotedPath(good_) + " --out " + QuotedPath(out) + " --no-media",
                        tmp_);
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find(" extraction of file failed...."), std::string::npos);
@@ -127,7 +108,7 @@ TEST_F(CliTest, RepairExitsWithOneWhenAnyFileFailsButSavesTheOthers) {
 TEST_F(CliTest, NoSavedLocationWhenNothingWasSaved) {
   const std::wstring out = scratch_.Path(L"out");
   const std::wstring missing = scratch_.Path(L"missing.ods");
-  RunResult r = RunCli("repair " + Q(missing) + " --out " + Q(out), tmp_);
+  RunResult r = RunCli("repair " + QuotedPath(missing) + " --out " + QuotedPath(out), tmp_);
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find(" cannot be saved,as it is not Repaired."), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Saving processing completed...."), std::string::npos) << r.out;
@@ -144,9 +125,9 @@ TEST_F(CliTest, JobsChangeNothingInTheOutputOrTheResults) {
   for (int i = 0; i < 7; ++i) {
     const std::wstring copy = scratch_.Path(L"f" + std::to_wstring(i) + L".ods");
     WriteBytes(copy, ReadBytes(i % 3 == 1 ? bad : good_));
-    files += Q(copy) + " ";
+    files += QuotedPath(copy) + " ";
   }
-  files += Q(scratch_.Path(L"missing.ods")) + " " + Q(good_);
+  files += QuotedPath(scratch_.Path(L"missing.ods")) + " " + QuotedPath(good_);
   std::string outputs[3];
   const char* jobs[] = {"1", "3", "8"};
   for (int k = 0; k < 3; ++k) {
@@ -154,8 +135,9 @@ TEST_F(CliTest, JobsChangeNothingInTheOutputOrTheResults) {
     const std::wstring out = scratch_.Path(L"out" + std::to_wstring(k));
     const std::wstring report = scratch_.Path(L"report" + std::to_wstring(k) + L".json");
     // One working folder for all three runs, so that the report's paths match too.
-    RunResult r = RunCli("repair " + files + " --out " + Q(out) + " --jobs " + jobs[k] +
-                             " --report " + Q(report) + " --work " + Q(scratch_.Path(L"work")),
+    RunResult r = RunCli("repair " + files + " --out " + QuotedPath(out) + " --jobs " + jobs[k] +
+                             " --report " + QuotedPath(report) + " --work " +
+                             QuotedPath(scratch_.Path(L"work")),
                          tmp_);
     EXPECT_EQ(r.status, 1) << r.out;
     // The destination differs by run; everything else must not.
@@ -192,21 +174,24 @@ TEST_F(CliTest, JobsChangeNothingInTheOutputOrTheResults) {
 
 TEST_F(CliTest, KeepWorkLeavesTheWorkingFolderWhereAsked) {
   const std::wstring work = scratch_.Path(L"work");
-  RunResult r = RunCli("repair " + Q(good_) + " --out " + Q(scratch_.Path(L"out")) + " --work " +
-                           Q(work) + " --keep-work",
-                       tmp_);
+  RunResult r =
+      RunCli("repair " + QuotedPath(good_) + " --out " + QuotedPath(scratch_.Path(L"out")) +
+                 " --work " + QuotedPath(work) + " --keep-work",
+             tmp_);
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(ReadBytes(work + L"/ClcTemp/good.ods0/content.xml"), ToBytes("<doc>cells</doc>"));
 }
 
 TEST_F(CliTest, ExtractFillsTheFolderLayout) {
   const std::wstring into = scratch_.Path(L"into");
-  RunResult r = RunCli("extract " + Q(good_) + " " + Q(good_) + " --into " + Q(into), tmp_);
+  RunResult r = RunCli(
+      "extract " + QuotedPath(good_) + " " + QuotedPath(good_) + " --into " + QuotedPath(into),
+      tmp_);
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(ReadBytes(into + L"/good.ods0/content.xml"), ToBytes("<doc>cells</doc>"));
   EXPECT_EQ(ReadBytes(into + L"/good.ods1/Pictures/p.png"), ToBytes("png"));
-  RunResult missing =
-      RunCli("extract " + Q(scratch_.Path(L"nope.ods")) + " --into " + Q(into), tmp_);
+  RunResult missing = RunCli(
+      "extract " + QuotedPath(scratch_.Path(L"nope.ods")) + " --into " + QuotedPath(into), tmp_);
   EXPECT_EQ(missing.status, 1);
 }
 
@@ -222,7 +207,8 @@ RunResult RunInterrupted(const std::string& args, const std::vector<std::wstring
       "{ c=$(sed -n 's/^SigCgt:[[:space:]]*//p' /proc/$pid/status 2>/dev/null); "
       "[ $((0x${c:-0} & 2)) -ne 0 ]; }";
   std::string free_fifos;
-  for (const std::wstring& fifo : fifos) free_fifos += "exec 3<>" + Q(fifo) + "; exec 3>&-; ";
+  for (const std::wstring& fifo : fifos)
+    free_fifos += "exec 3<>" + QuotedPath(fifo) + "; exec 3>&-; ";
   return RunCli(args +
                     " 2>&1 & pid=$!; cli=$(readlink -f '" VELMORA_CLI_PATH
                     "'); n=0; until [ \"$(readlink /proc/$pid/exe)\" = \"$cli\" ] && " +
@@ -247,14 +233,16 @@ TEST_F(CliTest, ExitStatusFollowsWhatTheJobsReportForEveryFile) {
     std::string args;
     int status;
   };
-  const std::string out = " --out " + Q(scratch_.Path(L"out")) + " --no-media";
+  const std::string out = " --out " + QuotedPath(scratch_.Path(L"out")) + " --no-media";
   const Case cases[] = {
-      {"repaired and saved", "repair " + Q(good_) + out, 0},
-      {"the same file twice", "repair " + Q(good_) + " " + Q(good_) + out, 0},
-      {"nothing found in one", "repair " + Q(good_) + " " + Q(text) + out, 1},
-      {"repaired, not saved", "repair " + Q(good_) + " --out " + Q(blocked), 1},
-      {"extracted", "extract " + Q(good_) + " --into " + Q(scratch_.Path(L"into")), 0},
-      {"nothing to extract", "extract " + Q(text) + " --into " + Q(scratch_.Path(L"into")), 1},
+      {"repaired and saved", "repair " + QuotedPath(good_) + out, 0},
+      {"the same file twice", "repair " + QuotedPath(good_) + " " + QuotedPath(good_) + out, 0},
+      {"nothing found in one", "repair " + QuotedPath(good_) + " " + QuotedPath(text) + out, 1},
+      {"repaired, not saved", "repair " + QuotedPath(good_) + " --out " + QuotedPath(blocked), 1},
+      {"extracted",
+       "extract " + QuotedPath(good_) + " --into " + QuotedPath(scratch_.Path(L"into")), 0},
+      {"nothing to extract",
+       "extract " + QuotedPath(text) + " --into " + QuotedPath(scratch_.Path(L"into")), 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -268,8 +256,9 @@ TEST_F(CliTest, InterruptStopsTheRunReportsTheRestAndCleansUp) {
   const std::wstring fifo = scratch_.Path(L"stuck.ods");
   ASSERT_EQ(::mkfifo(platform::NarrowPath(fifo).c_str(), 0600), 0);
   const std::wstring out = scratch_.Path(L"out");
-  RunResult r = RunInterrupted(
-      "repair " + Q(fifo) + " " + Q(good_) + " --out " + Q(out) + " --jobs 1", {fifo}, tmp_);
+  RunResult r = RunInterrupted("repair " + QuotedPath(fifo) + " " + QuotedPath(good_) + " --out " +
+                                   QuotedPath(out) + " --jobs 1",
+                               {fifo}, tmp_);
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find(platform::NarrowPath(good_) +
                        " file is not extracting as process has been stop by the user.... "),
@@ -289,8 +278,8 @@ TEST_F(CliTest, InterruptWithFilesUnderWayStopsTheFilesNotBegun) {
     ASSERT_EQ(::mkfifo(platform::NarrowPath(fifo).c_str(), 0600), 0);
   }
   const std::wstring out = scratch_.Path(L"out");
-  RunResult r = RunInterrupted("repair " + Q(fifos[0]) + " " + Q(fifos[1]) + " " + Q(good_) +
-                                   " --out " + Q(out) + " --jobs 2",
+  RunResult r = RunInterrupted("repair " + QuotedPath(fifos[0]) + " " + QuotedPath(fifos[1]) + " " +
+                                   QuotedPath(good_) + " --out " + QuotedPath(out) + " --jobs 2",
                                fifos, tmp_);
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find(platform::NarrowPath(good_) +

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/command.h"
 
 namespace velmora::xml_check {
 
@@ -18,7 +19,7 @@ inline bool HaveParser() {
 #ifdef _WIN32
   return false;
 #else
-  static const bool have = std::system("python3 -c 'import xml.sax' >/dev/null 2>&1") == 0;
+  static const bool have = test::CommandSucceeds("python3 -c 'import xml.sax'");
   return have;
 #endif
 }
@@ -43,15 +44,10 @@ inline ::testing::AssertionResult AreWellFormedFiles(const std::vector<std::wstr
       "        bad.append(name + \": \" + str(e))\n"
       "print(\"\\n\".join(bad))\n"
       "sys.exit(1 if bad else 0)'";
-  for (const std::wstring& path : paths) command += " '" + platform::NarrowPath(path) + "'";
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return ::testing::AssertionFailure() << "python3 did not start";
-  char chunk[4096];
-  size_t got;
-  while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, got);
-  if (pclose(pipe) == 0) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "the XML parser refuses:\n" << output;
+  for (const std::wstring& path : paths) command += " " + test::QuotedPath(path);
+  const test::CommandResult result = test::RunCommand(command);
+  if (result.status == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the XML parser refuses:\n" << result.out;
 #endif
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/codepage.h"
 #include "platform/platform.h"
+#include "support/command.h"
 #include "support/raw_deflate.h"
 
 namespace velmora::ziptest {
@@ -30,19 +31,7 @@ std::string Hex(uint32_t v) {
 
 #ifndef _WIN32
 bool ToolPresent(const std::string& tool) {
-  return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string ShellQuoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "'";
+  return test::CommandSucceeds("command -v " + tool);
 }
 #endif
 
@@ -222,7 +211,7 @@ ParsedArchive ParseArchive(const std::string& b) {
 std::vector<std::string> ExternalReaderComplaints(const std::wstring& path) {
   std::vector<std::string> complaints;
 #ifndef _WIN32
-  const std::string file = ShellQuoted(platform::NarrowPath(path));
+  const std::string file = test::QuotedPath(path);
   struct Reader {
     const char* tool;
     std::string command;
@@ -238,7 +227,7 @@ std::vector<std::string> ExternalReaderComplaints(const std::wstring& path) {
   };
   for (const Reader& reader : readers) {
     if (!ToolPresent(reader.tool)) continue;
-    if (std::system((reader.command + " >/dev/null 2>&1").c_str()) != 0) {
+    if (!test::CommandSucceeds(reader.command)) {
       complaints.push_back(reader.command);
     }
   }
@@ -252,13 +241,7 @@ std::string FileTypeOf(const std::wstring& path) {
   std::string type;
 #ifndef _WIN32
   if (!ToolPresent("file")) return type;
-  const std::string command = "file -b " + ShellQuoted(platform::NarrowPath(path));
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return type;
-  char buffer[512];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) type.append(buffer, got);
-  ::pclose(pipe);
+  type = test::RunCommand("file -b " + test::QuotedPath(path)).out;
   while (!type.empty() && (type.back() == '\n' || type.back() == '\r')) type.pop_back();
 #else
   (void)path;
