@@ -4,12 +4,13 @@
 // discarded. Fails (abort) when the job does not complete, when anything appears outside the
 // scratch folder, when the file folder holds a file that no entry names or one larger than its
 // entry can give (CheckExtracted), when a temporary file stays behind, or when the working
-// folder cannot be discarded completely. Crashes, leaks, hangs and memory out of proportion to the input are
-// the sanitizers' and libFuzzer's to report (run with -rss_limit_mb and -timeout).
+// folder cannot be discarded completely. Crashes, leaks, hangs and memory out of proportion to the
+// input are the sanitizers' and libFuzzer's to report (run with -rss_limit_mb and -timeout).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
+#include "engine/extract/byte_repair.h"
 #include "engine/job/job_context.h"
 #include "engine/job/repair_job.h"
 #include "engine/job/working_folder.h"
@@ -57,6 +58,9 @@ void RunOne(const uint8_t* data, size_t size) {
 }  // namespace velmora::fuzz
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // An input whose entries fail their CRC-32 may spend a whole correction budget; under the
+  // sanitizers the default one takes longer than the fuzzer's time limit per input.
+  velmora::SetRepairWorkPerFile(velmora::kDefaultRepairWork / 32);
   velmora::fuzz::scratch = new velmora::fuzz::GuardedScratch("velmora-fuzz-scan");
   atexit(velmora::fuzz::RemoveScratch);
   return 0;

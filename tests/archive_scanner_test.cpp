@@ -246,6 +246,35 @@ std::vector<RecoveredEntry> ModelScan(const std::string& bytes) {
       file.position = remembered;
     }
 
+    // A stored bit-3 header with sizes 0: the data ends at the first descriptor whose sizes are
+    // its distance and whose CRC-32 is that of the bytes before it; any other record first ends
+    // the search.
+    const uint64_t data_start = file.position + extra_length;
+    if (compressed == 0 && uncompressed == 0 && method == 0 && (flags & 8) != 0 &&
+        data_start < length) {
+      for (uint64_t p = data_start; p + 4 <= length; ++p) {
+        if (!IsRecordAfterDataAt(bytes, p, true)) continue;
+        if (!IsAt(bytes, p, 'P', 'K', 7, 8)) break;
+        const uint64_t distance = p - data_start;
+        const uint32_t data_crc = static_cast<uint32_t>(
+            crc32(0, reinterpret_cast<const Bytef*>(bytes.data() + data_start),
+                  static_cast<uInt>(distance)));
+        const uint64_t kept = file.position;
+        file.position = p + 4;
+        const uint32_t d_crc = file.Read32();
+        const uint32_t d_compressed = file.Read32();
+        const uint32_t d_uncompressed = file.Read32();
+        file.position = kept;
+        if (d_compressed == distance && d_uncompressed == distance && d_crc == data_crc) {
+          compressed = uncompressed = static_cast<uint32_t>(distance);
+          crc = data_crc;
+          source = Source::kDescriptor;
+          crc_from_descriptor = true;
+          break;
+        }
+      }
+    }
+
     RecoveredEntry entry;
     entry.time_text = FormatEntryTime(static_cast<uint16_t>(date), static_cast<uint16_t>(time));
     for (size_t i = 0; name[i] != 0 && entry.name.size() < 1023; ++i) {
@@ -385,7 +414,27 @@ std::vector<RecordCase> RecordCases() {
       LocalHeader({.method = kDeflated, .name = "content.xml", .extra = "EXTRA"});
   const std::string long_name(2000, 'n');
   std::string big_extra(70, 'e');
+  const auto crc = [](const std::string& data) {
+    return static_cast<uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+  };
+  const std::string streamed = LocalHeader({.flags = 8, .crc = 0, .name = "s"});
+  const std::string fake = Descriptor(crc("hel"), 3, 3).replace(4, 1, "\x55", 1);
   return {
+      {"stored by a streaming writer (bit 3, sizes 0): the data ends at the descriptor that "
+       "agrees with it",
+       streamed + "hello" + Descriptor(crc("hello"), 5, 5) + b + "hi",
+       {{L"s", 5, 5, 31, 0, Source::kDescriptor}, {L"b", 2, 2, 83, 52}}},
+      {"stored by a streaming writer: a descriptor inside the data whose CRC-32 does not agree "
+       "is data",
+       streamed + "hel" + fake + "lo" + Descriptor(crc("hel" + fake + "lo"), 21, 21) + b + "hi",
+       {{L"s", 21, 21, 31, 0, Source::kDescriptor}, {L"b", 2, 2, 99, 68}}},
+      {"stored by a streaming writer: no descriptor agrees before the next header, so no record",
+       streamed + "hello" + Descriptor(crc("hello") ^ 1, 5, 5) + b + "hi",
+       {{L"b", 2, 2, 83, 52}}},
+      {"stored by a streaming writer: a folder (descriptor of sizes 0) gives no record",
+       LocalHeader({.flags = 8, .crc = 0, .name = "Pictures/"}) + Descriptor(0, 0, 0) + b + "hi",
+       {{L"b", 2, 2, 86, 55}}},
       {"a header at 0 and one directly after the first entry's data",
        a + "hello" + b + "hi",
        {{L"a.txt", 5, 5, 35, 0}, {L"b", 2, 2, 71, 40}}},

@@ -94,6 +94,10 @@ FileRecovery HandMadeRecovery(const std::wstring& path) {
   written.bytes_written = 1000;
   written.output_path = L"out";
   EntryOutcome mismatch = written;
+  written.repaired = true;  // one changed byte undone
+  written.repair_offset = 200;
+  written.repair_old = 0x41;
+  written.repair_new = 0xC3;
   mismatch.crc_matched = false;
   mismatch.bytes_written = 5;
   mismatch.output_path.clear();
@@ -118,12 +122,14 @@ TEST(ReportWriter, JsonOfAHandMadeRecovery) {
            "\"compressed_size\": 300, \"uncompressed_size\": 1000, \"method\": 8, \"flags\": 8, "
            "\"size_source\": \"stream\", \"crc32\": \"0a1b2c3d\", \"crc_matched\": true, "
            "\"written\": true, \"bytes_written\": 1000, \"salvaged\": false, "
-           "\"salvaged_bytes\": 0, \"output\": \"out\"}",
+           "\"salvaged_bytes\": 0, \"repaired\": true, "
+           "\"repair\": {\"offset\": 200, \"old\": 65, \"new\": 195}, \"output\": \"out\"}",
            "{\"name\": \"Pictures/caf\\u00E9.png\"",
            "\"crc_matched\": false, \"written\": true, \"bytes_written\": 5",
            "{\"name\": \"\xC3\xA9t\xC3\xA9 \\\"q\\\".xml\"",
            "\"size_source\": \"none\", \"crc32\": null, \"crc_matched\": null, \"written\": true, "
-           "\"bytes_written\": 420, \"salvaged\": true, \"salvaged_bytes\": 400, \"output\": null}",
+           "\"bytes_written\": 420, \"salvaged\": true, \"salvaged_bytes\": 400, "
+           "\"repaired\": false, \"repair\": null, \"output\": null}",
            "\"size_source\": \"descriptor\", \"crc32\": \"00000000\", \"crc_matched\": null, "
            "\"written\": false, \"bytes_written\": 0",
            "\"synthesised\": [\"mimetype\", \"META-INF/manifest.xml\"]",
@@ -202,19 +208,19 @@ TEST(ReportWriter, PythonReadsTheReportBack) {
       "entry name=\"content.xml\" header_offset=84 data_offset=125 compressed_size=300 "
       "uncompressed_size=1000 method=8 flags=8 size_source=\"stream\" crc32=\"0a1b2c3d\" "
       "crc_matched=true written=true bytes_written=1000 salvaged=false salvaged_bytes=0 "
-      "output=true",
+      "repaired=true repair={\"offset\": 200, \"old\": 65, \"new\": 195} output=true",
       "entry name=\"Pictures/caf\\u00e9.png\" " + sizes_zero +
           "compressed_size=5 uncompressed_size=5 method=0 flags=0 size_source=\"header\" "
           "crc32=\"00000000\" crc_matched=false written=true bytes_written=5 salvaged=false "
-          "salvaged_bytes=0 output=false",
+          "salvaged_bytes=0 repaired=false repair=null output=false",
       "entry name=\"\\u00e9t\\u00e9 \\\"q\\\".xml\" " + sizes_zero +
           "compressed_size=0 uncompressed_size=0 method=8 flags=8 size_source=\"none\" "
           "crc32=null crc_matched=null written=true bytes_written=420 salvaged=true "
-          "salvaged_bytes=400 output=false",
+          "salvaged_bytes=400 repaired=false repair=null output=false",
       "entry name=\"settings.xml\" " + sizes_zero +
           "compressed_size=7 uncompressed_size=7 method=0 flags=0 size_source=\"descriptor\" "
           "crc32=\"00000000\" crc_matched=null written=false bytes_written=0 salvaged=false "
-          "salvaged_bytes=0 output=false",
+          "salvaged_bytes=0 repaired=false repair=null output=false",
       "file path=\"/tmp/b\\u00ff.ods\" reached=false opened=false repaired=false synthesised=[]",
   };
   EXPECT_EQ(ReadBack(scratch, report), expected);

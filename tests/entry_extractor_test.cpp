@@ -385,12 +385,17 @@ TEST_F(ExtractTest, DamagedXmlPartsAreCutAtTheirLastCompleteElement) {
   std::string zeroed = stored_blocks;
   zeroed.replace(5 + zero_at, 64, std::string(64, '\0'));  // 5: the block's header
   ASSERT_EQ(InflatePrefix(zeroed).substr(0, zero_at), sheet.substr(0, zero_at));
-  // A digit changed: wrong, but still a well-formed document.
+  // A digit changed: wrong, but still a well-formed document; the CRC-32 finds the one byte
+  // and it is undone. Two digits changed: no one byte explains it, so it is kept as it is.
   std::string changed = stored_blocks;
   const size_t digit = 5 + sheet.find("<text:p>7</text:p>") + 8;
   changed[digit] = '8';
+  std::string changed_twice = changed;
+  const size_t second = 5 + sheet.find("<text:p>50</text:p>") + 8;
+  changed_twice[second] = '4';
   std::string changed_sheet = sheet;
   changed_sheet[digit - 5] = '8';
+  changed_sheet[second - 5] = '4';
   // Whole blocks for the first rows, then bytes that are no DEFLATE block at all.
   const size_t good = sheet.size() / 3;
   const std::string broken = FlushedDeflate(sheet.substr(0, good)) + std::string(200, '\xFF');
@@ -414,8 +419,11 @@ TEST_F(ExtractTest, DamagedXmlPartsAreCutAtTheirLastCompleteElement) {
       {"zeroed block decodes whole, CRC fails: cut before the zeros", L"content.xml", zeroed,
        static_cast<uint32_t>(zeroed.size()), u, kDeflated, true, crc, Source::kHeader,
        ExpectedSalvage(sheet, zero_at), true},
-      {"CRC fails but the document is well-formed: kept whole", L"styles.xml", changed,
-       static_cast<uint32_t>(changed.size()), u, kDeflated, true, crc, Source::kHeader,
+      {"CRC fails, well-formed, one byte changed: repaired", L"styles.xml", changed,
+       static_cast<uint32_t>(changed.size()), u, kDeflated, true, crc, Source::kHeader, sheet,
+       false},
+      {"CRC fails but the document is well-formed: kept whole", L"styles.xml", changed_twice,
+       static_cast<uint32_t>(changed_twice.size()), u, kDeflated, true, crc, Source::kHeader,
        changed_sheet, false},
       {"stream breaks with a data error", L"meta.xml", broken, static_cast<uint32_t>(broken.size()),
        u, kDeflated, true, crc, Source::kHeader, ExpectedSalvage(sheet, good), true},

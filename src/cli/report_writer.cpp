@@ -171,6 +171,15 @@ void AppendEntry(std::string& out, const RecoveredEntry& entry, const EntryOutco
   out += ", \"bytes_written\": " + Number(outcome != nullptr ? outcome->bytes_written : 0);
   out += std::string(", \"salvaged\": ") + Bool(outcome != nullptr && outcome->salvaged);
   out += ", \"salvaged_bytes\": " + Number(outcome != nullptr ? outcome->salvaged_bytes : 0);
+  const bool repaired = outcome != nullptr && outcome->repaired;
+  out += std::string(", \"repaired\": ") + Bool(repaired);
+  if (repaired) {
+    out += ", \"repair\": {\"offset\": " + Number(outcome->repair_offset) +
+           ", \"old\": " + Number(outcome->repair_old) +
+           ", \"new\": " + Number(outcome->repair_new) + "}";
+  } else {
+    out += ", \"repair\": null";
+  }
   const bool has_output = outcome != nullptr && !outcome->output_path.empty();
   out += ", \"output\": " + (has_output ? JsonPath(outcome->output_path) : std::string("null"));
   out += "}";

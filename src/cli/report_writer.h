@@ -20,14 +20,19 @@ namespace velmora::cli {
 //                            "flags": n, "size_source": "header" | "descriptor" | "stream" |
 //                            "none", "crc32": "8 hex digits" | null, "crc_matched": bool | null,
 //                            "written": bool, "bytes_written": n, "salvaged": bool,
-//                            "salvaged_bytes": n, "output": text | null}, ...],
+//                            "salvaged_bytes": n, "repaired": bool,
+//                            "repair": {"offset": n, "old": n, "new": n} | null,
+//                            "output": text | null}, ...],
 //               "synthesised": [text, ...]}, ...]}
 //
 // "reached" is false for a file the run stopped before; it then has no entries. Entry names are
 // given as the package spells them, with "/" between folders. "crc32" is null when the entry's
 // CRC-32 is unknown (a bit-3 header whose descriptor was not found), "crc_matched" null when
-// nothing was compared. "output" is where the entry's file was written, in the working folder
-// (which `repair` removes at the end unless --keep-work).
+// nothing was compared. "repaired" says that one changed byte of the entry's data was found
+// and undone, so the entry was written whole and matches its CRC-32; "repair" then gives the
+// byte's offset in the damaged file, its value there and the value that made it whole. A
+// repaired entry is never salvaged. "output" is where the entry's file was written, in the working
+// folder (which `repair` removes at the end unless --keep-work).
 //
 // Text: the file is UTF-8. Entry names, and paths on POSIX, are byte strings: bytes that form
 // valid UTF-8 are written as that text; a byte string that is not valid UTF-8 is written with

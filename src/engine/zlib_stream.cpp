@@ -21,6 +21,15 @@ bool ZlibStream::StartDeflate(int level) {
   return true;
 }
 
+bool ZlibStream::CopyInflate(const ZlibStream& other) {
+  End();
+  if (other.mode_ != Mode::kInflate) return false;
+  // zlib's copy takes a non-const source but does not change it.
+  if (inflateCopy(&z_, const_cast<z_stream*>(&other.z_)) != Z_OK) return false;
+  mode_ = Mode::kInflate;
+  return true;
+}
+
 void ZlibStream::End() {
   if (mode_ == Mode::kInflate) inflateEnd(&z_);
   if (mode_ == Mode::kDeflate) deflateEnd(&z_);

@@ -18,6 +18,10 @@ class ZlibStream {
   // memory); no stream is active then.
   bool StartInflate();
   bool StartDeflate(int level);
+  // Makes this stream an exact copy of the inflating stream `other` (state, bit buffer and
+  // window; inflateCopy), ending any earlier one first. False when `other` is not inflating or
+  // zlib cannot (out of memory); no stream is active then.
+  bool CopyInflate(const ZlibStream& other);
   // Ends the stream, if one is active.
   void End();
 

@@ -306,6 +306,150 @@ variant("flip-csize-high", "one bit among bits 24-31 of content.xml's local "
         "compressed size flipped (seeded bit)")(_flip_csize(24, 31))
 
 
+def _inflated(raw):
+    """The output of a raw deflate stream, or None when it does not end
+    cleanly."""
+    inflater = zlib.decompressobj(-15)
+    try:
+        plain = inflater.decompress(raw)
+    except zlib.error:
+        return None
+    return plain if inflater.eof else None
+
+
+def _well_formed(text):
+    import xml.parsers.expat
+    parser = xml.parsers.expat.ParserCreate()
+    try:
+        parser.Parse(text, True)
+    except xml.parsers.expat.ExpatError:
+        return False
+    return True
+
+
+def _change_byte(dmg, at, rng):
+    """Replaces the byte at `at` with another seeded value."""
+    old = dmg.out[at]
+    new = (old + rng.between(1, 255)) % 256
+    dmg.out[at] = new
+    dmg.changes.append({"kind": "byte", "offset": at, "old": old, "new": new})
+    return old, new
+
+
+def _byte_in(name_of, where):
+    def run(pkg, dmg, rng):
+        e = name_of(pkg)
+        start, end = e.data
+        # Not the last byte of a deflated stream: its unused high bits may
+        # take any value without changing what it decodes to.
+        lo = start + (end - start) * where[0] // 100
+        hi = max(lo, start + (end - start) * where[1] // 100 - 1)
+        at = rng.between(lo, hi)
+        old, new = _change_byte(dmg, at, rng)
+        return "%s byte %d of %d changed, %02x -> %02x" % (
+            e.name, at - start, end - start, old, new)
+    return run
+
+
+for _tag, _where in (("early", (5, 30)), ("middle", (35, 65)),
+                     ("late", (70, 95))):
+    variant("byte-content-%s" % _tag,
+            "one byte inside content.xml's data changed, in its %d-%d%% "
+            "(seeded place and value)" % _where)(
+        _byte_in(lambda pkg: pkg.entry("content.xml"), _where))
+
+
+def _first_picture(pkg):
+    pictures = [e for e in pkg.entries if e.name.startswith("Pictures/")]
+    if pictures:
+        return pictures[0]
+    return pkg.entry("Thumbnails/thumbnail.png")
+
+
+variant("byte-picture", "one byte inside the first picture's data changed "
+        "(Pictures/, else the thumbnail; seeded place and value)")(
+    _byte_in(_first_picture, (10, 90)))
+
+
+@variant("byte-content-wellformed", "one byte inside content.xml's data "
+         "changed such that it still inflates to well-formed XML of the same "
+         "size: only the CRC-32 tells (the first seeded place and value that "
+         "does)")
+def byte_content_wellformed(pkg, dmg, rng):
+    e = pkg.entry("content.xml")
+    if e.method != 8:
+        raise ValueError("content.xml is not deflated")
+    start, end = e.data
+    data = bytearray(pkg.raw[start:end])
+    original = _inflated(bytes(data))
+    for _ in range(200000):
+        at = rng.between(0, len(data) - 2)
+        old = data[at]
+        new = (old + rng.between(1, 255)) % 256
+        data[at] = new
+        plain = _inflated(bytes(data))
+        data[at] = old
+        if (plain is not None and len(plain) == len(original) and
+                plain != original and _well_formed(plain)):
+            dmg.out[start + at] = new
+            dmg.changes.append({"kind": "byte", "offset": start + at,
+                                "old": old, "new": new})
+            differ = sum(1 for a, b in zip(plain, original) if a != b)
+            return ("content.xml byte %d of %d changed, %02x -> %02x: still "
+                    "well-formed, %d output bytes differ" % (
+                        at, len(data), old, new, differ))
+    raise ValueError("no change leaves content.xml well-formed")
+
+
+@variant("streaming-stored", "the package as a streaming writer lays it "
+         "out: every entry, stored ones included, with flag bit 3, CRC-32 and "
+         "sizes 0 in its local header and a signed data descriptor after its "
+         "data; data bytes unchanged (seed unused)")
+def streaming_stored(pkg, dmg, rng):
+    raw = pkg.raw
+    out = bytearray()
+    central = bytearray()
+    with zipfile.ZipFile(io.BytesIO(raw)) as z:
+        infos = {i.filename: i for i in z.infolist()}
+    for e in pkg.entries:
+        info = infos[e.name]
+        at = e.header[0]
+        version, flags, method, time, date = struct.unpack_from(
+            "<HHHHH", raw, at + 4)
+        n, m = struct.unpack_from("<HH", raw, at + 26)
+        name = raw[at + 30:at + 30 + n]
+        extra = raw[at + 30 + n:at + 30 + n + m]
+        data = raw[e.data[0]:e.data[1]]
+        offset = len(out)
+        flags |= 0x08
+        out += LOCAL_SIG + struct.pack("<HHHHHIIIHH", version, flags, method,
+                                       time, date, 0, 0, 0, n, m)
+        out += name + extra + data
+        out += DESCRIPTOR_SIG + struct.pack("<III", info.CRC, len(data),
+                                            info.file_size)
+        central += CENTRAL_SIG + struct.pack(
+            "<HHHHHHIIIHHHHHII", info.create_version << 0 | 0, version, flags,
+            method, time, date, info.CRC, len(data), info.file_size, n, 0, 0,
+            0, 0, info.external_attr, offset)
+        central += name
+    cd_offset = len(out)
+    out += central
+    out += END_SIG + struct.pack("<HHHHIIH", 0, 0, len(pkg.entries),
+                                 len(pkg.entries), len(central), cd_offset, 0)
+    dmg.out[:] = out
+    dmg.changes.append({"kind": "relayout", "offset": 0,
+                        "length": len(out)})
+    # Entries now start elsewhere: the report finds them through this map.
+    dmg.relocated = {}
+    pos = 0
+    for e in pkg.entries:
+        dmg.relocated[e.name] = pos
+        pos += (e.header[1] - e.header[0]) + (e.data[1] - e.data[0]) + 16
+    stored = sum(1 for e in pkg.entries if e.method == 0)
+    return "relaid as a streaming writer does: %d entries, %d of them stored" % (
+        len(pkg.entries), stored)
+
+
 # ---------------------------------------------------------------- scan model
 
 
@@ -355,7 +499,10 @@ def scan_model(out):
     not claim compressed bytes with plain size 0. Otherwise a deflated entry
     takes the sizes its stream gives when it ends, a stored one ends at the
     next such record ("stream", or "descriptor" when a descriptor with those
-    sizes follows), and the scan goes on from there. Other records with both
+    sizes follows), and the scan goes on from there. A stored bit-3 header
+    with both sizes 0 (a streaming writer's) takes its sizes from the first
+    descriptor whose sizes equal its distance from the data and whose CRC-32
+    is that of the bytes before it, unless another record comes first. Other records with both
     sizes 0 or an empty name are dropped. Bytes past the end read as zeros."""
     records = []
     size = len(out)
@@ -384,6 +531,27 @@ def scan_model(out):
                     csize, usize = sizes
                     source = "descriptor"
         data_offset = after_name + m
+        if (csize == 0 and usize == 0 and method == 0 and flags & 8 and
+                data_offset < size):
+            # A streaming writer's stored entry: its data ends at the first
+            # descriptor whose sizes and CRC-32 agree with the bytes before
+            # it; another record first ends the search.
+            look = data_offset
+            while True:
+                ends = [i for i in (out.find(sig, look) for sig in
+                                    (LOCAL_SIG, CENTRAL_SIG, END_SIG,
+                                     DESCRIPTOR_SIG)) if i >= 0]
+                if not ends or out[min(ends):min(ends) + 4] != DESCRIPTOR_SIG:
+                    break
+                found = min(ends)
+                d = found - data_offset
+                if (_u32(out, found + 8) == d and _u32(out, found + 12) == d
+                        and _u32(out, found + 4) ==
+                        zlib.crc32(out[data_offset:found])):
+                    csize = usize = d
+                    source = "descriptor"
+                    break
+                look = found + 1
         if csize == 0 and usize == 0:
             keep = method == 8 and data_offset < size
             if keep:
@@ -429,7 +597,7 @@ def scan_model(out):
 def recoverable(pkg, dmg, records, entry_states):
     """Names whose last record is exactly an intact entry of the original:
     a sound repair gives these back byte for byte."""
-    by_offset = {e.header[0] + dmg.shift: e for e in pkg.entries}
+    by_offset = {_header_at(dmg, e): e for e in pkg.entries}
     last = {}
     for rec in records:
         last[rec["name"]] = rec
@@ -439,12 +607,21 @@ def recoverable(pkg, dmg, records, entry_states):
         if (e is not None and e.name == name and entry_states[e.name] ==
                 "intact" and rec["compressed_size"] == e.data[1] - e.data[0]
                 and rec["uncompressed_size"] == e.size
-                and rec["data_offset"] == e.data[0] + dmg.shift):
+                and rec["data_offset"] ==
+                _header_at(dmg, e) + e.data[0] - e.header[0]):
             names.append(name)
     return sorted(names)
 
 
 # ---------------------------------------------------------------- report
+
+
+def _header_at(dmg, e):
+    """Where the entry's local header starts in the output."""
+    relocated = getattr(dmg, "relocated", None)
+    if relocated is not None:
+        return relocated[e.name]
+    return e.header[0] + dmg.shift
 
 
 def span_state(raw, out, shift, span):
@@ -461,17 +638,29 @@ def span_state(raw, out, shift, span):
 def report(pkg, dmg, name, seed, what):
     out = bytes(dmg.out)
     entries = []
+    relocated = getattr(dmg, "relocated", None)
     for e in pkg.entries:
-        parts = {"header": span_state(pkg.raw, out, dmg.shift, e.header),
-                 "data": span_state(pkg.raw, out, dmg.shift, e.data)}
-        if e.descriptor:
-            parts["descriptor"] = span_state(pkg.raw, out, dmg.shift,
-                                             e.descriptor)
-        states = set(parts.values())
-        overall = ("intact" if states == {"intact"} else
-                   "missing" if parts["header"] == "missing" else "damaged")
+        if relocated is not None:
+            # Relaid out: the header was rewritten on purpose (flag bit 3,
+            # sizes 0) and a descriptor follows every entry; what must come
+            # back is the data, so the entry counts as intact when its data
+            # and its descriptor's values are.
+            shift = _header_at(dmg, e) - e.header[0]
+            parts = {"header": "rewritten",
+                     "data": span_state(pkg.raw, out, shift, e.data)}
+            overall = parts["data"]
+        else:
+            parts = {"header": span_state(pkg.raw, out, dmg.shift, e.header),
+                     "data": span_state(pkg.raw, out, dmg.shift, e.data)}
+            if e.descriptor:
+                parts["descriptor"] = span_state(pkg.raw, out, dmg.shift,
+                                                 e.descriptor)
+            states = set(parts.values())
+            overall = ("intact" if states == {"intact"} else
+                       "missing" if parts["header"] == "missing" else
+                       "damaged")
         entries.append({"name": e.name, "status": overall, "parts": parts,
-                        "header_offset": e.header[0] + dmg.shift,
+                        "header_offset": _header_at(dmg, e),
                         "compressed_size": e.data[1] - e.data[0]})
     records = scan_model(out)
     states = {e["name"]: e["status"] for e in entries}

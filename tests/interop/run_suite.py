@@ -21,13 +21,15 @@ intact fixture itself (variant "intact"):
    sound (well-formed XML, a manifest that lists exactly the package's files,
    the fixture's mimetype, a picture the document refers to); a salvaged part
    must be well-formed and the intact part's bytes up to its cut, followed by
-   end tags only; every other entry in the package must be one the scan could
-   have met;
+   end tags only; a part velmora reports repaired (one changed byte undone)
+   must be the intact part byte for byte; every other entry in the package
+   must be one the scan could have met;
 4. LibreOffice (headless, private profiles, many files per start) exports
    every sheet to CSV, and the cells are compared with expected/; from a
    salvaged content.xml exactly the cells of the rows it kept come back;
 5. the outcome is held against expectations.json: "all", "survived" (with
-   the exact number of cells) or "no-open". An outcome worse than recorded
+   the exact number of cells) or "no-open", and the parts repaired
+   ("repaired", a list of names, default none). An outcome worse than recorded
    fails, and so does a better one, so that the improvement gets recorded.
 
 Prints one line per case and, last, "N passed, N failed"; the exit status is
@@ -102,6 +104,7 @@ class Case:
         self.velmora_report = os.path.join(folder, "velmora-report.json")
         self.synthesised = []  # parts package completion wrote
         self.salvaged = {}  # name -> bytes kept before the closing tags
+        self.repaired = {}  # name -> {"offset", "old", "new"}: a byte undone
         self.written = set()  # names of entries velmora wrote from the file
         # A salvaged content.xml up to its cut (the end tags appended after
         # it would make the row cut in the middle look whole).
@@ -207,6 +210,10 @@ def read_velmora_report(case):
         if not e.get("written"):
             continue
         case.written.add(e["name"])
+        if e.get("repaired"):
+            case.repaired[e["name"]] = e.get("repair") or {}
+        else:
+            case.repaired.pop(e["name"], None)
         if e.get("salvaged"):
             case.salvaged[e["name"]] = e["salvaged_bytes"]
         else:
@@ -263,6 +270,15 @@ def check_package(case, intact_entries, report):
                            intact_entries.get(name))
             if name == "content.xml":
                 case.salvaged_content = got[name][:kept]
+    for name in sorted(case.repaired):
+        if name not in got:
+            case.problems.append("repaired part %s is not in the package" %
+                                 name)
+        elif name in synthesised:
+            pass  # completion rewrote it after the repair (the manifest)
+        elif got[name] != intact_entries.get(name):
+            case.problems.append("repaired part %s is not the intact part "
+                                 "byte for byte" % name)
     met = {r["name"] for r in report["scan"]}
     for name in sorted(set(got) - met - synthesised):
         case.problems.append("entry %s is in the package but no scan record "
@@ -603,7 +619,18 @@ def judge(case, expectation):
                 json.dumps(seen))
     verdict = compare(seen, expectation)
     if verdict == 0:
-        return None
+        # The parts undone byte for byte, beside the cells: a repair that
+        # stops working must fail even when the cells happen to read right.
+        got, want = set(case.repaired), set(expectation.get("repaired", []))
+        if got == want:
+            return None
+        if got > want:
+            return ("BETTER than expected (repaired %s, expected %s): raise "
+                    "the expectation in tests/interop/expectations.json to "
+                    "\"repaired\": %s and rewrite its note" % (
+                        sorted(got), sorted(want), json.dumps(sorted(got))))
+        return "worse than expected: repaired %s, expected %s" % (
+            sorted(got), sorted(want))
     if verdict == 1:
         return ("BETTER than expected (%s, expected %s): raise the "
                 "expectation in tests/interop/expectations.json to %s and "
@@ -659,7 +686,10 @@ def completion_of(case, intact_entries):
         made.append("%d picture%s" % (pictures, "s" if pictures > 1 else ""))
     cut = ["%s %d/%d" % (name, kept, len(intact_entries.get(name, b"")))
            for name, kept in sorted(case.salvaged.items())]
-    return "; ".join(p for p in (", ".join(made), ", ".join(cut)) if p) or "-"
+    fixed = ["%s repaired @%s" % (name, r.get("offset"))
+             for name, r in sorted(case.repaired.items())]
+    return "; ".join(p for p in (", ".join(made), ", ".join(cut),
+                                 ", ".join(fixed)) if p) or "-"
 
 
 def row_of(case, expectation, intact_entries):

@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "engine/extract/byte_repair.h"
 #include "engine/extract/entry_inflater.h"
 #include "engine/extract/xml_salvage.h"
 #include "engine/job/working_folder.h"
@@ -109,6 +110,44 @@ class EntryOutput {
     return true;
   }
 
+  uint32_t crc() const { return crc_; }
+  // Whether what was written so far stands (no write failed).
+  bool Healthy() const { return !failed_; }
+
+  // Empties the partial file for a second writing of the entry.
+  bool Restart() {
+    if (failed_ || !file_.file().Truncate(0)) return false;
+    crc_ = 0;
+    size_ = 0;
+    return true;
+  }
+
+  // XORs `mask` into the byte written at `offset`, and takes the CRC-32 the entry records (the
+  // caller has proved that the change gives it).
+  bool Patch(uint64_t offset, uint8_t mask, uint8_t* old_value) {
+    platform::File& file = file_.file();
+    uint8_t value = 0;
+    if (failed_ || !file.Seek(offset) || file.Read(&value, 1) != 1) return false;
+    *old_value = value;
+    value ^= mask;
+    if (!file.Seek(offset) || !file.Write(&value, 1)) return false;
+    crc_ = entry_.crc32;
+    return true;
+  }
+
+  // Keeps the entry whole after a one-byte correction of its data, at `offset` in the damaged
+  // file.
+  void CommitRepaired(uint64_t offset, uint8_t old_value, uint8_t new_value,
+                      EntryOutcome* outcome) {
+    if (failed_) return;
+    CommitWhole(outcome);
+    if (!outcome->written) return;
+    outcome->repaired = true;
+    outcome->repair_offset = offset;
+    outcome->repair_old = old_value;
+    outcome->repair_new = new_value;
+  }
+
   // Decides what the entry gives once its data has been written: `whole` when all of it came
   // out, and whether it is an XML part that may be salvaged.
   void Finish(bool whole, bool xml_part, EntryOutcome* outcome) {
@@ -179,19 +218,69 @@ class EntryOutput {
 // A stored entry: its Z bytes unchanged. A damaged file that ends inside them yields no file
 // (the bytes that are there are not the entry), unless the entry is an XML part to salvage.
 void CopyStored(platform::File& source, const std::wstring& output_path,
-                const RecoveredEntry& entry, bool xml_part, uint8_t* buffer,
-                EntryOutcome* outcome) {
+                const RecoveredEntry& entry, bool xml_part, const RepairControl& control,
+                uint8_t* buffer, EntryOutcome* outcome) {
   EntryOutput output(output_path, entry, buffer);
   if (!output.IsOpen()) return;
   const uint32_t size = entry.compressed_size;
   const int64_t copied = CopyBytes(
       source, size, buffer, [&](const uint8_t* data, size_t n) { return output.Write(data, n); });
   if (copied < 0) return;
-  output.Finish(copied == static_cast<int64_t>(size), xml_part, outcome);
+  const bool whole = copied == static_cast<int64_t>(size);
+  if (whole && entry.crc_known && output.crc() != entry.crc32 && output.Healthy()) {
+    // Stored bytes are the data itself: one changed byte is found from the CRC-32 alone.
+    const ByteCorrection fix = FindSingleByteError(size, output.crc(), entry.crc32, control);
+    uint8_t old_value = 0;
+    if (fix.found && output.Patch(fix.offset, fix.new_value, &old_value)) {
+      output.CommitRepaired(entry.data_offset + fix.offset, old_value,
+                            static_cast<uint8_t>(old_value ^ fix.new_value), outcome);
+      return;
+    }
+  }
+  output.Finish(whole, xml_part, outcome);
+}
+
+// Reads the whole compressed data back from the temporary file for a correction search; empty
+// when it is too large to search or cannot be read.
+std::vector<uint8_t> ReadForRepair(const std::wstring& temp_path, uint32_t size) {
+  std::vector<uint8_t> data;
+  if (size == 0 || size > kMaxRepairInput) return data;
+  platform::File file = platform::File::OpenRead(temp_path, platform::Sharing::kRead);
+  if (!file.IsOpen()) return data;
+  data.resize(size);
+  if (file.Read(data.data(), size) != static_cast<int64_t>(size)) data.clear();
+  return data;
+}
+
+// A deflated entry that failed (a data error, text that is not XML, a wrong size or CRC-32):
+// when one changed byte explains it, the corrected stream is written whole in place of what
+// the damaged one gave. True when the entry was repaired.
+bool RepairDeflated(const std::wstring& temp_path, const RecoveredEntry& entry, bool xml_part,
+                    const RepairControl& control, EntryOutput& output, EntryOutcome* outcome) {
+  std::vector<uint8_t> data = ReadForRepair(temp_path, entry.compressed_size);
+  if (data.empty()) return false;
+  DeflatedPart part;
+  part.data = data.data();
+  part.size = data.size();
+  part.expected_size = entry.uncompressed_size;
+  part.expected_crc = entry.crc32;
+  part.xml = xml_part;
+  const ByteCorrection fix = FindDeflateCorrection(part, control);
+  if (!fix.found) return false;
+  data[fix.offset] = fix.new_value;
+  if (!output.Restart()) return false;
+  const bool whole = InflateAll(data.data(), data.size(), [&](const uint8_t* bytes, size_t n) {
+    return output.Write(bytes, n);
+  });
+  // Proved by the search; checked again on what was written.
+  if (!whole || output.crc() != entry.crc32) return false;
+  output.CommitRepaired(entry.data_offset + fix.offset, fix.old_value, fix.new_value, outcome);
+  return true;
 }
 
 void Inflate(platform::File& source, const std::wstring& output_path, const RecoveredEntry& entry,
-             uint64_t unsized_limit, bool xml_part, uint8_t* buffer, EntryOutcome* outcome) {
+             uint64_t unsized_limit, bool xml_part, const RepairControl& control, uint8_t* buffer,
+             EntryOutcome* outcome) {
   // An entry whose sizes were found nowhere: its stream runs from the data offset to at most
   // the end of the file, and only its own end says where it stops.
   const bool unsized = entry.size_source == RecoveredEntry::SizeSource::kNone;
@@ -234,13 +323,22 @@ void Inflate(platform::File& source, const std::wstring& output_path, const Reco
   const bool damaged =
       result == kInflateEndedEarly || result == kInflateIoError || result == kInflateDataError;
   if (result != kInflateOk && !damaged) return;
+  // With all its data there and a CRC-32 to prove it, a part that failed may be one changed
+  // byte away from whole. A stream cut by the end of the file is not: its bytes are missing.
+  const bool all_data = !unsized && copied == static_cast<int64_t>(entry.compressed_size);
+  const bool failed = result != kInflateOk || output.crc() != entry.crc32;
+  if (entry.crc_known && all_data && failed && output.Healthy() &&
+      RepairDeflated(temp_path, entry, xml_part, control, output, outcome)) {
+    return;
+  }
   output.Finish(result == kInflateOk, xml_part, outcome);
 }
 
 }  // namespace
 
 EntryOutcome ExtractEntry(const std::wstring& damaged_path, const std::wstring& output_path,
-                          const RecoveredEntry& entry, uint64_t unsized_limit) {
+                          const RecoveredEntry& entry, uint64_t unsized_limit,
+                          const RepairControl& control) {
   EntryOutcome outcome;
   outcome.output_path = output_path;
   const uint32_t z = entry.compressed_size;
@@ -255,9 +353,9 @@ EntryOutcome ExtractEntry(const std::wstring& damaged_path, const std::wstring& 
   // Equal sizes mean a stored entry, unless the header says deflate: a deflated entry whose
   // sizes happen to be equal is inflated, not copied as compressed bytes.
   if (!unsized && z != 0 && z == u && entry.method != kZipMethodDeflate) {
-    CopyStored(source, output_path, entry, xml_part, buffer.get(), &outcome);
+    CopyStored(source, output_path, entry, xml_part, control, buffer.get(), &outcome);
   } else {
-    Inflate(source, output_path, entry, unsized_limit, xml_part, buffer.get(), &outcome);
+    Inflate(source, output_path, entry, unsized_limit, xml_part, control, buffer.get(), &outcome);
   }
   return outcome;
 }

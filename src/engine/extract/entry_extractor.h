@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/extract/byte_repair.h"
 #include "engine/extract/entry_outcome.h"
 #include "engine/scan/recovered_entry.h"
 
@@ -29,12 +30,18 @@ namespace velmora {
 // damage, with the elements open there closed (XmlTracker). A part damaged before its root
 // element's start tag was complete yields no file.
 //
+// Data that fails its known CRC-32 (or a deflate stream that breaks, has the wrong size or is not
+// XML where it should be) with all its bytes present is first searched for one changed byte
+// (byte_repair.h), with `control`'s stop flag, progress and budget: a correction that gives the
+// recorded CRC-32 makes the entry whole again, written whole and reported as repaired.
+//
 // Output is written to a partial file beside the target and renamed over it only when the
 // entry gives a file, so a failed entry leaves nothing, and an earlier entry of the same name
 // keeps its file. Memory is bounded whatever sizes the header claims; nothing is reported but
 // the outcome: whether a file was written, its size, its CRC-32 against the entry's when that
 // is known (a salvaged part never matches), and how much of a salvaged part was kept.
 EntryOutcome ExtractEntry(const std::wstring& damaged_path, const std::wstring& output_path,
-                          const RecoveredEntry& entry, uint64_t unsized_limit = UINT64_MAX);
+                          const RecoveredEntry& entry, uint64_t unsized_limit = UINT64_MAX,
+                          const RepairControl& control = RepairControl());
 
 }  // namespace velmora

@@ -13,7 +13,14 @@ struct EntryOutcome {
   bool salvaged = false;     // an XML part cut at its last complete element and closed
   uint64_t bytes_written = 0;
   uint64_t salvaged_bytes = 0;  // bytes of sound data kept before the damage
-  std::wstring output_path;     // empty when the name mapped to nothing
+  // One changed byte of the entry's data was found and undone: the file written is the whole
+  // entry, proved by its CRC-32. The byte's offset in the damaged file, its value there and the
+  // value that made the data whole.
+  bool repaired = false;
+  uint64_t repair_offset = 0;
+  uint8_t repair_old = 0;
+  uint8_t repair_new = 0;
+  std::wstring output_path;  // empty when the name mapped to nothing
 };
 
 }  // namespace velmora

@@ -85,7 +85,7 @@ unsigned RepairWorker(JobContext context) {
       FileRecovery recovery;
       recovery.path = path;
       recovery.opened = true;
-      recovery.outcomes = ExtractAllEntries(view, folder, path, entries);
+      recovery.outcomes = ExtractAllEntries(view, folder, path, entries, context.job_running);
       // A package that lost its manifest (written last, so the first thing a cut takes) is
       // refused by office programs even when every sheet survived.
       recovery.synthesised = CompletePackage(folder);

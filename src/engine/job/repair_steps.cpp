@@ -1,5 +1,7 @@
 #include "engine/job/repair_steps.h"
 
+#include <algorithm>
+
 #include "engine/extract/entry_extractor.h"
 #include "engine/job/progress_scale.h"
 #include "engine/job/working_folder.h"
@@ -7,6 +9,12 @@
 #include "platform/platform.h"
 
 namespace velmora {
+namespace {
+
+// The file bar's range while a correction search runs.
+constexpr uint16_t kSearchBarRange = 1000;
+
+}  // namespace
 
 bool ScanArchive(JobWindow& view, const std::wstring& path, const JobContext& context,
                  std::vector<RecoveredEntry>& entries) {
@@ -33,7 +41,8 @@ bool ScanArchive(JobWindow& view, const std::wstring& path, const JobContext& co
 
 std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder,
                                             const std::wstring& damaged_path,
-                                            const std::vector<RecoveredEntry>& entries) {
+                                            const std::vector<RecoveredEntry>& entries,
+                                            const JobRunning* running) {
   const size_t n = entries.size();
   const int64_t count = static_cast<int64_t>(n);
   std::vector<EntryOutcome> outcomes;
@@ -42,6 +51,21 @@ std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder
   view.SetBarRange(Bar::kFile, BarUpper(count));
   view.SetBarPos(Bar::kFile, 0);
   folder = platform::WithTrailingSeparator(std::move(folder));
+  // The correction searches of one file share one budget. While one runs, the file bar shows
+  // the positions it has tried, then goes back to counting entries.
+  RepairBudget budget;
+  bool searching = false;
+  RepairControl control;
+  control.running = running;
+  control.budget = &budget;
+  control.progress = [&](uint64_t done, uint64_t total) {
+    if (!searching) {
+      view.SetBarRange(Bar::kFile, kSearchBarRange);
+      searching = true;
+    }
+    view.SetBarPos(Bar::kFile,
+                   static_cast<int>(done * kSearchBarRange / std::max<uint64_t>(total, 1)));
+  };
   for (size_t i = 0; i < n; ++i) {
     const RecoveredEntry& entry = entries[i];
     std::wstring path = entry.name;
@@ -54,8 +78,13 @@ std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder
       const uint64_t next = entries[i + 1].header_offset;
       unsized_limit = next > entry.data_offset ? next - entry.data_offset : 0;
     }
-    outcomes.push_back(path.empty() ? EntryOutcome{}
-                                    : ExtractEntry(damaged_path, path, entry, unsized_limit));
+    outcomes.push_back(path.empty()
+                           ? EntryOutcome{}
+                           : ExtractEntry(damaged_path, path, entry, unsized_limit, control));
+    if (searching) {
+      view.SetBarRange(Bar::kFile, BarUpper(count));
+      searching = false;
+    }
     view.SetBarPos(Bar::kFile, BarPosition(static_cast<int64_t>(i), count));
   }
   view.SetBarPos(Bar::kFile, BarPosition(count, count));

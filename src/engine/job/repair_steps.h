@@ -27,9 +27,13 @@ bool ScanArchive(JobWindow& view, const std::wstring& path, const JobContext& co
 // the index of each entry once done, and n at the end (scaled when n does not fit the bar).
 // Entries that cannot be extracted simply yield no file. Returns one outcome per entry, in
 // order (an entry whose name maps to no file has an empty output path). The data of an entry
-// without sizes is taken to end where the next entry's local header begins.
+// without sizes is taken to end where the next entry's local header begins. An entry that
+// fails its CRC-32 may first be searched for one changed byte (ExtractEntry); the searches of
+// the file share one budget, end when `running` (if given) is cleared, and while one runs the
+// file bar shows its progress over a range of 1000, then goes back to counting entries.
 std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder,
                                             const std::wstring& damaged_path,
-                                            const std::vector<RecoveredEntry>& entries);
+                                            const std::vector<RecoveredEntry>& entries,
+                                            const JobRunning* running = nullptr);
 
 }  // namespace velmora

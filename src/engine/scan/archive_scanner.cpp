@@ -228,6 +228,21 @@ uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t sign
   }
   const uint64_t data_offset = after_name + extra_length;
 
+  if (sizes.compressed == 0 && sizes.uncompressed == 0 && method == kZipMethodStored &&
+      (flags & kZipFlagDescriptor) != 0 && data_offset < buffer.length()) {
+    // A streaming writer's stored entry: it did not know the sizes when it wrote the header.
+    // Its data ends at the descriptor that agrees with the bytes before it.
+    uint64_t at = 0;
+    uint32_t crc = 0;
+    if (FindStoredDescriptor(buffer, running, data_offset, probe_budget, &at, &crc) ==
+        ProbeResult::kFound) {
+      sizes.compressed = sizes.uncompressed = static_cast<uint32_t>(at - data_offset);
+      sizes.crc = crc;
+      sizes.source = RecoveredEntry::SizeSource::kDescriptor;
+      sizes.crc_from_descriptor = true;
+    }
+  }
+
   bool attach = false;
   if (sizes.compressed == 0 && sizes.uncompressed == 0) {
     // A deflated entry whose sizes are nowhere (its file was cut before the descriptor) is kept

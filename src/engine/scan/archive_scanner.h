@@ -30,7 +30,11 @@ inline constexpr size_t kScanBufferSize = size_t{1} << 20;
 // gives up at the next "PK\3\4", at the end of the file or on a stop (a descriptor that gives
 // both sizes 0 counts as none). One whose sizes are
 // found nowhere is passed on with both sizes 0 and size_source kNone, so that its data can be
-// inflated until the stream breaks, when it has at least one byte of data and a name.
+// inflated until the stream breaks, when it has at least one byte of data and a name. A stored
+// entry with flag bit 3 and both sizes 0 (a streaming writer's) ends at the first signed
+// descriptor whose sizes equal its distance from the data and whose CRC-32 is that of the
+// bytes before it, unless another record comes first (FindStoredDescriptor); without one it is
+// dropped like a folder.
 //
 // Sizes are believed when the claimed end of the data (data offset plus compressed size) is
 // exactly the end of the file or the start of a record that follows entry data ("PK\3\4",

@@ -100,4 +100,44 @@ ProbeResult FindRecordAfterData(ScanBuffer& buffer, const JobRunning& running, u
   return ProbeResult::kNotFound;
 }
 
+ProbeResult FindStoredDescriptor(ScanBuffer& buffer, const JobRunning& running,
+                                 uint64_t data_offset, uint64_t* budget, uint64_t* at,
+                                 uint32_t* crc) {
+  // crc_end: the bytes [data_offset, crc_end) are in `running_crc`.
+  uint32_t running_crc = 0;
+  uint64_t crc_end = data_offset;
+  uint64_t from = data_offset;
+  for (;;) {
+    uint64_t found = 0;
+    const ProbeResult result = FindRecordAfterData(buffer, running, from, true, &found);
+    if (result != ProbeResult::kFound) return result;
+    uint8_t record[16];
+    buffer.Copy(found, record, sizeof record);
+    if (LoadLe32(record) != kZipDescriptorSignature) return ProbeResult::kNotFound;
+    const uint64_t distance = found - data_offset;
+    if (distance > kMaxSize) return ProbeResult::kNotFound;
+    while (crc_end < found) {
+      if (Stopped(running)) return ProbeResult::kStopped;
+      size_t count = 0;
+      const uint8_t* bytes = buffer.Span(crc_end, &count);
+      if (count == 0) return ProbeResult::kNotFound;
+      size_t n = static_cast<size_t>(std::min<uint64_t>({count, found - crc_end, kProbeStep}));
+      if (budget != nullptr) {
+        if (*budget == 0) return ProbeResult::kNotFound;
+        n = static_cast<size_t>(std::min<uint64_t>(n, *budget));
+        *budget -= n;
+      }
+      running_crc = static_cast<uint32_t>(crc32(running_crc, bytes, static_cast<uInt>(n)));
+      crc_end += n;
+    }
+    if (LoadLe32(record + 8) == distance && LoadLe32(record + 12) == distance &&
+        LoadLe32(record + 4) == running_crc) {
+      *at = found;
+      *crc = running_crc;
+      return ProbeResult::kFound;
+    }
+    from = found + 1;
+  }
+}
+
 }  // namespace velmora

@@ -49,4 +49,16 @@ bool IsRecordAfterData(const uint8_t* bytes, bool descriptor);
 ProbeResult FindRecordAfterData(ScanBuffer& buffer, const JobRunning& running, uint64_t from,
                                 bool descriptor, uint64_t* at);
 
+// Where a stored entry written by a streaming writer ends: its local header has flag bit 3 and
+// sizes 0, and a signed data descriptor follows its data. The data runs from `data_offset` to
+// the first descriptor whose two sizes both equal that distance and whose CRC-32 is that of the
+// bytes before it; a descriptor that does not fit is taken for data and the search goes on, and
+// it ends without a find at the next other record (local or central header, end record), so it
+// never reads past the next entry. *at is the descriptor's position and *crc its CRC-32 on
+// kFound. The CRC-32 is computed as the search goes, so the bytes are read once; `budget`, when
+// given, is shared with the stream probes.
+ProbeResult FindStoredDescriptor(ScanBuffer& buffer, const JobRunning& running,
+                                 uint64_t data_offset, uint64_t* budget, uint64_t* at,
+                                 uint32_t* crc);
+
 }  // namespace velmora
