@@ -114,7 +114,8 @@ class JobWindow {
   virtual int MediaChecked() = 0;
   // The destination field's text, or "" while it shows its grey prompt.
   virtual std::wstring Destination() = 0;
-  // Empties the destination field (it shows its grey prompt again when it has no focus).
+  // Empties the destination field as typing nothing would: a field still showing its grey
+  // prompt keeps it, one the user has typed in stays empty, without the prompt.
   virtual void ClearDestination() = 0;
   virtual void SetHelpText(const std::wstring& text, const std::vector<BoldRange>& bold) = 0;
   // Sends the view WM_SIZE with its window size so it places its controls again.
