@@ -1,0 +1,382 @@
+// The window's share of a repair: the real frame and view made in this process, the files
+// added as the command line adds them, Repair and Save run through the view's handlers with
+// messages pumped until each job has ended, and the wall time of each phase printed. A second
+// mode feeds the activity log from a worker thread, as the jobs do, and times the appends and
+// the window's answers to WM_NULL while the log grows.
+//
+//   gui_repair_bench run FOLDER OUT WORK [--no-save] [--probe]
+//     every *.ods of FOLDER (by name), working folder WORK, packages saved into OUT with the
+//     media check box cleared; --probe also times WM_NULL round trips while the jobs run
+//   gui_repair_bench log LINES
+//     LINES appends to the log; the time per append at each thousand lines and the WM_NULL
+//     round trips meanwhile
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <richedit.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/job/job_texts.h"
+#include "engine/job/working_folder.h"
+#include "ui/dialogs.h"
+#include "ui/main_frame.h"
+#include "ui/resource_ids.h"
+#include "ui/velmora_view.h"
+#include "winfw/gdiplus_session.h"
+#include "winfw/message_pump.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using velmora::ui::CMainFrame;
+using velmora::ui::CVelmoraView;
+
+double MsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Any box the jobs raise is counted and answered OK (No for a question), never shown.
+class SilentDialogs : public velmora::ui::Dialogs {
+ public:
+  int MessageBox(HWND, const std::wstring&, unsigned flags) override {
+    boxes.fetch_add(1);
+    return (flags & MB_YESNO) != 0 ? IDNO : IDOK;
+  }
+  bool OpenFiles(HWND, std::vector<std::wstring>&) override { return false; }
+  bool BrowseFolder(HWND, std::wstring&) override { return false; }
+  std::atomic<int> boxes{0};
+};
+
+// What the program sets up before its window, and the frame sized as the tests size it.
+class Window {
+ public:
+  Window() {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    OleInitialize(nullptr);
+    gdiplus_ = std::make_unique<velmora::winfw::GdiplusSession>();
+    previous_ = velmora::ui::SetDialogs(&dialogs_);
+    frame_ = std::make_unique<CMainFrame>();
+    if (!frame_->Create()) {
+      frame_.reset();
+      return;
+    }
+    SetWindowPos(frame_->hwnd(), nullptr, 0, 0, 1024, 768, SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(frame_->hwnd(), SW_SHOWNORMAL);
+    UpdateWindow(frame_->hwnd());
+    velmora::winfw::PumpMessagesUntil([] { return false; }, 50);
+  }
+  ~Window() {
+    if (frame_) {
+      frame_->WaitForWorker();
+      DestroyWindow(frame_->hwnd());
+      frame_.reset();
+    }
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message != WM_QUIT) DispatchMessageW(&msg);
+    }
+    velmora::ui::SetDialogs(previous_);
+    gdiplus_.reset();
+    OleUninitialize();
+  }
+  bool ok() const { return frame_ != nullptr; }
+  CMainFrame& frame() { return *frame_; }
+  CVelmoraView& view() { return *frame_->m_pView; }
+  int boxes() const { return dialogs_.boxes.load(); }
+  bool WaitIdle() {
+    return velmora::winfw::PumpMessagesUntil(
+        [this] { return frame_->job_running().load() == 0 && !frame_->worker().Joinable(); },
+        30 * 60 * 1000);
+  }
+
+ private:
+  std::unique_ptr<velmora::winfw::GdiplusSession> gdiplus_;
+  SilentDialogs dialogs_;
+  velmora::ui::Dialogs* previous_ = nullptr;
+  std::unique_ptr<CMainFrame> frame_;
+};
+
+// From its own thread, asks the window for a WM_NULL round trip every few milliseconds and
+// keeps the times, as a watchdog that decides whether a program hangs would.
+class Prober {
+ public:
+  explicit Prober(HWND target) : target_(target), thread_([this] { Loop(); }) {}
+  ~Prober() { Stop(); }
+  void Stop() {
+    stop_.store(true);
+    if (thread_.joinable()) thread_.join();
+  }
+  void Print(const wchar_t* what) {
+    Stop();
+    if (times_.empty()) {
+      std::wprintf(L"%ls: no WM_NULL round trips\n", what);
+      return;
+    }
+    std::vector<double> sorted = times_;
+    std::sort(sorted.begin(), sorted.end());
+    double sum = 0;
+    for (double t : sorted) sum += t;
+    std::wprintf(
+        L"%ls: %zu WM_NULL round trips, mean %.3f ms, median %.3f ms, 99th %.3f ms, max %.3f "
+        L"ms, %d timed out (1 s)\n",
+        what, sorted.size(), sum / sorted.size(), sorted[sorted.size() / 2],
+        sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)], sorted.back(), timeouts_);
+  }
+
+ private:
+  void Loop() {
+    while (!stop_.load()) {
+      DWORD_PTR result = 0;
+      const auto start = Clock::now();
+      if (SendMessageTimeoutW(target_, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) == 0) {
+        ++timeouts_;
+      } else {
+        times_.push_back(MsSince(start));
+      }
+      Sleep(5);
+    }
+  }
+
+  HWND target_;
+  std::atomic<bool> stop_{false};
+  std::vector<double> times_;
+  int timeouts_ = 0;
+  std::thread thread_;
+};
+
+std::vector<std::wstring> OdsFiles(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found{};
+  const HANDLE find = FindFirstFileW((folder + L"\\*.ods").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(found.cFileName);
+  } while (FindNextFileW(find, &found));
+  FindClose(find);
+  std::sort(names.begin(), names.end());
+  for (std::wstring& name : names) name = folder + L"\\" + name;
+  return names;
+}
+
+std::wstring FullPath(const wchar_t* path) {
+  wchar_t full[MAX_PATH] = {};
+  GetFullPathNameW(path, MAX_PATH, full, nullptr);
+  return full;
+}
+
+int LogLines(CVelmoraView& view) {
+  return static_cast<int>(SendMessageW(view.log(), EM_GETLINECOUNT, 0, 0));
+}
+
+int Run(const std::wstring& folder, const std::wstring& out, const std::wstring& work, bool save,
+        bool probe) {
+  const auto whole = Clock::now();
+  const std::vector<std::wstring> files = OdsFiles(folder);
+  if (files.empty()) {
+    std::fwprintf(stderr, L"no .ods files in %ls\n", folder.c_str());
+    return 2;
+  }
+  velmora::SetWorkingFolderOverride(work);
+  Window window;
+  if (!window.ok()) {
+    std::fwprintf(stderr, L"the frame could not be created\n");
+    return 2;
+  }
+  CVelmoraView& view = window.view();
+  const double made = MsSince(whole);
+
+  auto start = Clock::now();
+  view.AddFiles(files);
+  const double added = MsSince(start);
+
+  std::unique_ptr<Prober> prober;
+  if (probe) prober = std::make_unique<Prober>(window.frame().hwnd());
+  start = Clock::now();
+  view.OnRepairFiles();
+  if (!window.WaitIdle()) {
+    std::fwprintf(stderr, L"the repair did not end\n");
+    return 1;
+  }
+  const double repaired = MsSince(start);
+  int saved_count = 0;
+  for (int i = 0; i < view.file_list().Count(); ++i)
+    saved_count += view.file_list().ItemData(i) == 1;
+
+  double saved = 0;
+  if (save) {
+    SendMessageW(view.Child(ID_CHECK_BTN_EXTRACT_FILE_CONTENT), BM_SETCHECK, BST_UNCHECKED, 0);
+    view.destination().ApplyText(out);
+    start = Clock::now();
+    view.OnSaveFiles();
+    if (!window.WaitIdle()) {
+      std::fwprintf(stderr, L"the save did not end\n");
+      return 1;
+    }
+    saved = MsSince(start);
+  }
+  if (prober) prober->Print(L"window during the jobs");
+  std::wprintf(
+      L"%zu files: window made %.1f ms, files added %.1f ms, repair %.1f ms (%d repaired), "
+      L"save %.1f ms; log %d lines; %d boxes\n",
+      files.size(), made, added, repaired, saved_count, saved, LogLines(view), window.boxes());
+  // The save's closing box is the only one a whole run raises.
+  return saved_count == static_cast<int>(files.size()) && window.boxes() <= (save ? 1 : 0) ? 0 : 1;
+}
+
+int Log(int lines) {
+  Window window;
+  if (!window.ok()) {
+    std::fwprintf(stderr, L"the frame could not be created\n");
+    return 2;
+  }
+  CVelmoraView& view = window.view();
+  velmora::JobWindow& proxy = view.worker_window();
+  constexpr int kBlock = 1000;
+  std::vector<double> block_ms;
+  std::atomic<bool> done{false};
+  // The appends come from a worker, each a synchronous call carried out by this thread, as a
+  // job's do; this thread only pumps messages meanwhile.
+  std::thread worker([&] {
+    const std::wstring path = L"C:\\Users\\someone\\Documents\\Spreadsheets\\Budget-2024-q";
+    auto start = Clock::now();
+    for (int i = 0; i < lines; ++i) {
+      const uint32_t colour = i % 5 == 4 ? velmora::kGreen : velmora::kBlack;
+      proxy.AppendLog(path + std::to_wstring(i) + L".ods file is extracted....\r\n", colour);
+      if ((i + 1) % kBlock == 0) {
+        block_ms.push_back(MsSince(start));
+        start = Clock::now();
+      }
+    }
+    done.store(true);
+    PostMessageW(window.frame().hwnd(), WM_NULL, 0, 0);
+  });
+  Prober prober(window.frame().hwnd());
+  velmora::winfw::PumpMessagesUntil([&] { return done.load(); });
+  worker.join();
+  prober.Print(L"window while the log grows");
+  for (size_t b = 0; b < block_ms.size(); ++b) {
+    const size_t at = (b + 1) * kBlock;
+    if (b == 0 || at % 10000 == 0 || b + 1 == block_ms.size())
+      std::wprintf(L"appends %zu..%zu: %.1f us per append\n", at - kBlock + 1, at,
+                   block_ms[b] * 1000.0 / kBlock);
+  }
+  std::wprintf(L"log %d lines\n", LogLines(view));
+  return 0;
+}
+
+// The messages an append to the log is made of, each timed alone on a log of LINES lines.
+int Parts(int lines) {
+  Window window;
+  if (!window.ok()) return 2;
+  const HWND log = window.view().log();
+  std::wstring text;
+  for (int i = 0; i < lines; ++i)
+    text += L"C:\\Users\\someone\\Budget-2024-q" + std::to_wstring(i) +
+            L".ods file is extracted....\r\n";
+  SetWindowTextW(log, text.c_str());
+  auto time = [](const wchar_t* what, const std::function<void()>& f) {
+    constexpr int kRepeat = 50;
+    const auto start = Clock::now();
+    for (int i = 0; i < kRepeat; ++i) f();
+    std::wprintf(L"%-40ls %10.1f us\n", what, MsSince(start) * 1000.0 / kRepeat);
+  };
+  time(L"EM_GETLINECOUNT", [&] { SendMessageW(log, EM_GETLINECOUNT, 0, 0); });
+  time(L"WM_GETTEXTLENGTH", [&] { SendMessageW(log, WM_GETTEXTLENGTH, 0, 0); });
+  time(L"EM_SETSEL end", [&] { SendMessageW(log, EM_SETSEL, -1, -1); });
+  time(L"EM_EXSETSEL end", [&] {
+    CHARRANGE end{static_cast<LONG>(SendMessageW(log, WM_GETTEXTLENGTH, 0, 0)), -1};
+    SendMessageW(log, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+  });
+  time(L"EM_SETCHARFORMAT selection", [&] {
+    CHARFORMATW format{};
+    format.cbSize = sizeof format;
+    format.dwMask = CFM_COLOR;
+    format.crTextColor = velmora::kGreen;
+    SendMessageW(log, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+  });
+  time(L"EM_REPLACESEL one line", [&] {
+    SendMessageW(log, EM_SETSEL, -1, -1);
+    SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L"one more line....\r\n"));
+  });
+  time(L"EM_REPLACESEL, redraw off", [&] {
+    SendMessageW(log, WM_SETREDRAW, FALSE, 0);
+    CHARRANGE end{static_cast<LONG>(SendMessageW(log, WM_GETTEXTLENGTH, 0, 0)), -1};
+    SendMessageW(log, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+    SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L"one more line....\r\n"));
+    SendMessageW(log, WM_SETREDRAW, TRUE, 0);
+  });
+  time(L"+ EM_LINESCROLL redraw off", [&] {
+    SendMessageW(log, WM_SETREDRAW, FALSE, 0);
+    CHARRANGE end{static_cast<LONG>(SendMessageW(log, WM_GETTEXTLENGTH, 0, 0)), -1};
+    SendMessageW(log, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+    SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L"one more line....\r\n"));
+    SendMessageW(log, EM_LINESCROLL, 0, 1);
+    SendMessageW(log, WM_SETREDRAW, TRUE, 0);
+  });
+  time(L"+ invalidate + update", [&] {
+    SendMessageW(log, WM_SETREDRAW, FALSE, 0);
+    CHARRANGE end{static_cast<LONG>(SendMessageW(log, WM_GETTEXTLENGTH, 0, 0)), -1};
+    SendMessageW(log, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+    SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L"one more line....\r\n"));
+    SendMessageW(log, EM_LINESCROLL, 0, 1);
+    SendMessageW(log, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(log, nullptr, TRUE);
+    UpdateWindow(log);
+  });
+  SendMessageW(log, EM_SETUNDOLIMIT, 0, 0);
+  time(L"EM_REPLACESEL no undo", [&] {
+    CHARRANGE end{static_cast<LONG>(SendMessageW(log, WM_GETTEXTLENGTH, 0, 0)), -1};
+    SendMessageW(log, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+    SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L"one more line....\r\n"));
+  });
+  time(L"EM_LINESCROLL 1", [&] { SendMessageW(log, EM_LINESCROLL, 0, 1); });
+  time(L"WM_VSCROLL SB_BOTTOM", [&] { SendMessageW(log, WM_VSCROLL, SB_BOTTOM, 0); });
+  time(L"EM_SCROLLCARET", [&] { SendMessageW(log, EM_SCROLLCARET, 0, 0); });
+  time(L"InvalidateRect erase + UpdateWindow", [&] {
+    InvalidateRect(log, nullptr, TRUE);
+    UpdateWindow(log);
+  });
+  time(L"UpdateWindow", [&] { UpdateWindow(log); });
+  time(L"cross-thread WM_NULL", [&] {
+    std::atomic<bool> answered{false};
+    std::thread t([&] {
+      SendMessageW(log, WM_NULL, 0, 0);
+      answered.store(true);
+    });
+    velmora::winfw::PumpMessagesUntil([&] { return answered.load(); });
+    t.join();
+  });
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const std::vector<std::wstring> args(argv + 1, argv + argc);
+  if (args.size() >= 4 && args[0] == L"run") {
+    bool save = true, probe = false;
+    for (size_t i = 4; i < args.size(); ++i) {
+      if (args[i] == L"--no-save") save = false;
+      if (args[i] == L"--probe") probe = true;
+    }
+    return Run(FullPath(args[1].c_str()), FullPath(args[2].c_str()), FullPath(args[3].c_str()),
+               save, probe);
+  }
+  if (args.size() == 2 && args[0] == L"parts") return Parts(std::max(1, _wtoi(args[1].c_str())));
+  if (args.size() == 2 && args[0] == L"log") return Log(std::max(1, _wtoi(args[1].c_str())));
+  std::fwprintf(stderr,
+                L"usage: gui_repair_bench run FOLDER OUT WORK [--no-save] [--probe]\n"
+                L"       gui_repair_bench log LINES\n");
+  return 2;
+}
