@@ -1,0 +1,201 @@
+// The main window as an automation tool sees it: every control a child window with its id,
+// class and text; the layout at two sizes and with the progress rows; the frame's title,
+// minimum size and status-bar texts.
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <richedit.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/gui_harness.h"
+#include "ui/resource_ids.h"
+#include "winfw/controls.h"
+
+namespace velmora::ui::test {
+namespace {
+
+struct ControlRow {
+  int id;
+  const wchar_t* cls;
+  const wchar_t* text;
+  bool visible;
+};
+
+// Window texts read as an outside tool reads them (WM_GETTEXT); the destination field gives
+// the empty text while it shows its prompt.
+const ControlRow kControls[] = {
+    {ID_TARVIK_LIST_CTRL, L"SysListView32", L"", true},
+    {ID_TARVIK_BTN_SELECT_FILES, L"Button", L"Select files", true},
+    {ID_TARVIK_BTN_REMOVE_FILES, L"Button", L"Remove files", true},
+    {ID_TARVIK_BTN_RECOVER_FILES, L"Button", L"Repair files", true},
+    {ID_TARVIK_BTN_SAVE_FILES, L"Button", L"Save...", true},
+    {ID_TARVIK_BTN_STOP, L"Button", L"Stop", false},
+    {ID_TARVIK_BTN_EXIT, L"Button", L"Exit", true},
+    {ID_TARVIK_BTN_BROWSE, L"Button", L"...", true},
+    {IDC_TARVIK_STATIC_PICTURE_CTRL, L"Static", L"", true},
+    {ID_TARVIK_EDIT_CTRL, L"RichEdit20W",
+     L"Click Select files to select .ods file(s) to repair....", true},
+    {ID_TARVIK_BROWSE_EDIT_CTRL, L"Edit", L"", true},
+    {ID_TARVIK_SCAN_LIST_CTRL, L"SysListView32", L"", false},
+    {ID_CHECK_BTN_EXTRACT_FILE_CONTENT, L"Button", L"Extract Media..", true},
+    {ID_FIRST_PROGRESS_CTRL, L"msctls_progress32", L"", false},
+    {ID_SECOND_PROGRESS_CTRL, L"msctls_progress32", L"", false},
+};
+
+TEST(WindowControls, EveryControlIsAChildWithItsIdClassAndText) {
+  GuiHarness h;
+  for (const ControlRow& row : kControls) {
+    SCOPED_TRACE(testing::Message() << "id " << row.id);
+    const HWND hwnd = h.view().Child(row.id);
+    ASSERT_NE(hwnd, nullptr);
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 64);
+    EXPECT_EQ(_wcsicmp(cls, row.cls), 0) << std::wstring(cls);
+    EXPECT_EQ(Text(hwnd), row.text);
+    EXPECT_EQ(Visible(hwnd), row.visible);
+  }
+  // The four labels share id 9.
+  std::vector<std::wstring> labels;
+  for (HWND c = GetWindow(h.view().hwnd(), GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT))
+    if (GetDlgCtrlID(c) == IDC_TARVIK_STATIC) labels.push_back(Text(c));
+  EXPECT_EQ(labels, (std::vector<std::wstring>{L"Please select location to save repaired file(s):",
+                                               L"File preview:", L"File progress:",
+                                               L"Total files progress:"}));
+  // WM_GETTEXT gives the rich edit's line break as "\r\n".
+  EXPECT_EQ(Text(h.view().help_box()),
+            L"Click Select files to select .ods file(s) to repair.\r\nClick Repair files to see "
+            L"the preview of the .ods file(s).");
+  // Bold exactly on "Select files", "file", "Repair files" and "file".
+  auto bold = [&](int begin, int end) {
+    CHARRANGE range{begin, end};
+    SendMessageW(h.view().help_box(), EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    CHARFORMATW format{};
+    format.cbSize = sizeof format;
+    SendMessageW(h.view().help_box(), EM_GETCHARFORMAT, SCF_SELECTION,
+                 reinterpret_cast<LPARAM>(&format));
+    return (format.dwMask & CFM_BOLD) != 0 && (format.dwEffects & CFE_BOLD) != 0;
+  };
+  for (const BoldRange& r : std::vector<BoldRange>{{6, 18}, {29, 33}, {59, 72}, {99, 103}})
+    EXPECT_TRUE(bold(r.begin, r.end)) << r.begin;
+  EXPECT_FALSE(bold(0, 5));
+  EXPECT_FALSE(bold(19, 28));
+  EXPECT_EQ(GetDlgCtrlID(h.view().help_box()), ID_TARVIK_RICH_EDIT_CTRL);
+  EXPECT_EQ(SendMessageW(h.view().Child(ID_CHECK_BTN_EXTRACT_FILE_CONTENT), BM_GETCHECK, 0, 0),
+            BST_CHECKED);
+
+  // The frame: its title, the logo, the status bar's message pane.
+  EXPECT_EQ(Text(h.frame().hwnd()), L"Velmora - v1.0");
+  EXPECT_EQ(GetDlgCtrlID(h.frame().logo()), ID_LOGO_NC_BUTTON);
+  EXPECT_EQ(Text(h.frame().logo()), L"Velmora");
+  EXPECT_EQ(h.frame().bars().StatusText(), L"Velmora");
+  EXPECT_EQ(SendMessageW(h.frame().bars().status_bar(), SB_GETPARTS, 0, 0), 4);
+  EXPECT_EQ(SendMessageW(h.frame().bars().toolbar(), TB_BUTTONCOUNT, 0, 0), 9)
+      << "seven commands and two separators";
+}
+
+RECT Rect(int x, int y, int w, int h) {
+  return RECT{x, y, x + w, y + h};
+}
+
+void ExpectAt(HWND hwnd, const RECT& want, const char* what) {
+  const RECT got = winfw::ChildRect(hwnd);
+  EXPECT_TRUE(EqualRect(&got, &want))
+      << what << ": (" << got.left << ", " << got.top << ", " << got.right - got.left << ", "
+      << got.bottom - got.top << ") instead of (" << want.left << ", " << want.top << ", "
+      << want.right - want.left << ", " << want.bottom - want.top << ")";
+}
+
+struct LayoutCase {
+  int w, h;
+  RECT list, preview, destination, browse, check, stop, exit, help, log;
+};
+
+TEST(WindowLayout, ControlsFollowTheClientSize) {
+  GuiHarness h;
+  CVelmoraView& v = h.view();
+  // half = h / 2: 350 and 280.
+  const LayoutCase cases[] = {
+      {1000, 700, Rect(10, 113, 770, 262), Rect(790, 113, 200, 262), Rect(305, 382, 415, 22),
+       Rect(725, 380, 50, 26), Rect(855, 380, 135, 26), Rect(870, 660, 60, 30),
+       Rect(935, 660, 55, 30), Rect(75, 650, 310, 45), Rect(10, 411, 980, 219)},
+      {800, 561, Rect(10, 113, 570, 192), Rect(590, 113, 200, 192), Rect(305, 312, 215, 22),
+       Rect(525, 310, 50, 26), Rect(655, 310, 135, 26), Rect(670, 521, 60, 30),
+       Rect(735, 521, 55, 30), Rect(75, 511, 310, 45), Rect(10, 341, 780, 150)},
+  };
+  for (const LayoutCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.w << " x " << c.h);
+    MoveWindow(v.hwnd(), 0, 0, c.w, c.h, TRUE);
+    ExpectAt(v.Child(ID_TARVIK_BTN_SELECT_FILES), Rect(10, 80, 100, 28), "select");
+    ExpectAt(v.Child(ID_TARVIK_BTN_RECOVER_FILES), Rect(220, 80, 100, 28), "repair");
+    ExpectAt(v.preview_label(), Rect(c.w - 210, 95, 90, 16), "preview label");
+    ExpectAt(v.file_list().hwnd(), c.list, "list");
+    ExpectAt(v.preview().hwnd(), c.preview, "preview");
+    ExpectAt(v.save_label(), Rect(10, c.h / 2 + 30, 290, 26), "save label");
+    ExpectAt(v.destination().hwnd(), c.destination, "destination");
+    ExpectAt(v.Child(ID_TARVIK_BTN_BROWSE), c.browse, "browse");
+    ExpectAt(v.Child(ID_CHECK_BTN_EXTRACT_FILE_CONTENT), c.check, "check box");
+    ExpectAt(v.Child(ID_TARVIK_BTN_STOP), c.stop, "stop");
+    ExpectAt(v.Child(ID_TARVIK_BTN_EXIT), c.exit, "exit");
+    ExpectAt(v.help_box(), c.help, "help box");
+    ExpectAt(v.log(), c.log, "log");
+  }
+
+  // Progress rows: both (a repair) and the total alone (a save) at 1000 x 700.
+  MoveWindow(v.hwnd(), 0, 0, 1000, 700, TRUE);
+  for (HWND row : {v.file_label(), v.file_bar(), v.total_label(), v.total_bar()})
+    ShowWindow(row, SW_SHOW);
+  v.Relayout();
+  ExpectAt(v.log(), Rect(10, 411, 980, 184), "log above both rows");
+  ExpectAt(v.file_label(), Rect(10, 600, 150, 18), "file label");
+  ExpectAt(v.file_bar(), Rect(165, 600, 825, 13), "file bar");
+  ExpectAt(v.total_label(), Rect(10, 623, 150, 18), "total label");
+  ExpectAt(v.total_bar(), Rect(165, 623, 825, 13), "total bar");
+  ShowWindow(v.file_label(), SW_HIDE);
+  ShowWindow(v.file_bar(), SW_HIDE);
+  v.Relayout();
+  ExpectAt(v.log(), Rect(10, 411, 980, 199), "log above the total row");
+  ExpectAt(v.total_label(), Rect(10, 615, 150, 18), "total label alone");
+}
+
+TEST(WindowLayout, TheFrameKeepsItsMinimumSize) {
+  GuiHarness h;
+  MINMAXINFO info{};
+  SendMessageW(h.frame().hwnd(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMinTrackSize.x, 700);
+  EXPECT_EQ(info.ptMinTrackSize.y, 500);
+  // At the minimum the view still fits its rows: the destination field keeps a width.
+  SetWindowPos(h.frame().hwnd(), nullptr, 0, 0, 700, 500, SWP_NOZORDER);
+  const RECT field = winfw::ChildRect(h.view().destination().hwnd());
+  EXPECT_GT(field.right - field.left, 0);
+}
+
+TEST(WindowStatusBar, HoverTextsGoToTheMessagePane) {
+  GuiHarness h;
+  struct Case {
+    HWND over;
+    const wchar_t* text;
+  };
+  const Case cases[] = {{h.view().Child(ID_TARVIK_BTN_BROWSE), L"..."},
+                        {h.view().Child(ID_TARVIK_BTN_SAVE_FILES), L"Save..."},
+                        {h.view().Child(ID_TARVIK_BTN_SELECT_FILES), L"Select files"}};
+  for (const Case& c : cases) {
+    MSG msg{c.over, WM_MOUSEMOVE, 0, 0, 0, {0, 0}};
+    h.view().PreTranslateMessage(msg);
+    EXPECT_EQ(h.frame().bars().StatusText(), c.text);
+  }
+  // The hidden entry list writes nothing.
+  MSG hidden{h.view().entry_list(), WM_MOUSEMOVE, 0, 0, 0, {0, 0}};
+  h.view().PreTranslateMessage(hidden);
+  EXPECT_EQ(h.frame().bars().StatusText(), L"Select files");
+  // Menu prompts: the text before the line break of the command's string.
+  SendMessageW(h.frame().hwnd(), WM_MENUSELECT, MAKEWPARAM(ID_REPAIR_FILES, MF_STRING),
+               reinterpret_cast<LPARAM>(GetMenu(h.frame().hwnd())));
+  EXPECT_EQ(h.frame().bars().StatusText(), L"Repair .ods file(s)");
+  EXPECT_EQ(FrameBars::CommandTip(ID_BROWSE_FOLDER), L" Browse Folder");
+}
+
+}  // namespace
+}  // namespace velmora::ui::test
