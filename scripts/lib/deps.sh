@@ -32,6 +32,9 @@ deps_windows() {
   deps_want g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev googletest \
     wine wine64 wine32:i386 xvfb fp-utils
 }
+# The window under Wine: Arial, Times New Roman and Courier New as Windows measures them
+# (fonts-liberation), and `import` for screenshots of the virtual display (imagemagick).
+deps_gui() { deps_want fonts-liberation imagemagick; }
 # file (libmagic) checks that packages name their type in their first bytes; 7z is one more reader.
 deps_tools() { deps_want unzip zip libarchive-tools p7zip-full file python3; }
 # For the interop suite: LibreOffice opens what we write.

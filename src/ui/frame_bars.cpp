@@ -246,6 +246,18 @@ LRESULT FrameBars::OnNotify(NMHDR* header, bool& handled) {
         return CDRF_DODEFAULT;
     }
   }
+  if (header->hwndFrom == toolbar_ && header->code == NM_RCLICK) {
+    // The toolbar's own menu: "Customize..." opens the dialog that shows and hides buttons.
+    HMENU menu = CreatePopupMenu();
+    const std::wstring label = LoadResourceString(IDS_TOOLBAR_CUSTOMIZE);
+    AppendMenuW(menu, MF_STRING, ID_VIEW_CUSTOMIZE, label.c_str());
+    POINT p{};
+    GetCursorPos(&p);
+    TrackPopupMenu(menu, TPM_RIGHTBUTTON, p.x, p.y, 0, frame_, nullptr);
+    DestroyMenu(menu);
+    handled = true;
+    return TRUE;
+  }
   if (header->code == TTN_GETDISPINFOW) {
     auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
     const int command = static_cast<int>(header->idFrom);

@@ -287,7 +287,7 @@ void CMainFrame::OnSoftwareHelp() {
 }
 
 void CMainFrame::OnCustomize() {
-  ShowToolbarCustomize(hwnd(), bars_);
+  customize_ = ShowToolbarCustomize(hwnd(), bars_);
 }
 
 void CMainFrame::OnInitMenuPopup(HMENU menu) {

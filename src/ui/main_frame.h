@@ -52,6 +52,8 @@ class CMainFrame : public winfw::Window {
   void WaitForWorker();
   FrameBars& bars() { return bars_; }
   HWND logo() const { return logo_; }
+  // The toolbar's Customize dialog, while it is open.
+  HWND customize_dialog() const { return IsWindow(customize_) ? customize_ : nullptr; }
   unsigned look() const { return look_; }
   // Applies a look (210 to 218) and stores it under ApplicationLook.
   void ApplyLook(unsigned look);
@@ -79,6 +81,7 @@ class CMainFrame : public winfw::Window {
 
   FrameBars bars_;
   HWND logo_ = nullptr;
+  HWND customize_ = nullptr;
   winfw::Bitmap logo_bitmap_;
   HCURSOR hand_ = nullptr;
   unsigned look_ = 215;

@@ -7,6 +7,7 @@ namespace velmora::ui {
 
 class FrameBars;
 
-void ShowToolbarCustomize(HWND owner, FrameBars& bars);
+// Opens the dialog (modeless; the one already open comes forward) and returns it.
+HWND ShowToolbarCustomize(HWND owner, FrameBars& bars);
 
 }  // namespace velmora::ui

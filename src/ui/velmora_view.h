@@ -124,12 +124,14 @@ class CVelmoraView : public winfw::Window, public JobWindow {
   void ApplyCreatedStep();
   void ApplyListEmptiedStep();
   HWND StaticLabel(const wchar_t* text, HFONT font, DWORD style);
+  void FitLabelFont(HWND label, int width);
 
   CMainFrame& frame_;
   ViewJobWindow proxy_;
   winfw::Brush background_;
   winfw::Font regular_font_;
   winfw::Font bold_font_;
+  winfw::Font label_font_;
   winfw::Tooltips tooltips_;
   CTarvikListCtrl list_;
   CPictureBox picture_;

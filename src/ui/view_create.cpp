@@ -12,6 +12,28 @@
 
 namespace velmora::ui {
 
+void CVelmoraView::FitLabelFont(HWND label, int width) {
+  // The label's row is 290 pixels wide; where the system's Arial is wider than the one the
+  // layout was made with, a slightly smaller bold face keeps the text on one line.
+  const std::wstring text = winfw::WindowText(label);
+  winfw::WindowDc dc(label);
+  for (int height = 16; height >= 12; --height) {
+    winfw::Font font(CreateFontW(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS,
+                                 L"Arial"));
+    winfw::SelectObj select(dc.get(), font.get());
+    SIZE size{};
+    GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+    if (size.cx <= width || height == 12) {
+      if (height != 16) {
+        label_font_ = std::move(font);
+        SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(label_font_.get()), FALSE);
+      }
+      return;
+    }
+  }
+}
+
 bool CVelmoraView::CreateControls() {
   const HWND self = hwnd();
   winfw::ControlArgs args;
@@ -59,6 +81,7 @@ bool CVelmoraView::CreateControls() {
   // 3. Save-location label, preview pane, activity log, instruction box.
   save_label_ =
       StaticLabel(L"Please select location to save repaired file(s):", bold_font_.get(), SS_NOTIFY);
+  FitLabelFont(save_label_, 290);
   args.id = IDC_TARVIK_STATIC_PICTURE_CTRL;
   args.class_name = winfw::kStaticClass;
   args.text.clear();

@@ -5,13 +5,14 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <richedit.h>
 #include <gtest/gtest.h>
+#include <richedit.h>
 
 #include <string>
 
 #include "support/gui_harness.h"
 #include "ui/resource_ids.h"
+#include "ui/visual_style.h"
 #include "winfw/controls.h"
 
 namespace velmora::ui::test {
@@ -195,6 +196,44 @@ TEST(WindowStatusBar, HoverTextsGoToTheMessagePane) {
                reinterpret_cast<LPARAM>(GetMenu(h.frame().hwnd())));
   EXPECT_EQ(h.frame().bars().StatusText(), L"Repair .ods file(s)");
   EXPECT_EQ(FrameBars::CommandTip(ID_BROWSE_FOLDER), L" Browse Folder");
+}
+
+TEST(WindowLooks, TheLookIsAppliedAndKeptInTheSettings) {
+  const DWORD before = CMainFrame::settings().ReadDword(L"ApplicationLook", 215);
+  {
+    GuiHarness h;
+    EXPECT_EQ(h.frame().look(), before);
+    h.Command(216);
+    EXPECT_EQ(h.frame().look(), 216u);
+    EXPECT_EQ(CMainFrame::settings().ReadDword(L"ApplicationLook", 0), 216u);
+    EXPECT_EQ(SendMessageW(h.frame().bars().status_bar(), SB_SETBKCOLOR, 0, CLR_DEFAULT),
+              static_cast<LRESULT>(ColoursOf(216).status_back));
+  }
+  {
+    GuiHarness again;  // a new frame starts with the stored look
+    EXPECT_EQ(again.frame().look(), 216u);
+    again.Command(static_cast<int>(before));
+  }
+  EXPECT_EQ(CMainFrame::settings().ReadDword(L"ApplicationLook", 0), before);
+}
+
+TEST(WindowLooks, CustomizeShowsHidesAndResetsToolbarButtons) {
+  GuiHarness h;
+  h.Command(ID_VIEW_CUSTOMIZE);
+  const HWND dialog = h.frame().customize_dialog();
+  ASSERT_NE(dialog, nullptr);
+  const HWND toolbar = h.frame().bars().toolbar();
+  // The third box is "Repair file(s)".
+  const HWND repair = GetDlgItem(dialog, 1002);
+  EXPECT_EQ(Text(repair), L"Repair file(s)");
+  EXPECT_EQ(SendMessageW(repair, BM_GETCHECK, 0, 0), BST_CHECKED);
+  SendMessageW(repair, BM_CLICK, 0, 0);
+  EXPECT_NE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, ID_REPAIR_FILES, 0), 0);
+  SendMessageW(GetDlgItem(dialog, 990), BM_CLICK, 0, 0);
+  EXPECT_EQ(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, ID_REPAIR_FILES, 0), 0);
+  EXPECT_EQ(SendMessageW(repair, BM_GETCHECK, 0, 0), BST_CHECKED);
+  SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_EQ(h.frame().customize_dialog(), nullptr);
 }
 
 }  // namespace

@@ -230,6 +230,7 @@ namespace {
 
 struct Search {
   const std::wstring* title;
+  DWORD pid;
   HWND found;
 };
 
@@ -239,8 +240,8 @@ BOOL CALLBACK FindDialog(HWND hwnd, LPARAM lparam) {
   GetWindowThreadProcessId(hwnd, &pid);
   wchar_t cls[64] = {};
   GetClassNameW(hwnd, cls, 64);
-  if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && wcscmp(cls, L"#32770") == 0 &&
-      Text(hwnd) == *search->title) {
+  if (pid == search->pid && IsWindowVisible(hwnd) && wcscmp(cls, L"#32770") == 0 &&
+      (search->title->empty() || Text(hwnd) == *search->title)) {
     search->found = hwnd;
     return FALSE;
   }
@@ -249,11 +250,11 @@ BOOL CALLBACK FindDialog(HWND hwnd, LPARAM lparam) {
 
 }  // namespace
 
-DialogAnswerer::DialogAnswerer(std::wstring title, std::function<void(HWND)> act)
-    : title_(std::move(title)), act_(std::move(act)) {
+DialogAnswerer::DialogAnswerer(std::wstring title, std::function<void(HWND)> act, DWORD pid)
+    : title_(std::move(title)), act_(std::move(act)), pid_(pid != 0 ? pid : GetCurrentProcessId()) {
   thread_ = std::thread([this] {
     for (int i = 0; i < 400; ++i) {
-      Search search{&title_, nullptr};
+      Search search{&title_, pid_, nullptr};
       EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
       if (search.found != nullptr) {
         found_ = true;
@@ -267,6 +268,13 @@ DialogAnswerer::DialogAnswerer(std::wstring title, std::function<void(HWND)> act
 
 DialogAnswerer::~DialogAnswerer() {
   if (thread_.joinable()) thread_.join();
+}
+
+std::wstring ChildTexts(HWND parent) {
+  std::wstring all;
+  for (HWND c = GetWindow(parent, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT))
+    all += Text(c) + L"\n";
+  return all;
 }
 
 void PressButton(HWND dialog, int id) {

@@ -123,23 +123,26 @@ std::wstring Text(HWND hwnd);
 
 namespace velmora::ui::test {
 
-// From another thread, waits (up to 20 s) for a visible dialog ("#32770") of this process
-// titled `title`, then runs `act` on it there, as an outside tool answering it would. The
-// returned thread must be joined; `found` tells whether the dialog came.
+// From another thread, waits (up to 20 s) for a visible dialog ("#32770") of the process
+// `pid` (0: this one) titled `title` (empty: any title), then runs `act` on it there, as an
+// outside tool answering it would. `found` tells whether the dialog came.
 class DialogAnswerer {
  public:
-  DialogAnswerer(std::wstring title, std::function<void(HWND)> act);
+  DialogAnswerer(std::wstring title, std::function<void(HWND)> act, DWORD pid = 0);
   ~DialogAnswerer();
   bool found() const { return found_; }
 
  private:
   std::wstring title_;
   std::function<void(HWND)> act_;
+  DWORD pid_;
   std::atomic<bool> found_{false};
   std::thread thread_;
 };
 
 // Presses a dialog's button by id, the way a click would reach it.
 void PressButton(HWND dialog, int id);
+// The texts of a window's children, joined by newlines.
+std::wstring ChildTexts(HWND parent);
 
 }  // namespace velmora::ui::test

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Takes the pictures of the main window in this folder: after start-up, after a repair with
+# the preview showing, and after a save. The GUI test program drives the real window on a
+# 1280 x 1024 Wine desktop inside a virtual X display (its disabled Screenshots test), and
+# ImageMagick turns the captures into PNG files.
+#
+#   docs/screenshots/make.sh        (builds build/win32's velmora_gui_tests first)
+set -uo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+. "$here/../../scripts/lib/common.sh"
+. "$VELMORA_ROOT/scripts/lib/deps.sh"
+. "$VELMORA_ROOT/scripts/lib/build.sh"
+. "$VELMORA_ROOT/scripts/lib/wine.sh"
+
+deps_windows
+deps_gui
+deps_install || exit 1
+BUILD_TARGETS=velmora_gui_tests build_win32 || exit 1
+
+shots="$VELMORA_BUILD/win32/shots"
+rm -rf "$shots"
+mkdir -p "$shots"
+trap wine_cleanup EXIT
+xvfb_start || exit 1
+wine_prefix_init win32 || exit 1
+prefix="$(wine_prefix_dir win32)"
+(
+  cd "$VELMORA_BUILD/win32" &&
+    VELMORA_SHOTS="Z:${shots//\//\\}" WINEPREFIX="$prefix" timeout 300 \
+      wine explorer /desktop=velmora,1280x1024 "$VELMORA_BUILD/win32/tests/velmora_gui_tests.exe" \
+      --gtest_also_run_disabled_tests --gtest_filter='Screenshots.*'
+) 2>&1 | tr -d '\r' | grep -E '^\[|Failure' || true
+WINEPREFIX="$prefix" wineserver -w
+
+for name in 1-start 2-repaired 3-saved; do
+  [ -f "$shots/$name.bmp" ] || die "no picture $name was taken"
+  convert "$shots/$name.bmp" -strip "$here/$name.png" || exit 1
+  note "$here/$name.png"
+done

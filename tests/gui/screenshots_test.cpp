@@ -1,0 +1,108 @@
+// Not a test: the pictures of the main window for the documentation, taken by
+// docs/screenshots/make.sh, which runs this program on a Wine desktop with
+//   --gtest_also_run_disabled_tests --gtest_filter='*Screenshots*'
+// and VELMORA_SHOTS naming the folder the bitmaps go to.
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "support/gui_harness.h"
+#include "ui/resource_ids.h"
+#include "winfw/gdi.h"
+
+namespace velmora::ui::test {
+namespace {
+
+// The whole screen as a 24-bit BMP file.
+bool SaveScreen(const std::wstring& path) {
+  const int w = GetSystemMetrics(SM_CXSCREEN);
+  const int h = GetSystemMetrics(SM_CYSCREEN);
+  winfw::WindowDc screen(nullptr);
+  winfw::DibSurface shot(w, h);
+  BitBlt(shot.dc(), 0, 0, w, h, screen.get(), 0, 0, SRCCOPY);
+  GdiFlush();
+  const int stride = (w * 3 + 3) & ~3;
+  BITMAPFILEHEADER file{};
+  BITMAPINFOHEADER info{};
+  info.biSize = sizeof info;
+  info.biWidth = w;
+  info.biHeight = h;  // bottom-up rows in the file
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biSizeImage = static_cast<DWORD>(stride * h);
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + info.biSizeImage;
+  std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+  bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+  std::string row(static_cast<size_t>(stride), '\0');
+  for (int y = h - 1; y >= 0; --y) {
+    const DWORD* p = shot.bits() + static_cast<size_t>(y) * w;
+    for (int x = 0; x < w; ++x) {
+      row[x * 3] = static_cast<char>(p[x] & 0xFF);
+      row[x * 3 + 1] = static_cast<char>((p[x] >> 8) & 0xFF);
+      row[x * 3 + 2] = static_cast<char>((p[x] >> 16) & 0xFF);
+    }
+    bytes += row;
+  }
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(f);
+  return ok && written == bytes.size();
+}
+
+// Lets the window draw everything before the picture is taken.
+void Settle(GuiHarness& h) {
+  RedrawWindow(h.frame().hwnd(), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  Pump([] { return false; }, 700);
+}
+
+TEST(Screenshots, DISABLED_MainWindow) {
+  const char* folder = std::getenv("VELMORA_SHOTS");
+  ASSERT_NE(folder, nullptr) << "VELMORA_SHOTS names the folder for the pictures";
+  const std::string narrow(folder);
+  const std::wstring out(narrow.begin(), narrow.end());
+
+  GuiHarness h;
+  ShowWindow(h.frame().hwnd(), SW_SHOWMAXIMIZED);
+  SetForegroundWindow(h.frame().hwnd());
+  Settle(h);
+  ASSERT_TRUE(SaveScreen(out + L"\\1-start.bmp"));
+
+  // Files as a user keeps them: in a documents folder of their own.
+  TempDir documents;
+  const std::wstring budget = documents / L"Budget 2026.ods";
+  const std::wstring sales = documents / L"Quarterly sales.ods";
+  const std::wstring charts = documents / L"Charts and pictures.ods";
+  ASSERT_TRUE(CopyInto(SourceFile("samples/Budget-damaged.ods"), budget));
+  ASSERT_TRUE(CopyInto(SourceFile("tests/interop/fixtures/formulas_sheets.ods"), sales));
+  ASSERT_TRUE(CopyInto(SourceFile("tests/interop/fixtures/pictures.ods"), charts));
+  h.dialogs().Open({budget, sales, charts});
+  h.Click(ID_TARVIK_BTN_SELECT_FILES);
+  h.Click(ID_TARVIK_BTN_RECOVER_FILES);
+  ASSERT_TRUE(h.WaitIdle());
+  CTarvikListCtrl& list = h.view().file_list();
+  ListView_SetItemState(list.hwnd(), 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  SendMessageW(h.view().hwnd(), kPreviewRequest, 0, 0);
+  Settle(h);
+  ASSERT_TRUE(SaveScreen(out + L"\\2-repaired.bmp"));
+
+  TempDir repaired;
+  h.dialogs().Browse(repaired.path());
+  h.Click(ID_TARVIK_BTN_BROWSE);
+  h.Click(ID_TARVIK_BTN_SAVE_FILES);
+  ASSERT_TRUE(h.WaitIdle());
+  Settle(h);
+  ASSERT_TRUE(SaveScreen(out + L"\\3-saved.bmp"));
+}
+
+}  // namespace
+}  // namespace velmora::ui::test
