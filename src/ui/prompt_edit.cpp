@@ -25,16 +25,6 @@ void CPromptEdit::ApplyText(const std::wstring& text) {
   if (hwnd() != nullptr) SetWindowTextW(hwnd(), text.c_str());
 }
 
-void CPromptEdit::Clear(bool has_focus) {
-  if (has_focus || prompt_.empty()) {
-    EndPromptAndEmpty();
-    return;
-  }
-  prompt_showing_ = true;
-  Default(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(prompt_.c_str()));
-  InvalidateRect(hwnd(), nullptr, TRUE);
-}
-
 std::wstring CPromptEdit::Text() const {
   if (prompt_showing_ || hwnd() == nullptr) return std::wstring();
   return winfw::WindowText(hwnd());

@@ -17,8 +17,6 @@ class CPromptEdit : public winfw::SubclassedWindow {
   bool Attach(HWND edit);
   void ChangePrompt(const std::wstring& text);
   void ApplyText(const std::wstring& text);
-  // Empties the field; without the focus it shows its prompt again, as a fresh field does.
-  void Clear(bool has_focus);
   void SetPromptColour(COLORREF colour) { prompt_colour_ = colour; }
   bool prompt_showing() const { return prompt_showing_; }
   const std::wstring& prompt() const { return prompt_; }

@@ -90,7 +90,7 @@ std::wstring CVelmoraView::Destination() {
 }
 
 void CVelmoraView::ClearDestination() {
-  destination_.Clear(GetFocus() == destination_.hwnd());
+  destination_.ApplyText(L"");
 }
 
 void CVelmoraView::SetHelpText(const std::wstring& text, const std::vector<BoldRange>& bold) {
