@@ -3,7 +3,7 @@
 # one Xvfb display, side by side in one hyperfine run:
 #   1. FILES small .ods (copies of tests/interop/fixtures/*.ods, in turn) repaired and saved
 #      through the real frame and view (gui_repair_bench run), against
-#      velmora.exe repair ... --out DIR --no-media with --jobs 1 (one worker, as the window
+#      velmora-cli.exe repair ... --out DIR --no-media with --jobs 1 (one worker, as the window
 #      has) and with its default (one per core); the ratio window / command line is printed
 #   2. the phases of one window run, with WM_NULL round trips timed while the jobs run
 #   3. LOG_LINES appends to the activity log from a worker: the time per append as the log
@@ -21,7 +21,7 @@ build=$(realpath "${1:-$VELMORA_ROOT/build-win32}")
 files=${2:-500}
 runs=${3:-5}
 log_lines=${4:-50000}
-cli="$build/velmora.exe"
+cli="$build/velmora-cli.exe"
 gui="$build/bench/gui_repair_bench.exe"
 [ -f "$cli" ] || die "no $cli (build the velmora target)"
 [ -f "$gui" ] || die "no $gui (configure with -DVELMORA_BENCH=ON, build gui_repair_bench)"

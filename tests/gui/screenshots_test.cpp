@@ -78,10 +78,12 @@ TEST(Screenshots, DISABLED_MainWindow) {
   ASSERT_TRUE(SaveScreen(out + L"\\1-start.bmp"));
 
   // Files as a user keeps them: in a documents folder of their own.
-  TempDir documents;
-  const std::wstring budget = documents / L"Budget 2026.ods";
-  const std::wstring sales = documents / L"Quarterly sales.ods";
-  const std::wstring charts = documents / L"Charts and pictures.ods";
+  TempDir home;
+  const std::wstring documents = home / L"Documents";
+  CreateDirectoryW(documents.c_str(), nullptr);
+  const std::wstring budget = documents + L"\\Budget 2026.ods";
+  const std::wstring sales = documents + L"\\Quarterly sales.ods";
+  const std::wstring charts = documents + L"\\Charts and pictures.ods";
   ASSERT_TRUE(CopyInto(SourceFile("samples/Budget-damaged.ods"), budget));
   ASSERT_TRUE(CopyInto(SourceFile("tests/interop/fixtures/formulas_sheets.ods"), sales));
   ASSERT_TRUE(CopyInto(SourceFile("tests/interop/fixtures/pictures.ods"), charts));
@@ -95,8 +97,9 @@ TEST(Screenshots, DISABLED_MainWindow) {
   Settle(h);
   ASSERT_TRUE(SaveScreen(out + L"\\2-repaired.bmp"));
 
-  TempDir repaired;
-  h.dialogs().Browse(repaired.path());
+  const std::wstring repaired = home / L"Repaired";
+  CreateDirectoryW(repaired.c_str(), nullptr);
+  h.dialogs().Browse(repaired);
   h.Click(ID_TARVIK_BTN_BROWSE);
   h.Click(ID_TARVIK_BTN_SAVE_FILES);
   ASSERT_TRUE(h.WaitIdle());
