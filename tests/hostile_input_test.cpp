@@ -59,6 +59,12 @@ struct HostileFile {
   std::wstring path;
 };
 
+// The label, so that a test's listing and report read the same on every run (by default the
+// parameter would print as its bytes, the string pointers among them).
+void PrintTo(const HostileFile& file, std::ostream* out) {
+  *out << file.label;
+}
+
 // Every file of the two folders, in name order; notes (*.md) are not inputs.
 std::vector<HostileFile> HostileFiles() {
   std::vector<HostileFile> files;
