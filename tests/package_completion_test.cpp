@@ -273,6 +273,7 @@ TEST(PackageCompletionTest, ManifestListsExactlyTheFilesPresent) {
     EXPECT_EQ(manifest.entries.front().full_path, "/");
     manifests.push_back(NativePath(folder + platform::kSeparator, "META-INF/manifest.xml"));
   }
+  if (!xml_check::HaveParser()) GTEST_SKIP() << xml_check::kNoParser;
   EXPECT_TRUE(xml_check::AreWellFormedFiles(manifests));
 }
 

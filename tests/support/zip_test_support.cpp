@@ -208,6 +208,18 @@ ParsedArchive ParseArchive(const std::string& b) {
   return a;
 }
 
+std::vector<std::string> ExternalReaders(bool installed) {
+  std::vector<std::string> names;
+  for (const char* tool : {"unzip", "bsdtar", "7z", "python3"}) {
+#ifdef _WIN32
+    if (!installed) names.push_back(tool);
+#else
+    if (ToolPresent(tool) == installed) names.push_back(tool);
+#endif
+  }
+  return names;
+}
+
 std::vector<std::string> ExternalReaderComplaints(const std::wstring& path) {
   std::vector<std::string> complaints;
 #ifndef _WIN32

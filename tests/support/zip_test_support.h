@@ -84,6 +84,10 @@ ParsedArchive ParseArchive(const std::string& bytes);
 // zipfile) about the archive at `path`; empty when all accept it or none is installed. Always
 // empty on Windows.
 std::vector<std::string> ExternalReaderComplaints(const std::wstring& path);
+// The names of those tools that are installed, or that are not (all of them on Windows). A
+// test reports the missing ones as a skip, so that their silence above is never taken for
+// their consent.
+std::vector<std::string> ExternalReaders(bool installed);
 
 // What `file -b` (libmagic, which looks at the first bytes) says the file is, without the line
 // break; empty when `file` is not installed, and always on Windows.
