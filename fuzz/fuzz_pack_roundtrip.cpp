@@ -135,7 +135,8 @@ void RunOne(const uint8_t* data, size_t size) {
   NullWindow window;
   window.files.push_back({package, kImageAdded, 0});
   JobRunning running{1};
-  RepairWorker(JobContext{&running, &window});
+  CompletionLog completion;
+  RepairWorker(JobContext{&running, &window, &completion});
   if (!window.repair_completed) Fail("the repair job did not complete");
 
   const std::wstring file_folder = scratch->work() + kSep + L"package.ods0";
@@ -155,7 +156,8 @@ void RunOne(const uint8_t* data, size_t size) {
     }
   }
   const int64_t package_size = platform::File::OpenRead(package, platform::Sharing::kRead).Size();
-  CheckExtracted(file_folder, window.entries, package_size > 0 ? uint64_t(package_size) : 0);
+  CheckExtracted(file_folder, window.entries, completion.written,
+                 package_size > 0 ? uint64_t(package_size) : 0);
 
   DeleteFolderTree(source);
   platform::RemoveEmptyDirectory(source);

@@ -2,10 +2,11 @@
 //
 // Each input is written as a damaged file, repaired into the working folder and then
 // discarded. Fails (abort) when the job does not complete, when anything appears outside the
-// scratch folder, when the file folder holds a file that no entry names or one larger than its
-// entry can give (CheckExtracted), when a temporary file stays behind, or when the working
-// folder cannot be discarded completely. Crashes, leaks, hangs and memory out of proportion to the
-// input are the sanitizers' and libFuzzer's to report (run with -rss_limit_mb and -timeout).
+// scratch folder, when the file folder holds a file that no entry names (other than what package
+// completion may write) or one larger than its entry can give (CheckExtracted), when a temporary
+// file stays behind, or when the working folder cannot be discarded completely. Crashes, leaks,
+// hangs and memory out of proportion to the input are the sanitizers' and libFuzzer's to report
+// (run with -rss_limit_mb and -timeout).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -35,7 +36,8 @@ void RunOne(const uint8_t* data, size_t size) {
   NullWindow window;
   window.files.push_back({input, kImageAdded, 0});
   JobRunning running{1};
-  const JobContext context{&running, &window};
+  CompletionLog completion;
+  const JobContext context{&running, &window, &completion};
   RepairWorker(context);
   if (!window.repair_completed) Fail("the repair job did not complete");
 
@@ -45,7 +47,7 @@ void RunOne(const uint8_t* data, size_t size) {
   if (work_items != std::set<std::wstring>{L"damaged.ods0"}) {
     Fail("the working folder holds more than the file folder");
   }
-  CheckExtracted(file_folder, window.entries, size);
+  CheckExtracted(file_folder, window.entries, completion.written, size);
 
   DiscardWorkingFolder(window);
   if (platform::PathExists(scratch->work())) {

@@ -9,8 +9,9 @@
 #include <functional>
 
 #include "engine/extract/entry_path.h"
-#include "engine/job/working_folder.h"
 #include "engine/extract/xml_salvage.h"
+#include "engine/job/working_folder.h"
+#include "engine/package/media_types.h"
 #include "platform/platform.h"
 
 namespace velmora::fuzz {
@@ -162,7 +163,7 @@ std::set<std::wstring> ItemsOf(const std::wstring& folder) {
 }
 
 void CheckExtracted(const std::wstring& file_folder, const std::vector<RecoveredEntry>& entries,
-                    uint64_t input_size) {
+                    const std::vector<std::wstring>& completed, uint64_t input_size) {
   std::map<std::wstring, uint64_t> largest;
   for (const RecoveredEntry& entry : entries) {
     const std::wstring safe = SafeEntryPath(entry.name, kWindowsNameRules);
@@ -175,9 +176,26 @@ void CheckExtracted(const std::wstring& file_folder, const std::vector<Recovered
     if (IsSalvageableXmlPart(entry.name)) bound = bound * 7 / 3 + 1;
     largest[safe] = std::max(largest[safe], bound);
   }
-  for (const auto& [name, size] : FilesBelow(file_folder)) {
-    // Package completion writes these two when a spreadsheet part came out.
-    if (name == L"mimetype" || name == L"META-INF\\manifest.xml") continue;
+  const std::map<std::wstring, uint64_t> files = FilesBelow(file_folder);
+  std::set<std::wstring> written;
+  for (std::wstring part : completed) {
+    std::replace(part.begin(), part.end(), L'/', L'\\');
+    const auto file = files.find(part);
+    if (file == files.end()) Fail("package completion names a part that is not there", part);
+    const bool picture =
+        MediaTypeForPart(std::string(part.begin(), part.end())).compare(0, 6, "image/") == 0;
+    if (part != L"mimetype" && part != L"META-INF\\manifest.xml" &&
+        !(picture && file->second == 0)) {
+      Fail("package completion wrote what it may not", part);
+    }
+    written.insert(part);
+  }
+  for (const auto& [name, size] : files) {
+    // Completion may rewrite these two whatever an entry of their name held.
+    if (written.count(name) != 0 && (name == L"mimetype" || name == L"META-INF\\manifest.xml")) {
+      continue;
+    }
+    if (written.count(name) != 0 && largest.count(name) == 0) continue;  // a stand-in
     const auto found = largest.find(name);
     if (found == largest.end()) Fail("a file that no entry names", name);
     if (size > found->second) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/job/recovery_observer.h"
 #include "engine/scan/recovered_entry.h"
 
 namespace velmora::fuzz {
@@ -70,15 +71,24 @@ std::map<std::wstring, uint64_t> FilesBelow(const std::wstring& folder);
 // Names of the items of a folder.
 std::set<std::wstring> ItemsOf(const std::wstring& folder);
 
-// Checks what the extraction of `entries` from a damaged file of `input_size` bytes left in
-// `file_folder`: every file is the target of some entry (by its safe path), or one of the two
-// files package completion writes ("mimetype", "META-INF\manifest.xml"), and no larger than
-// the largest uncompressed size an entry of that name claims. An entry whose sizes were found
-// nowhere may give what its stream gives, which DEFLATE bounds at 1032 times its input; a
-// salvaged XML part gets end tags on top of its prefix. So there are no stray, partial-file or
-// misplaced files, and none out of proportion.
+// What package completion said it wrote into the file folder of the last file repaired.
+class CompletionLog : public RecoveryObserver {
+ public:
+  std::vector<std::wstring> written;
+  void OnFileRecovered(const FileRecovery& recovery) override { written = recovery.synthesised; }
+};
+
+// Checks what the extraction of `entries` from a damaged file of `input_size` bytes, and the
+// package completion that followed, left in `file_folder`. `completed` is what completion says
+// it wrote (package paths, "/" between folders), and it may write only "mimetype",
+// "META-INF/manifest.xml" and empty stand-ins for lost pictures: each must be one of these and
+// be there. Every other file is the target of some entry (by its safe path) and no larger
+// than the largest uncompressed size an entry of that name claims. An entry whose sizes were
+// found nowhere may give what its stream gives, which DEFLATE bounds at 1032 times its input;
+// a salvaged XML part gets end tags on top of its prefix. So there are no stray, partial-file
+// or misplaced files, and none out of proportion.
 void CheckExtracted(const std::wstring& file_folder, const std::vector<RecoveredEntry>& entries,
-                    uint64_t input_size);
+                    const std::vector<std::wstring>& completed, uint64_t input_size);
 
 bool WriteWholeFile(const std::wstring& path, const uint8_t* data, size_t size);
 // False when the file cannot be opened or read.

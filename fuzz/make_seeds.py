@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Makes the seed corpora of the fuzz targets (fuzz/corpus/<target>/).
 
-Seeds for scan_extract: two real packages from tests/interop/fixtures and handmade damaged
-files that press on the bounds: sizes claimed far beyond the file, thousands of tiny entries,
+Seeds for scan_extract: two real packages from tests/interop/fixtures, damaged copies of real
+packages made with tests/interop/damage.py (see DAMAGED), and handmade damaged files that press
+on the bounds: sizes claimed far beyond the file, thousands of tiny entries,
 entries whose data covers the next header, signatures packed back to back, a deflate stream
 that inflates a thousandfold, names that climb out of the folder or name devices, and headers
 cut off by the end of the file. They are small (a few hundred KB in all), deterministic, and
@@ -21,6 +22,7 @@ import os
 import random
 import shutil
 import struct
+import subprocess
 import sys
 import zlib
 
@@ -201,6 +203,18 @@ def write(target, seeds):
             f.write(data)
 
 
+# Real packages written by LibreOffice, damaged the ways users bring them in
+# (tests/interop/damage.py, seed 1): cut short so that pictures and the manifest are lost and
+# package completion stands in for them, a zeroed block inside the sheet, bytes in front.
+DAMAGED = [
+    ("pictures.ods", "truncate-60"),
+    ("pictures.ods", "truncate-90"),
+    ("formulas_sheets.ods", "zero-4k-content"),
+    ("numbers_text.ods", "prefix-wrapper"),
+    ("python_zipfile.ods", "truncate-30"),
+]
+
+
 def main():
     if len(sys.argv) == 3 and sys.argv[1] == "--large":
         os.makedirs(sys.argv[2], exist_ok=True)
@@ -212,6 +226,11 @@ def main():
     for fixture in ["python_zipfile.ods", "unicode_text.ods"]:
         shutil.copyfile(os.path.join(ROOT, "tests", "interop", "fixtures", fixture),
                         os.path.join(CORPUS, "scan_extract", fixture))
+    for fixture, variant in DAMAGED:
+        subprocess.run([sys.executable, os.path.join(ROOT, "tests", "interop", "damage.py"), variant,
+                        os.path.join(ROOT, "tests", "interop", "fixtures", fixture),
+                        os.path.join(CORPUS, "scan_extract", "%s_%s.ods" % (fixture[:-4], variant)),
+                        "--seed", "1"], check=True)
     write("entry_path", entry_path_seeds())
     write("pack_roundtrip", pack_roundtrip_seeds())
 
