@@ -37,6 +37,8 @@ deps_windows() {
 deps_gui() { deps_want fonts-liberation imagemagick; }
 # file (libmagic) checks that packages name their type in their first bytes; 7z is one more reader.
 deps_tools() { deps_want unzip zip libarchive-tools p7zip-full file python3; }
+# For the format check of scripts/test.
+deps_format() { deps_want clang-format; }
 # For the interop suite: LibreOffice opens what we write.
 deps_interop() { deps_want --no-install-recommends libreoffice-calc; }
 # Optional, for res/make_art.sh only: the bitmaps it makes are committed, so neither the
