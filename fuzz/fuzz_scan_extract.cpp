@@ -15,6 +15,7 @@
 #include "engine/job/job_context.h"
 #include "engine/job/repair_job.h"
 #include "engine/job/working_folder.h"
+#include "engine/scan/document_split.h"
 #include "fuzz_support.h"
 #include "null_window.h"
 #include "platform/platform.h"
@@ -41,13 +42,18 @@ void RunOne(const uint8_t* data, size_t size) {
   RepairWorker(context);
   if (!window.repair_completed) Fail("the repair job did not complete");
 
-  // The file folder of list position 0.
-  const std::wstring file_folder = scratch->work() + platform::kSeparator + L"damaged.ods0";
+  // The file folder of list position 0, and one beside it for each further document the
+  // file held (at most kMaxDocuments in all, numbered from 2 without a gap).
   const std::set<std::wstring> work_items = ItemsOf(scratch->work());
-  if (work_items != std::set<std::wstring>{L"damaged.ods0"}) {
-    Fail("the working folder holds more than the file folder");
+  if (work_items.empty() || work_items.size() > kMaxDocuments) {
+    Fail("the working folder holds no file folder, or more than a file gives");
   }
-  CheckExtracted(file_folder, window.entries, completion.written, size);
+  for (size_t d = 0; d < work_items.size(); ++d) {
+    const std::wstring name = L"damaged.ods0" + DocumentSuffix(d);
+    if (work_items.count(name) == 0) Fail("the working folder holds more than the file folders");
+    CheckExtracted(scratch->work() + platform::kSeparator + name, window.entries,
+                   completion.Written(d), size);
+  }
 
   DiscardWorkingFolder(window);
   if (platform::PathExists(scratch->work())) {

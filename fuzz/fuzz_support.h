@@ -74,8 +74,19 @@ std::set<std::wstring> ItemsOf(const std::wstring& folder);
 // What package completion said it wrote into the file folder of the last file repaired.
 class CompletionLog : public RecoveryObserver {
  public:
-  std::vector<std::wstring> written;
-  void OnFileRecovered(const FileRecovery& recovery) override { written = recovery.synthesised; }
+  std::vector<std::wstring> written;  // of the first document
+  // What completion wrote into the folder of each document the file held.
+  std::vector<std::vector<std::wstring>> documents;
+  void OnFileRecovered(const FileRecovery& recovery) override {
+    written = recovery.synthesised;
+    documents.clear();
+    for (const DocumentRecovery& document : recovery.documents) {
+      documents.push_back(document.synthesised);
+    }
+  }
+  const std::vector<std::wstring>& Written(size_t document) const {
+    return document < documents.size() ? documents[document] : written;
+  }
 };
 
 // Checks what the extraction of `entries` from a damaged file of `input_size` bytes, and the

@@ -2,7 +2,8 @@
 """Makes the seed corpora of the fuzz targets (fuzz/corpus/<target>/).
 
 Seeds for scan_extract: two real packages from tests/interop/fixtures, damaged copies of real
-packages made with tests/interop/damage.py (see DAMAGED), and handmade damaged files that press
+packages made with tests/interop/damage.py (see DAMAGED), streams with one changed byte and a
+recorded CRC-32 (the one-byte correction), and handmade damaged files that press
 on the bounds: sizes claimed far beyond the file, thousands of tiny entries,
 entries whose data covers the next header, signatures packed back to back, a deflate stream
 that inflates a thousandfold, names that climb out of the folder or name devices, and headers
@@ -176,6 +177,56 @@ def scan_extract_seeds():
     return seeds
 
 
+def sheet_xml(rows):
+    cells = "".join('<table:table-row><table:table-cell office:value="%d"><text:p>%d</text:p>'
+                    '</table:table-cell></table:table-row>' % (i * 37 % 1009, i)
+                    for i in range(rows))
+    return ('<?xml version="1.0" encoding="UTF-8"?>\n<office:document-content '
+            'xmlns:office="urn:o" xmlns:table="urn:t" xmlns:text="urn:x"><office:body>' +
+            cells + '</office:body></office:document-content>').encode("ascii")
+
+
+def changed(data, at, mask):
+    out = bytearray(data)
+    out[at] ^= mask
+    return bytes(out)
+
+
+def byte_damaged_seeds():
+    """One changed byte in streams whose CRC-32 is recorded: the one-byte correction runs.
+    Sized entries (CRC-32 in the header), as the repair meets them; plus many small ones whose
+    searches share a file's budget, and a stored part and picture."""
+    seeds = {}
+    xml = sheet_xml(400)
+    stream = raw_deflate(xml, 6)
+    crc = zlib.crc32(xml)
+    for name, at, mask in (("byte_changed_early", len(stream) // 10, 0x10),
+                           ("byte_changed_middle", len(stream) // 2, 0x01),
+                           ("byte_changed_late", len(stream) * 9 // 10, 0x80)):
+        seeds[name] = local("content.xml", changed(stream, at, mask), method=8,
+                            uncompressed=len(xml), crc=crc)
+    # Stored blocks: a changed byte leaves the text well-formed, only the CRC-32 tells.
+    small = sheet_xml(30)
+    stored_blocks = raw_deflate(small, 0)
+    seeds["byte_changed_invisible"] = local(
+        "styles.xml", changed(stored_blocks, len(stored_blocks) // 2, 0x04), method=8,
+        uncompressed=len(small), crc=zlib.crc32(small))
+    rng = random.Random(3)
+    picture = bytes(rng.getrandbits(8) for _ in range(3000))
+    seeds["byte_changed_stored"] = (
+        local("Pictures/p.png", changed(picture, 1500, 0x20), method=0, crc=zlib.crc32(picture)) +
+        local("settings.xml", changed(small, 100, 0x02), method=0, crc=zlib.crc32(small)))
+    # Many small damaged entries: their searches share one budget.
+    many = bytearray()
+    for i in range(60):
+        part = sheet_xml(5 + i % 7)
+        data = raw_deflate(part, 6)
+        many += local("content.xml", changed(data, len(data) // 2, 1 << (i % 8)), method=8,
+                      uncompressed=len(part), crc=zlib.crc32(part))
+    seeds["byte_changed_many"] = bytes(many)
+    return seeds
+
+
 def entry_path_seeds():
     names = ["content.xml", "Pictures/a.png", "../../etc/passwd", "..\\..\\x", "/abs", "C:\\x.xml",
              "a:b.xml", "CON", "nul.txt", "COM1.xml", "aux .xml", "a.", "a. . .", "LPT\xb9.txt",
@@ -223,6 +274,7 @@ def main():
                 f.write(data)
         return
     write("scan_extract", scan_extract_seeds())
+    write("scan_extract", byte_damaged_seeds())
     for fixture in ["python_zipfile.ods", "unicode_text.ods"]:
         shutil.copyfile(os.path.join(ROOT, "tests", "interop", "fixtures", fixture),
                         os.path.join(CORPUS, "scan_extract", fixture))

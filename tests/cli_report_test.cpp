@@ -140,6 +140,29 @@ TEST(ReportWriter, JsonOfAHandMadeRecovery) {
   }
 }
 
+// A file that held two documents says so, with each document's entries and completion; a file
+// of one document has no "documents" at all, so its report reads as it always did.
+TEST(ReportWriter, AFileOfSeveralDocumentsSaysSo) {
+  ReportWriter writer("repair", {L"a.ods", L"one.ods"});
+  FileRecovery joined = HandMadeRecovery(L"a.ods");
+  joined.documents = {{0, 2, {L"mimetype", L"META-INF/manifest.xml"}},
+                      {2, 2, {L"META-INF/manifest.xml"}}};
+  writer.OnFileRecovered(joined);
+  FileRecovery single = HandMadeRecovery(L"one.ods");
+  single.documents = {{0, 4, {}}};
+  writer.OnFileRecovered(single);
+  const std::string json = writer.Json(false);
+  EXPECT_NE(json.find("\"synthesised\": [\"mimetype\", \"META-INF/manifest.xml\"],\n"
+                      "      \"documents\": [\n"
+                      "        {\"first_entry\": 0, \"entries\": 2, \"package_suffix\": \"\", "
+                      "\"synthesised\": [\"mimetype\", \"META-INF/manifest.xml\"]},\n"
+                      "        {\"first_entry\": 2, \"entries\": 2, \"package_suffix\": \"~2\", "
+                      "\"synthesised\": [\"META-INF/manifest.xml\"]}\n      ]}"),
+            std::string::npos)
+      << json;
+  EXPECT_EQ(json.find("\"documents\"", json.find("one.ods")), std::string::npos) << json;
+}
+
 TEST(ReportWriter, WriteFailsWhereNoFileCanBeMade) {
   test::ScratchFolder scratch;
   ReportWriter writer("extract", {});

@@ -440,5 +440,36 @@ TEST_F(RepairJobTest, AWorkersBoxWithoutOwnerHoldsOnlyTheWorker) {
   EXPECT_EQ(window_.files[1].image, kImageNotRepaired);
 }
 
+// Two packages back to back (an older copy's bytes left behind a newer one): each comes back
+// in a folder of its own, so that the later one's parts do not overwrite the earlier one's.
+TEST_F(RepairJobTest, TwoPackagesJoinedComeBackApart) {
+  const auto package = [](const std::string& cells) {
+    return std::vector<ZipPart>{
+        {"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
+        {"content.xml", "<office:document-content>" + cells + "</office:document-content>", true,
+         true},
+        {"META-INF/manifest.xml", "<manifest:manifest/>", true, true},
+    };
+  };
+  Bytes joined = MakeZip(package("first"));
+  const Bytes second = MakeZip(package("second"));
+  joined.insert(joined.end(), second.begin(), second.end());
+  const std::wstring path = scratch_.Path(L"Joined.ods");
+  ASSERT_TRUE(WriteBytes(path, joined));
+  window_.AddFile(path);
+  Run();
+  EXPECT_EQ(ReadBytes(Work(L"Joined.ods0" + kSep + L"content.xml")),
+            ToBytes("<office:document-content>first</office:document-content>"));
+  EXPECT_EQ(ReadBytes(Work(L"Joined.ods0~2" + kSep + L"content.xml")),
+            ToBytes("<office:document-content>second</office:document-content>"));
+  const std::vector<std::wstring> log = window_.LogTexts();
+  ASSERT_GE(log.size(), 7u);
+  EXPECT_EQ(log[4], path + L"  Repaired....\r\n");
+  EXPECT_EQ(log[5], path +
+                        L" held 2 documents: each is repaired and saved as a package of its "
+                        L"own....\r\n");
+  EXPECT_EQ(window_.files[0].data, 1);
+}
+
 }  // namespace
 }  // namespace velmora::test

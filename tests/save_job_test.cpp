@@ -343,5 +343,32 @@ TEST_F(SaveJobTest, TotalBarOfMoreFilesThanItsRangeHoldsEndsFull) {
   EXPECT_EQ(window_.bars[Bar::kTotal].highest, 65535);
 }
 
+// A file that held two documents: saving it writes both packages, the second named to sort
+// right after the first, each with its own log lines.
+TEST_F(SaveJobTest, AFileOfTwoDocumentsIsSavedAsTwoPackages) {
+  const auto package = [](const std::string& cells) {
+    return std::vector<ZipPart>{
+        {"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
+        {"content.xml", "<office:document-content>" + cells + "</office:document-content>", true,
+         true},
+        {"META-INF/manifest.xml", "<manifest:manifest/>", true, true},
+    };
+  };
+  Bytes joined = MakeZip(package("first"));
+  const Bytes second = MakeZip(package("second"));
+  joined.insert(joined.end(), second.begin(), second.end());
+  const std::wstring path = scratch_.Path(L"Joined.ods");
+  ASSERT_TRUE(WriteBytes(path, joined));
+  window_.AddFile(path);
+  Repair();
+  Save();
+  EXPECT_FALSE(ReadBytes(Join(out_, L"VONDRELREP_Joined.ods")).empty());
+  EXPECT_FALSE(ReadBytes(Join(out_, L"VONDRELREP_Joined.ods~2.ods")).empty());
+  EXPECT_EQ(LinesOf(path), (std::vector<std::wstring>{
+                               L" saving of file starts....\r\n", L" saving of file done....\r\n",
+                               L" (document 2) saving of file starts....\r\n",
+                               L" (document 2) saving of file done....\r\n"}));
+}
+
 }  // namespace
 }  // namespace velmora::test

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "engine/scan/document_split.h"
 #include "platform/platform.h"
 #include "platform/utf8.h"
 
@@ -185,6 +186,13 @@ void AppendEntry(std::string& out, const RecoveredEntry& entry, const EntryOutco
   out += "}";
 }
 
+void AppendPaths(std::string& out, const std::vector<std::wstring>& paths) {
+  for (size_t i = 0; i < paths.size(); ++i) {
+    if (i > 0) out += ", ";
+    out += JsonPath(paths[i]);
+  }
+}
+
 void AppendFile(std::string& out, const std::wstring& path, const FileRecovery* recovery) {
   out += "    {\"path\": " + JsonPath(path);
   out += std::string(", \"reached\": ") + Bool(recovery != nullptr);
@@ -201,13 +209,22 @@ void AppendFile(std::string& out, const std::wstring& path, const FileRecovery* 
     if (!recovery->entries.empty()) out += "\n      ";
   }
   out += "],\n      \"synthesised\": [";
-  if (recovery != nullptr) {
-    for (size_t i = 0; i < recovery->synthesised.size(); ++i) {
-      if (i > 0) out += ", ";
-      out += JsonPath(recovery->synthesised[i]);
+  if (recovery != nullptr) AppendPaths(out, recovery->synthesised);
+  out += "]";
+  if (recovery != nullptr && recovery->documents.size() > 1) {
+    out += ",\n      \"documents\": [";
+    for (size_t d = 0; d < recovery->documents.size(); ++d) {
+      const DocumentRecovery& document = recovery->documents[d];
+      out += d == 0 ? "\n" : ",\n";
+      out += "        {\"first_entry\": " + Number(document.first_entry) +
+             ", \"entries\": " + Number(document.entry_count) +
+             ", \"package_suffix\": " + JsonPath(DocumentSuffix(d)) + ", \"synthesised\": [";
+      AppendPaths(out, document.synthesised);
+      out += "]}";
     }
+    out += "\n      ]";
   }
-  out += "]}";
+  out += "}";
 }
 
 }  // namespace

@@ -23,8 +23,15 @@ namespace velmora::cli {
 //                            "salvaged_bytes": n, "repaired": bool,
 //                            "repair": {"offset": n, "old": n, "new": n} | null,
 //                            "output": text | null}, ...],
-//               "synthesised": [text, ...]}, ...]}
+//               "synthesised": [text, ...],
+//               "documents": [{"first_entry": n, "entries": n, "package_suffix": text,
+//                              "synthesised": [text, ...]}, ...]}, ...]}
 //
+// "documents" is there only when the file held more than one document (several packages back
+// to back): each document's entries are entries[first_entry, first_entry + entries), it is
+// saved as VONDRELREP_<name> followed by its "package_suffix" (and ".ods" when that is not
+// empty), and "synthesised" says what completion wrote into it; the file's own "synthesised"
+// is the first document's.
 // "reached" is false for a file the run stopped before; it then has no entries. Entry names are
 // given as the package spells them, with "/" between folders. "crc32" is null when the entry's
 // CRC-32 is unknown (a bit-3 header whose descriptor was not found), "crc_matched" null when

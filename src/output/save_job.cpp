@@ -8,6 +8,7 @@
 #include "engine/job/start_job.h"
 #include "engine/job/workflow_steps.h"
 #include "engine/job/working_folder.h"
+#include "engine/scan/document_split.h"
 #include "output/folder_packer.h"
 #include "output/media_extractor.h"
 #include "platform/platform.h"
@@ -23,42 +24,50 @@ void Report(const JobContext& context, const std::wstring& path, bool saved) {
 // Packs one repaired file and, when asked, copies its pictures out. Logs what happened; true
 // when the package was written whole.
 bool SaveOne(JobWindow& view, const std::wstring& path, const std::wstring& source,
-             const std::wstring& destination) {
-  view.AppendLog(path + L" saving of file starts....\r\n", kBlack);
+             const std::wstring& destination, size_t document = 0) {
+  // A further document's lines name it after the file's path.
+  const std::wstring label =
+      document == 0 ? path : path + L" (document " + std::to_wstring(document + 1) + L")";
+  view.AppendLog(label + L" saving of file starts....\r\n", kBlack);
   if (!platform::IsDirectory(source)) {
     // The file's folder is gone (the working folder was discarded, or the list changed since
     // the repair): an empty package logged as saved would pass for the repaired file.
-    view.AppendLog(path + L" not saved....\r\n", kRed);
+    view.AppendLog(label + L" not saved....\r\n", kRed);
     return false;
   }
   FolderPacker packer;
-  if (packer.PackFolder(source, PackagePath(destination, path)) != 0) {
+  if (packer.PackFolder(source, PackagePath(destination, path, document)) != 0) {
     // The package could not be written whole and has been removed: saying
     // "done" here would send the user away believing the file was saved.
-    view.AppendLog(path + L" not saved....\r\n", kRed);
+    view.AppendLog(label + L" not saved....\r\n", kRed);
     return false;
   }
   if (view.MediaChecked() == 1) {
-    const std::wstring media = MediaFolderPath(destination, path);
+    const std::wstring media = MediaFolderPath(destination, path, document);
     platform::MakeDirectory(media);
     ExtractMedia(media, source);
     if (platform::RemoveEmptyDirectory(media))
-      view.AppendLog(path + L" no media content is present in the file....\r\n", kBlack);
+      view.AppendLog(label + L" no media content is present in the file....\r\n", kBlack);
     else
-      view.AppendLog(path + L" Media extration is done....\r\n", kBlack);
+      view.AppendLog(label + L" Media extration is done....\r\n", kBlack);
   }
-  view.AppendLog(path + L" saving of file done....\r\n", kGreen);
+  view.AppendLog(label + L" saving of file done....\r\n", kGreen);
   return true;
 }
 
 }  // namespace
 
-std::wstring PackagePath(const std::wstring& destination, const std::wstring& listed_path) {
-  return platform::WithTrailingSeparator(destination) + L"VONDRELREP_" + FileNameOf(listed_path);
+std::wstring PackagePath(const std::wstring& destination, const std::wstring& listed_path,
+                         size_t document) {
+  const std::wstring further = document == 0 ? L"" : DocumentSuffix(document) + L".ods";
+  return platform::WithTrailingSeparator(destination) + L"VONDRELREP_" + FileNameOf(listed_path) +
+         further;
 }
 
-std::wstring MediaFolderPath(const std::wstring& destination, const std::wstring& listed_path) {
-  return platform::WithTrailingSeparator(destination) + FileNameOf(listed_path) + L"_MediaContent";
+std::wstring MediaFolderPath(const std::wstring& destination, const std::wstring& listed_path,
+                             size_t document) {
+  return platform::WithTrailingSeparator(destination) + FileNameOf(listed_path) +
+         DocumentSuffix(document) + L"_MediaContent";
 }
 
 bool OnSaveFiles(const JobContext& context, JobThread& worker, JobThread::OnEnd on_end) {
@@ -112,9 +121,14 @@ unsigned SaveWorker(JobContext context) {
       }
       break;
     } else {
-      Report(context, path,
-             SaveOne(view, path, platform::JoinPath(work, FileNameOf(path) + std::to_wstring(i)),
-                     destination));
+      const std::wstring folder = platform::JoinPath(work, FileNameOf(path) + std::to_wstring(i));
+      bool saved = SaveOne(view, path, folder, destination);
+      // The further documents the file held, each in a folder of its own beside the first.
+      for (size_t d = 1; d < kMaxDocuments && platform::IsDirectory(folder + DocumentSuffix(d));
+           ++d) {
+        saved = SaveOne(view, path, folder + DocumentSuffix(d), destination, d) && saved;
+      }
+      Report(context, path, saved);
     }
     view.AppendLog(kAsteriskLine, kBlack);
     view.SetBarPos(Bar::kTotal, BarPosition(i + 1, n));

@@ -1,6 +1,7 @@
 // The save job: packs every repaired file's folder into a new package in the destination.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "engine/job/job_context.h"
@@ -20,9 +21,13 @@ bool OnSaveFiles(const JobContext& context, JobThread& worker, JobThread::OnEnd 
 // there is one, hears of every listed file, saved or not.
 unsigned SaveWorker(JobContext context);
 
-// "VONDRELREP_" + the file's name, in the destination.
-std::wstring PackagePath(const std::wstring& destination, const std::wstring& listed_path);
-// The file's name + "_MediaContent", in the destination.
-std::wstring MediaFolderPath(const std::wstring& destination, const std::wstring& listed_path);
+// "VONDRELREP_" + the file's name, in the destination. A further document of the file
+// (`document` >= 1) gets its DocumentSuffix and ".ods" after that: "VONDRELREP_Budget.ods~2.ods".
+std::wstring PackagePath(const std::wstring& destination, const std::wstring& listed_path,
+                         size_t document = 0);
+// The file's name + "_MediaContent", in the destination; for a further document the file's name
+// and its DocumentSuffix: "Budget.ods~2_MediaContent".
+std::wstring MediaFolderPath(const std::wstring& destination, const std::wstring& listed_path,
+                             size_t document = 0);
 
 }  // namespace velmora

@@ -20,6 +20,7 @@ import argparse
 import hashlib
 import io
 import json
+import os
 import struct
 import sys
 import zipfile
@@ -450,6 +451,46 @@ def streaming_stored(pkg, dmg, rng):
         len(pkg.entries), stored)
 
 
+def _partner(pkg):
+    """Another fixture to join the package with: python_zipfile.ods, or
+    numbers_text.ods when the package is python_zipfile.ods itself."""
+    folder = os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                          "fixtures")
+    for name in ("python_zipfile", "numbers_text"):
+        with open(os.path.join(folder, name + ".ods"), "rb") as f:
+            raw = f.read()
+        if raw != pkg.raw:
+            return name, raw
+    raise ValueError("no other fixture to join with")
+
+
+@variant("joined-after", "another package appended after the package "
+         "(python_zipfile.ods, or numbers_text.ods for that one): two "
+         "documents in one file, the package first (seed unused)")
+def joined_after(pkg, dmg, rng):
+    name, raw = _partner(pkg)
+    start = len(dmg.out)
+    dmg.out += raw
+    dmg.changes.append({"kind": "append", "offset": start,
+                        "length": len(raw), "what": name})
+    dmg.documents = [{"fixture": None, "offset": 0, "end": start},
+                     {"fixture": name, "offset": start,
+                      "end": start + len(raw)}]
+    return "%s (%d bytes) appended after the package" % (name, len(raw))
+
+
+@variant("joined-before", "another package in front of the package "
+         "(python_zipfile.ods, or numbers_text.ods for that one): two "
+         "documents in one file, the package second (seed unused)")
+def joined_before(pkg, dmg, rng):
+    name, raw = _partner(pkg)
+    dmg.prefix(raw, "package " + name)
+    dmg.documents = [{"fixture": name, "offset": 0, "end": len(raw)},
+                     {"fixture": None, "offset": len(raw),
+                      "end": len(raw) + len(pkg.raw)}]
+    return "%s (%d bytes) in front of the package" % (name, len(raw))
+
+
 # ---------------------------------------------------------------- scan model
 
 
@@ -664,13 +705,24 @@ def report(pkg, dmg, name, seed, what):
                         "compressed_size": e.data[1] - e.data[0]})
     records = scan_model(out)
     states = {e["name"]: e["status"] for e in entries}
+    documents = []
+    for d in getattr(dmg, "documents", []):
+        # Each document's own records: what a repair that keeps the documents
+        # apart gives back for it. The partner is an intact package, whole.
+        own = [r for r in records if d["offset"] <= r["header_offset"] < d["end"]]
+        if d["fixture"] is None:
+            kept = recoverable(pkg, dmg, own, states)
+        else:
+            kept = sorted({r["name"] for r in own if r["data_complete"]})
+        documents.append(dict(d, recoverable=kept))
     return {"variant": name, "seed": seed, "summary": what,
             "input_size": len(pkg.raw),
             "input_sha256": hashlib.sha256(pkg.raw).hexdigest(),
             "output_size": len(out),
             "output_sha256": hashlib.sha256(out).hexdigest(),
             "changes": dmg.changes, "entries": entries, "scan": records,
-            "recoverable": recoverable(pkg, dmg, records, states)}
+            "recoverable": recoverable(pkg, dmg, records, states),
+            "documents": documents}
 
 
 def damage(raw, name, seed):

@@ -116,6 +116,13 @@ class Case:
         self.wrong_cells = 0
         self.cells_expected = 0
         self.verdict = None  # None (pass) or the reason it failed
+        # A file of several documents (the joined variants): the fixture whose
+        # cells the first package must give, and one sub-case per further
+        # package, whose results count with this case's.
+        self.expect_fixture = fixture
+        self.others = []
+        self.further_packages = []  # VONDRELREP_<stem>.ods~N.ods written
+        self.velmora_documents = 1  # documents velmora's report tells of
 
     @property
     def name(self):
@@ -175,8 +182,13 @@ def run_repair(case, velmora):
         case.problems.append("velmora repair was killed by signal %d" %
                              -case.repair_status)
     written = os.path.join(dest, "VONDRELREP_" + case.stem + ".ods")
+    further = re.compile(re.escape(os.path.basename(written)) + r"~[0-9]+\.ods")
+    case.further_packages = sorted(
+        n for n in (os.listdir(dest) if os.path.isdir(dest) else [])
+        if further.fullmatch(n))
     others = [n for n in (os.listdir(dest) if os.path.isdir(dest) else [])
-              if n != os.path.basename(written)]
+              if n != os.path.basename(written) and
+              n not in case.further_packages]
     if others:
         case.problems.append("velmora wrote more than the package: %s" %
                              ", ".join(sorted(others)))
@@ -190,8 +202,9 @@ def run_repair(case, velmora):
     read_velmora_report(case)
 
 
-def read_velmora_report(case):
-    """What velmora says it wrote, salvaged and synthesised for the file."""
+def read_velmora_report(case, document=0):
+    """What velmora says it wrote, salvaged and synthesised for the file (for
+    one of its documents, when it held several)."""
     try:
         with open(case.velmora_report, encoding="utf-8") as f:
             files = json.load(f)["files"]
@@ -204,9 +217,18 @@ def read_velmora_report(case):
         return
     record = files[0]
     case.synthesised = list(record.get("synthesised", []))
+    entries = record.get("entries", [])
+    documents = record.get("documents")
+    case.velmora_documents = len(documents) if documents else 1
+    if documents:
+        if document >= len(documents):
+            return
+        first = documents[document]["first_entry"]
+        entries = entries[first:first + documents[document]["entries"]]
+        case.synthesised = list(documents[document]["synthesised"])
     # Entries in scan order: a later entry of a name that wrote a file
     # replaced the earlier one's, so the last one written tells.
-    for e in record.get("entries", []):
+    for e in entries:
         if not e.get("written"):
             continue
         case.written.add(e["name"])
@@ -396,13 +418,49 @@ def check_salvaged(case, name, kept, data, intact):
                              "cut at %d: %r" % (name, kept, data[kept:][:80]))
 
 
-def prepare(case, velmora, raw, intact_entries):
+def prepare(case, velmora, raws, intacts):
     os.makedirs(case.folder)
-    report = make_damaged(case, raw)
+    report = make_damaged(case, raws[case.fixture])
     run_repair(case, velmora)
-    case.recoverable = report["recoverable"]
+    documents = report.get("documents") or []
+    if not documents:
+        case.recoverable = report["recoverable"]
+        if case.further_packages:
+            case.problems.append("velmora wrote packages for more than one "
+                                 "document: %s" % ", ".join(
+                                     case.further_packages))
+        if case.package:
+            check_package(case, intacts[case.fixture], report)
+        return
+    # Several documents: the first package is the first document's, each
+    # further one a package of its own beside it, checked against its own
+    # fixture.
+    case.expect_fixture = documents[0]["fixture"] or case.fixture
+    case.recoverable = documents[0]["recoverable"]
     if case.package:
-        check_package(case, intact_entries, report)
+        check_package(case, intacts[case.expect_fixture], report)
+    if case.velmora_documents != len(documents):
+        case.problems.append("--report says the file held %d document(s), "
+                             "not %d" % (case.velmora_documents,
+                                         len(documents)))
+    want = ["VONDRELREP_%s.ods~%d.ods" % (case.stem, k + 1)
+            for k in range(1, len(documents))]
+    if case.package and case.further_packages != want:
+        case.problems.append("further packages %s, expected %s" % (
+            case.further_packages, want))
+    for k, d in enumerate(documents[1:], start=1):
+        sub = Case(d["fixture"] or case.fixture, case.variant, case.folder)
+        sub.stem = "%s.document%d" % (case.stem, k + 1)
+        path = os.path.join(case.folder, "out", want[k - 1])
+        if not os.path.isfile(path):
+            continue
+        sub.package = path
+        sub.velmora_report = case.velmora_report
+        read_velmora_report(sub, k)
+        sub.recoverable = d["recoverable"]
+        check_package(sub, intacts[sub.fixture], report)
+        case.problems += ["document %d: %s" % (k + 1, p) for p in sub.problems]
+        case.others.append(sub)
 
 
 # ---------------------------------------------------------------- LibreOffice
@@ -462,6 +520,7 @@ def export_batch(soffice, workdir, index, files):
 
 
 def export_all(soffice, workdir, cases):
+    cases = cases + [o for c in cases for o in c.others]
     files = [c.package for c in cases if c.package]
     batches = [files[i::SOFFICE_INSTANCES] for i in range(SOFFICE_INSTANCES)]
     sheets = {}
@@ -789,19 +848,26 @@ def main():
                         for s, p in expected_sheets(f).items()}
 
         with concurrent.futures.ThreadPoolExecutor(2) as pool:
-            list(pool.map(lambda c: prepare(c, velmora, raws[c.fixture],
-                                            intacts[c.fixture]), cases))
+            list(pool.map(lambda c: prepare(c, velmora, raws, intacts), cases))
         repaired = time.monotonic()
         export_all(args.soffice, workdir, cases)
         exported = time.monotonic()
 
         rows = []
         for c in cases:
-            compare_cells(c, wants[c.fixture])
-            check_salvaged_rows(c, wants[c.fixture])
+            compare_cells(c, wants[c.expect_fixture])
+            # Further documents' cells count with the file's: "all" means
+            # every document opens with all its cells.
+            for o in c.others:
+                compare_cells(o, wants[o.fixture])
+                c.cells += o.cells
+                c.wrong_cells += o.wrong_cells
+                c.cells_expected += o.cells_expected
+                c.opens = c.opens and o.opens
+            check_salvaged_rows(c, wants[c.expect_fixture])
             expectation = expectations.get((c.fixture, c.variant))
             c.verdict = judge(c, expectation)
-            rows.append(row_of(c, expectation, intacts[c.fixture]))
+            rows.append(row_of(c, expectation, intacts[c.expect_fixture]))
 
         print(format_text(rows))
         failed = [c for c in cases if c.verdict is not None]

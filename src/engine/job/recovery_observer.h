@@ -11,6 +11,14 @@
 
 namespace velmora {
 
+// One of the documents a file held (DocumentStarts): its entries are
+// entries[first_entry, first_entry + entry_count) of the file's.
+struct DocumentRecovery {
+  size_t first_entry = 0;
+  size_t entry_count = 0;
+  std::vector<std::wstring> synthesised;  // parts package completion wrote into its folder
+};
+
 struct FileRecovery {
   std::wstring path;                      // the listed path
   bool opened = false;                    // the scan could open the file
@@ -18,6 +26,9 @@ struct FileRecovery {
   std::vector<RecoveredEntry> entries;    // in discovery order
   std::vector<EntryOutcome> outcomes;     // one per entry, same order
   std::vector<std::wstring> synthesised;  // package parts written or rewritten by completion
+                                          // (of the first document)
+  // The documents the file held, in order: one for a file of one document (or none found).
+  std::vector<DocumentRecovery> documents;
 };
 
 // What the save job did with one listed file.

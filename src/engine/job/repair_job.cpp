@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "engine/extract/byte_repair.h"
 #include "engine/job/job_texts.h"
 #include "engine/job/progress_scale.h"
 #include "engine/job/repair_steps.h"
@@ -10,6 +11,7 @@
 #include "engine/job/workflow_steps.h"
 #include "engine/job/working_folder.h"
 #include "engine/package/package_completion.h"
+#include "engine/scan/document_split.h"
 #include "platform/platform.h"
 
 namespace velmora {
@@ -80,16 +82,35 @@ unsigned RepairWorker(JobContext context) {
       unopened.path = path;
       Report(context, std::move(unopened));
     } else {
-      const std::wstring folder = platform::JoinPath(base, FileNameOf(path) + std::to_wstring(i));
-      platform::MakeDirectory(folder);
       FileRecovery recovery;
       recovery.path = path;
       recovery.opened = true;
-      recovery.outcomes = ExtractAllEntries(view, folder, path, entries, context.job_running);
-      // A package that lost its manifest (written last, so the first thing a cut takes) is
-      // refused by office programs even when every sheet survived.
-      recovery.synthesised = CompletePackage(folder);
-      const bool repaired = HoldsAnyFile(folder);
+      // Each document the file holds gets a folder of its own, so that one package's parts
+      // never overwrite another's; the first is the file's folder as always. The correction
+      // searches of all of them share one budget.
+      RepairBudget budget;
+      bool repaired = false;
+      const std::vector<size_t> starts = DocumentStarts(entries);
+      for (size_t d = 0; d < starts.size(); ++d) {
+        const size_t end = d + 1 < starts.size() ? starts[d + 1] : entries.size();
+        const std::vector<RecoveredEntry> part(entries.begin() + static_cast<ptrdiff_t>(starts[d]),
+                                               entries.begin() + static_cast<ptrdiff_t>(end));
+        const std::wstring folder =
+            platform::JoinPath(base, FileNameOf(path) + std::to_wstring(i) + DocumentSuffix(d));
+        platform::MakeDirectory(folder);
+        std::vector<EntryOutcome> outcomes =
+            ExtractAllEntries(view, folder, path, part, context.job_running, &budget);
+        recovery.outcomes.insert(recovery.outcomes.end(), outcomes.begin(), outcomes.end());
+        DocumentRecovery document;
+        document.first_entry = starts[d];
+        document.entry_count = end - starts[d];
+        // A package that lost its manifest (written last, so the first thing a cut takes) is
+        // refused by office programs even when every sheet survived.
+        document.synthesised = CompletePackage(folder);
+        if (d == 0) recovery.synthesised = document.synthesised;
+        recovery.documents.push_back(std::move(document));
+        repaired = HoldsAnyFile(folder) || repaired;
+      }
       recovery.repaired = repaired;
       recovery.entries = std::move(entries);
       Report(context, std::move(recovery));
@@ -97,6 +118,12 @@ unsigned RepairWorker(JobContext context) {
         view.ReplaceFileItem(i, path, kImageRepaired);
         view.AppendLog(path + L" preview of file is available....\r\n", kBlack);
         view.AppendLog(path + L"  Repaired....\r\n", kGreen);
+        if (starts.size() > 1) {
+          view.AppendLog(path + L" held " + std::to_wstring(starts.size()) +
+                             L" documents: each is repaired and saved as a package of its "
+                             L"own....\r\n",
+                         kBlack);
+        }
         view.AppendLog(kAsteriskLine, kBlack);
         view.SetFileData(i, 1);
       } else {

@@ -42,7 +42,8 @@ bool ScanArchive(JobWindow& view, const std::wstring& path, const JobContext& co
 std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder,
                                             const std::wstring& damaged_path,
                                             const std::vector<RecoveredEntry>& entries,
-                                            const JobRunning* running) {
+                                            const JobRunning* running,
+                                            RepairBudget* shared_budget) {
   const size_t n = entries.size();
   const int64_t count = static_cast<int64_t>(n);
   std::vector<EntryOutcome> outcomes;
@@ -53,11 +54,11 @@ std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder
   folder = platform::WithTrailingSeparator(std::move(folder));
   // The correction searches of one file share one budget. While one runs, the file bar shows
   // the positions it has tried, then goes back to counting entries.
-  RepairBudget budget;
+  RepairBudget own_budget;
   bool searching = false;
   RepairControl control;
   control.running = running;
-  control.budget = &budget;
+  control.budget = shared_budget != nullptr ? shared_budget : &own_budget;
   control.progress = [&](uint64_t done, uint64_t total) {
     if (!searching) {
       view.SetBarRange(Bar::kFile, kSearchBarRange);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/extract/byte_repair.h"
 #include "engine/extract/entry_outcome.h"
 #include "engine/job/job_context.h"
 #include "engine/scan/recovered_entry.h"
@@ -29,11 +30,13 @@ bool ScanArchive(JobWindow& view, const std::wstring& path, const JobContext& co
 // order (an entry whose name maps to no file has an empty output path). The data of an entry
 // without sizes is taken to end where the next entry's local header begins. An entry that
 // fails its CRC-32 may first be searched for one changed byte (ExtractEntry); the searches of
-// the file share one budget, end when `running` (if given) is cleared, and while one runs the
-// file bar shows its progress over a range of 1000, then goes back to counting entries.
+// the file share one budget (`budget`, or one of their own), end when `running` (if given) is
+// cleared, and while one runs the file bar shows its progress over a range of 1000, then goes back
+// to counting entries.
 std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder,
                                             const std::wstring& damaged_path,
                                             const std::vector<RecoveredEntry>& entries,
-                                            const JobRunning* running = nullptr);
+                                            const JobRunning* running = nullptr,
+                                            RepairBudget* budget = nullptr);
 
 }  // namespace velmora
