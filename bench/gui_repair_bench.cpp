@@ -176,6 +176,7 @@ std::wstring FullPath(const wchar_t* path) {
 }
 
 int LogLines(CVelmoraView& view) {
+  view.FlushLog();
   return static_cast<int>(SendMessageW(view.log(), EM_GETLINECOUNT, 0, 0));
 }
 

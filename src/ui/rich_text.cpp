@@ -23,21 +23,34 @@ CHARFORMATW InstructionFormat() {
 }
 
 void AppendLog(HWND log, const std::wstring& text, uint32_t colour) {
+  AppendLog(log, {LogPiece{text, colour}});
+}
+
+void AppendLog(HWND log, const std::vector<LogPiece>& pieces) {
+  if (pieces.empty()) return;
+  // Each insertion into a visible rich edit scrolls and repaints at once, at a cost that grows
+  // with the log; with drawing off the pieces only go into the text, and the log is drawn
+  // once at the end.
+  SendMessageW(log, WM_SETREDRAW, FALSE, 0);
   const auto before = SendMessageW(log, EM_GETLINECOUNT, 0, 0);
-  CHARRANGE end{};
-  end.cpMin = static_cast<LONG>(SendMessageW(log, WM_GETTEXTLENGTH, 0, 0));
-  end.cpMax = -1;
-  SendMessageW(log, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
   CHARFORMATW format{};
   format.cbSize = sizeof format;
   format.dwMask = CFM_COLOR;
   format.dwEffects = 0;  // an explicit colour, not the automatic one
-  format.crTextColor = colour;
-  SendMessageW(log, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
-  SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+  for (const LogPiece& piece : pieces) {
+    CHARRANGE end{};
+    end.cpMin = static_cast<LONG>(SendMessageW(log, WM_GETTEXTLENGTH, 0, 0));
+    end.cpMax = -1;
+    SendMessageW(log, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+    format.crTextColor = piece.colour;
+    SendMessageW(log, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.text.c_str()));
+  }
   const auto after = SendMessageW(log, EM_GETLINECOUNT, 0, 0);
   SendMessageW(log, EM_LINESCROLL, 0, static_cast<LPARAM>(after - before));
-  InvalidateRect(log, nullptr, TRUE);
+  SendMessageW(log, WM_SETREDRAW, TRUE, 0);
+  // The frame too: the scroll bars moved while drawing was off.
+  RedrawWindow(log, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
 }
 
 void SetRichTextWithBold(HWND box, const std::wstring& text, const std::vector<BoldRange>& bold,

@@ -14,9 +14,17 @@
 
 namespace velmora::ui {
 
-// Appends `text` at the end of the log in `colour` (0x00BBGGRR) and scrolls by the number of
-// lines it added, so that the new lines are in view.
+// A piece of the log's text in its colour (0x00BBGGRR).
+struct LogPiece {
+  std::wstring text;
+  uint32_t colour;
+};
+
+// Appends `text` at the end of the log in `colour` and scrolls by the number of lines it
+// added, so that the new lines are in view.
 void AppendLog(HWND log, const std::wstring& text, uint32_t colour);
+// The same for several pieces in a row, with the log drawn once for all of them.
+void AppendLog(HWND log, const std::vector<LogPiece>& pieces);
 
 // Replaces the instruction box's text and applies `bold_format` (bold on) to each range.
 void SetRichTextWithBold(HWND box, const std::wstring& text, const std::vector<BoldRange>& bold,

@@ -211,6 +211,12 @@ LRESULT CVelmoraView::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
       return 0;
     case WM_ERASEBKGND:
       return 0;
+    case WM_TIMER:
+      if (wparam == kLogFlushTimer) {
+        FlushLog();
+        return 0;
+      }
+      return Default(message, wparam, lparam);
     case WM_PAINT: {
       winfw::PaintDc paint(hwnd());
       RECT client{};

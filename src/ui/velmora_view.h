@@ -19,6 +19,7 @@
 #include "ui/image_button.h"
 #include "ui/picture_box.h"
 #include "ui/prompt_edit.h"
+#include "ui/rich_text.h"
 #include "ui/tarvik_list_ctrl.h"
 #include "ui/view_job_window.h"
 #include "winfw/controls.h"
@@ -28,6 +29,10 @@
 namespace velmora::ui {
 
 class CMainFrame;
+
+// The timer that writes the gathered log lines, and its period.
+inline constexpr UINT_PTR kLogFlushTimer = 1;
+inline constexpr UINT kLogFlushMs = 50;
 
 class CVelmoraView : public winfw::Window, public JobWindow {
  public:
@@ -55,6 +60,10 @@ class CVelmoraView : public winfw::Window, public JobWindow {
 
   // The working folder is thrown away, with the picture shown from it let go first.
   void DiscardWorkingFolder();
+
+  // Lines appended to the log are gathered and written a few times a second, the log drawn
+  // once for each batch; this writes those still waiting now.
+  void FlushLog();
 
   // The flags of the menu commands.
   bool m_bSelectAllowed = false;
@@ -151,6 +160,8 @@ class CVelmoraView : public winfw::Window, public JobWindow {
   winfw::Bitmap list_background_;  // the scaled copy the list shows
   winfw::Bitmap banner_, banner_filler_, footer_, footer_logo_, list_background_source_;
   std::vector<RecoveredEntry> entries_;
+  std::vector<LogPiece> pending_log_;  // appended, not yet written into the log
+  bool log_timer_ = false;
 };
 
 }  // namespace velmora::ui

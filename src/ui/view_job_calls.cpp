@@ -44,6 +44,7 @@ int CVelmoraView::ShowMessageBox(BoxOwner owner, const std::wstring& text, unsig
   // A box without an owner leaves the window usable; the view's own messages are modal to
   // the frame. Worker threads show their ownerless boxes themselves (ViewJobWindow).
   const HWND parent = owner == BoxOwner::kView ? frame_.hwnd() : nullptr;
+  FlushLog();
   return CurrentDialogs().MessageBox(parent, text, flags);
 }
 
@@ -66,11 +67,27 @@ void CVelmoraView::SetBarPos(Bar which, int position) {
 }
 
 void CVelmoraView::SetLogText(const std::wstring& text) {
+  // Lines still waiting would be replaced at once.
+  pending_log_.clear();
   SetWindowTextW(log_, text.c_str());
 }
 
 void CVelmoraView::AppendLog(const std::wstring& text, uint32_t colour) {
-  ui::AppendLog(log_, text, colour);
+  pending_log_.push_back({text, colour});
+  if (!log_timer_) log_timer_ = SetTimer(hwnd(), kLogFlushTimer, kLogFlushMs, nullptr) != 0;
+  // Without a timer the line goes in at once.
+  if (!log_timer_) FlushLog();
+}
+
+void CVelmoraView::FlushLog() {
+  if (log_timer_) {
+    KillTimer(hwnd(), kLogFlushTimer);
+    log_timer_ = false;
+  }
+  if (pending_log_.empty()) return;
+  std::vector<LogPiece> pieces;
+  pieces.swap(pending_log_);
+  ui::AppendLog(log_, pieces);
 }
 
 void CVelmoraView::EnableControl(velmora::Control control, bool enable) {
@@ -121,6 +138,8 @@ void CVelmoraView::SetFlag(ViewFlag flag, bool value) {
       m_bRepairRan = value;
       break;
   }
+  // A step of the workflow: the log shows everything logged before it.
+  FlushLog();
   frame_.UpdateCommandStates();
 }
 
