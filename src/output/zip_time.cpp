@@ -1,5 +1,6 @@
 #include "output/zip_time.h"
 
+#include <cstdint>
 #include <ctime>
 
 namespace velmora {
@@ -53,6 +54,11 @@ DosDateTime ToDosDateTime(int64_t local_seconds) {
 }
 
 uint32_t ToExtraFieldTime(int64_t local_seconds) {
+  // The runtime's mktime looks at the system's time zone file on every call; the three times
+  // of a file, and the files of one folder, mostly share their second.
+  thread_local int64_t last_input = INT64_MIN;
+  thread_local uint32_t last_result = 0;
+  if (local_seconds == last_input) return last_result;
   CivilTime civil = ToCivil(local_seconds);
   if (civil.year < 1970) {
     civil.year = 1970;
@@ -72,8 +78,10 @@ uint32_t ToExtraFieldTime(int64_t local_seconds) {
   fields.tm_sec = civil.second % 60;
   fields.tm_isdst = 0;
   const time_t unix_time = mktime(&fields);
-  if (unix_time < 0) return 0;
-  return static_cast<uint32_t>(static_cast<int64_t>(unix_time) & 0xFFFFFFFF);
+  last_input = local_seconds;
+  last_result =
+      unix_time < 0 ? 0 : static_cast<uint32_t>(static_cast<int64_t>(unix_time) & 0xFFFFFFFF);
+  return last_result;
 }
 
 }  // namespace velmora

@@ -71,25 +71,27 @@ void AppendCentralHeader(const ZipEntryInfo& e, std::vector<uint8_t>* out) {
               p + kZipCentralHeaderSize + e.name.size());
 }
 
-// Reads the DOS header and follows its new-header offset (e_lfanew, at 0x3C) to a "PE", "NE",
-// "LE" or "MZ" signature inside the file. Leaves the file position at 0 again; false with
-// *ok = false when that seek fails.
-bool IsWindowsExecutable(platform::File& source, uint64_t size, bool* ok) {
+// Looks at the DOS header in `head` (the first `got` bytes of the file) and follows its
+// new-header offset (e_lfanew, at 0x3C) to a "PE", "NE", "LE" or "MZ" signature inside the
+// file. A signature beyond `head` is read from the file, whose position then goes back to
+// `got`; false with *ok = false when that fails to go back.
+bool IsWindowsExecutable(const uint8_t* head, size_t got, platform::File& source, uint64_t size,
+                         bool* ok) {
   *ok = true;
-  uint8_t dos[64];
-  if (size < sizeof dos) return false;
-  const int64_t got = source.Read(dos, sizeof dos);
-  bool executable = false;
-  if (got == static_cast<int64_t>(sizeof dos) && dos[0] == 'M' && dos[1] == 'Z') {
-    const uint64_t target = LoadLe32(dos + 0x3C);
-    uint8_t sig[2];
-    if (target + 2 <= size && source.Seek(target) && source.Read(sig, 2) == 2) {
-      executable = (sig[0] == 'P' && sig[1] == 'E') || (sig[0] == 'N' && sig[1] == 'E') ||
-                   (sig[0] == 'L' && sig[1] == 'E') || (sig[0] == 'M' && sig[1] == 'Z');
-    }
+  if (size < 64 || got < 64 || head[0] != 'M' || head[1] != 'Z') return false;
+  const uint64_t target = LoadLe32(head + 0x3C);
+  if (target + 2 > size) return false;
+  uint8_t sig[2];
+  if (target + 2 <= got) {
+    sig[0] = head[target];
+    sig[1] = head[target + 1];
+  } else {
+    const bool read = source.Seek(target) && source.Read(sig, 2) == 2;
+    *ok = source.Seek(got);
+    if (!read) return false;
   }
-  *ok = source.Seek(0);
-  return executable;
+  return (sig[0] == 'P' && sig[1] == 'E') || (sig[0] == 'N' && sig[1] == 'E') ||
+         (sig[0] == 'L' && sig[1] == 'E') || (sig[0] == 'M' && sig[1] == 'Z');
 }
 
 void PutExtraFields(int64_t shift, const platform::FileInfo& info, ZipEntryInfo* e) {
@@ -165,10 +167,15 @@ uint32_t ZipWriter::AddFile(const std::wstring& entry_name, const std::wstring& 
   platform::File source = platform::File::OpenRead(source_path, platform::Sharing::kRead);
   if (!source.IsOpen()) return kZipOpenFailed;
   platform::FileInfo info;
-  if (!source.GetInfo(&info)) return kZipOpenFailed;
-  bool rewound = false;
-  const bool executable = IsWindowsExecutable(source, info.size, &rewound);
-  if (!rewound) return kZipOpenFailed;
+  if (!source.GetInfo(&info, source_path)) return kZipOpenFailed;
+  // The first chunk is read now: the executable test looks at it, and the data starts with it.
+  const int64_t first = source.Read(in_buffer_.data(), kBufferSize);
+  if (first < 0) return kZipOpenFailed;
+  pending_ = static_cast<size_t>(first);
+  bool positioned = false;
+  const bool executable =
+      IsWindowsExecutable(in_buffer_.data(), pending_, source, info.size, &positioned);
+  if (!positioned) return kZipOpenFailed;
 
   const int64_t shift = platform::LocalUtcOffsetNow();
   const DosDateTime dos = ToDosDateTime(info.write_time + shift);
@@ -205,8 +212,7 @@ uint32_t ZipWriter::AddFile(const std::wstring& entry_name, const std::wstring& 
     // right) but wipe the header's signature, so that no reader that walks local headers takes
     // the unfinished entry for one.
     static constexpr uint8_t kZeros[4] = {};
-    if (!out_.Seek(entry.header_offset) || !out_.Write(kZeros, sizeof kZeros) ||
-        !out_.Seek(written_)) {
+    if (!out_.WriteAt(entry.header_offset, kZeros, sizeof kZeros)) {
       broken_ = true;
       return kZipWriteFailed;
     }
@@ -222,8 +228,7 @@ uint32_t ZipWriter::AddFile(const std::wstring& entry_name, const std::wstring& 
   entry.compressed_size = static_cast<uint32_t>(data_bytes);
   entry.uncompressed_size = static_cast<uint32_t>(read);
   const std::vector<uint8_t> final_header = LocalHeader(entry);
-  if (!out_.Seek(entry.header_offset) || !out_.Write(final_header.data(), final_header.size()) ||
-      !out_.Seek(written_)) {
+  if (!out_.WriteAt(entry.header_offset, final_header.data(), final_header.size())) {
     broken_ = true;
     return kZipWriteFailed;
   }
@@ -238,10 +243,19 @@ ZipWriter::DataResult ZipWriter::WriteOut(const void* data, size_t size, uint64_
   return DataResult::kOk;
 }
 
+int64_t ZipWriter::ReadChunk(platform::File& source) {
+  if (pending_ > 0) {
+    const size_t n = pending_;
+    pending_ = 0;
+    return static_cast<int64_t>(n);
+  }
+  return source.Read(in_buffer_.data(), kBufferSize);
+}
+
 ZipWriter::DataResult ZipWriter::CopyStored(platform::File& source, uint32_t* crc, uint64_t* read,
                                             uint64_t* out) {
   for (;;) {
-    const int64_t got = source.Read(in_buffer_.data(), kBufferSize);
+    const int64_t got = ReadChunk(source);
     if (got < 0) return DataResult::kReadFailed;
     if (got == 0) return DataResult::kOk;
     const size_t n = static_cast<size_t>(got);
@@ -262,7 +276,7 @@ ZipWriter::DataResult ZipWriter::Deflate(platform::File& source, uint32_t* crc, 
   z_stream* z = stream.get();
   bool finished = false;
   while (!finished) {
-    const int64_t got = source.Read(in_buffer_.data(), kBufferSize);
+    const int64_t got = ReadChunk(source);
     if (got < 0) return DataResult::kReadFailed;
     const size_t n = static_cast<size_t>(got);
     *crc = crc32_z(*crc, in_buffer_.data(), n);

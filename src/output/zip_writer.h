@@ -116,6 +116,9 @@ class ZipWriter {
   // bytes written (*out) as they go.
   DataResult CopyStored(platform::File& source, uint32_t* crc, uint64_t* read, uint64_t* out);
   DataResult Deflate(platform::File& source, uint32_t* crc, uint64_t* read, uint64_t* out);
+  // The next chunk of the source into in_buffer_: the one AddFile read ahead, if any, else a
+  // full-buffer read (short only at the end of the file). -1 on a read error.
+  int64_t ReadChunk(platform::File& source);
   // Writes at the end of the archive and adds size to *counter; refuses to pass the limit.
   DataResult WriteOut(const void* data, size_t size, uint64_t* counter);
 
@@ -125,6 +128,7 @@ class ZipWriter {
   bool broken_ = false;   // a write failed or a limit was passed: the archive cannot be completed
   std::vector<ZipEntryInfo> entries_;
   std::vector<uint8_t> in_buffer_;
+  size_t pending_ = 0;  // bytes of in_buffer_ read ahead and not yet handed out
   std::vector<uint8_t> out_buffer_;
 };
 

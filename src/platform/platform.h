@@ -71,6 +71,16 @@ class File {
   static File OpenRead(const std::wstring& path, Sharing sharing);
   // Creates the file, or truncates an existing one; read and write access, no sharing.
   static File Create(const std::wstring& path);
+  // Creates the file only when nothing is at the path yet (the check and the creation are one
+  // step); read and write access, no sharing. Not open when something is there already or the
+  // file cannot be created; LastError() tells which.
+  static File CreateNew(const std::wstring& path);
+  // True when `code` says that CreateNew failed because something is at the path.
+  static bool ExistsError(ErrorCode code);
+#ifndef _WIN32
+  // POSIX only: takes over an open descriptor (closed with the File).
+  static File FromDescriptor(int fd);
+#endif
 
   bool IsOpen() const;
   // Reads up to n bytes, retrying short reads until n bytes or the end of the file.
@@ -78,6 +88,9 @@ class File {
   int64_t Read(void* buffer, size_t n);
   // Writes all n bytes; false when any could not be written.
   bool Write(const void* buffer, size_t n);
+  // Writes all n bytes at `position`, then leaves the file position where it was (one call on
+  // POSIX). False when any could not be written.
+  bool WriteAt(uint64_t position, const void* buffer, size_t n);
   bool Seek(uint64_t position);
   // The current position, or -1 on error.
   int64_t Position();
@@ -87,6 +100,8 @@ class File {
   // new end, so that what is written next follows it. The file must be open for writing.
   bool Truncate(uint64_t size);
   bool GetInfo(FileInfo* info);
+  // The same for a file opened by `path`, which names it without asking the system again.
+  bool GetInfo(FileInfo* info, const std::wstring& path);
   void Close();
 
  private:
@@ -105,6 +120,9 @@ std::wstring TempFolder();
 // (GetTempFileNameW with unique number 0 on Windows: prefix, hex digits, ".tmp"; the same
 // shape on POSIX). Returns its full path, or an empty text on failure.
 std::wstring CreateTempFile(const std::wstring& folder, const std::wstring& prefix);
+// The same, and the file stays open in *opened (read and write access) so that it need not be
+// opened again.
+std::wstring CreateTempFile(const std::wstring& folder, const std::wstring& prefix, File* opened);
 
 enum class MakeDirResult { kCreated, kAlreadyExists, kFailed };
 // Creates one directory (its parent must exist). On kFailed, *error holds the code.

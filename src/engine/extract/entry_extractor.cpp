@@ -21,22 +21,38 @@ namespace {
 // their output) in chunks of this size, whatever size the header claims.
 constexpr size_t kCopyChunk = 256 * 1024;
 
-// An entry's output, written under a provisional name in the target's folder and renamed over
-// the target only by Commit; deleted otherwise. A folder-level name rather than target +
-// suffix, so that it is never longer than the target's own name could be.
+// An entry's output. When nothing is at the target yet, the output is written there directly
+// and deleted unless Commit keeps it: a file system pays dearly for every name it creates,
+// renames or deletes, and most entries have a name of their own. When something is there (an
+// earlier entry of the same name, or a folder), the output is written under a provisional name
+// in the target's folder and renamed over the target only by Commit, so what is there stays
+// unless the entry gives a file. A folder-level provisional name rather than target + suffix,
+// so that it is never longer than the target's own name could be.
 class PartialFile {
  public:
   explicit PartialFile(const std::wstring& target) : target_(target) {
+    // Creating only where nothing is yet asks the file system once per name instead of
+    // looking first, and never overwrites what is there.
+    path_ = target;
+    file_ = platform::File::CreateNew(path_);
+    if (file_.IsOpen()) {
+      created_ = true;
+      direct_ = true;
+      return;
+    }
+    if (!platform::File::ExistsError(platform::LastError())) return;
     const size_t cut = target.rfind(platform::kSeparator);
     const std::wstring folder = cut == std::wstring::npos ? L"" : target.substr(0, cut + 1);
-    // An entry may have this very name; never overwrite what is there.
-    path_ = folder + L"~velmora.part";
-    for (int n = 2; platform::PathExists(path_) && n < 100; ++n) {
-      path_ = folder + L"~velmora" + std::to_wstring(n) + L".part";
+    for (int n = 1; n < 100; ++n) {
+      path_ =
+          n == 1 ? folder + L"~velmora.part" : folder + L"~velmora" + std::to_wstring(n) + L".part";
+      file_ = platform::File::CreateNew(path_);
+      if (file_.IsOpen()) {
+        created_ = true;
+        return;
+      }
+      if (!platform::File::ExistsError(platform::LastError())) return;
     }
-    if (platform::PathExists(path_)) return;
-    file_ = platform::File::Create(path_);
-    created_ = file_.IsOpen();
   }
   ~PartialFile() {
     if (!created_) return;
@@ -48,10 +64,11 @@ class PartialFile {
 
   bool IsOpen() const { return file_.IsOpen(); }
   platform::File& file() { return file_; }
-  // Closes the file and moves it over the target. Closed first: Windows renames no open file.
+  // Closes the file and keeps it as the target (moved over it when written under the
+  // provisional name). Closed first: Windows renames no open file.
   bool Commit() {
     file_.Close();
-    if (!platform::RenameReplacing(path_, target_)) return false;
+    if (!direct_ && !platform::RenameReplacing(path_, target_)) return false;
     created_ = false;
     return true;
   }
@@ -61,6 +78,7 @@ class PartialFile {
   std::wstring path_;
   platform::File file_;
   bool created_ = false;
+  bool direct_ = false;  // written at the target itself
 };
 
 // Deletes the temporary file on every road out of the inflation.
@@ -284,23 +302,20 @@ void Inflate(platform::File& source, const std::wstring& output_path, const Reco
   // An entry whose sizes were found nowhere: its stream runs from the data offset to at most
   // the end of the file, and only its own end says where it stops.
   const bool unsized = entry.size_source == RecoveredEntry::SizeSource::kNone;
-  const std::wstring temp_path = platform::CreateTempFile(platform::TempFolder(), L"OPC");
+  // The temporary file is opened once: written, then read back by the inflater.
+  platform::File temp;
+  const std::wstring temp_path = platform::CreateTempFile(platform::TempFolder(), L"OPC", &temp);
   if (temp_path.empty()) return;
   TempFileRemover remover(temp_path);
-  int64_t copied;
-  {
-    platform::File temp = platform::File::Create(temp_path);
-    if (!temp.IsOpen()) return;
-    // A damaged file may end inside the entry's data: the stream gets what is there, and
-    // comes out whole only if it is complete within it.
-    copied = CopyBytes(source, unsized ? unsized_limit : entry.compressed_size, buffer,
-                       [&](const uint8_t* data, size_t n) { return temp.Write(data, n); });
-    if (copied < 0) return;
-  }
-  source.Close();
+  // A damaged file may end inside the entry's data: the stream gets what is there, and comes
+  // out whole only if it is complete within it.
+  const int64_t copied =
+      CopyBytes(source, unsized ? unsized_limit : entry.compressed_size, buffer,
+                [&](const uint8_t* data, size_t n) { return temp.Write(data, n); });
+  if (copied < 0) return;
 
   InflaterHandle inflater;
-  if (OpenInflater(temp_path, &inflater) != kInflateOk) return;
+  if (OpenInflater(std::move(temp), 0, &inflater) != kInflateOk) return;
   EntryOutput output(output_path, entry, buffer);
   if (!output.IsOpen()) return;
   InflaterRequest request;
@@ -339,13 +354,22 @@ void Inflate(platform::File& source, const std::wstring& output_path, const Reco
 EntryOutcome ExtractEntry(const std::wstring& damaged_path, const std::wstring& output_path,
                           const RecoveredEntry& entry, uint64_t unsized_limit,
                           const RepairControl& control) {
+  platform::File source;
+  if (!output_path.empty()) {
+    source = platform::File::OpenRead(damaged_path, platform::Sharing::kNone);
+  }
+  return ExtractEntry(source, output_path, entry, unsized_limit, control);
+}
+
+EntryOutcome ExtractEntry(platform::File& source, const std::wstring& output_path,
+                          const RecoveredEntry& entry, uint64_t unsized_limit,
+                          const RepairControl& control) {
   EntryOutcome outcome;
   outcome.output_path = output_path;
   const uint32_t z = entry.compressed_size;
   const uint32_t u = entry.uncompressed_size;
   const bool unsized = entry.size_source == RecoveredEntry::SizeSource::kNone;
   if (output_path.empty() || (z == 0 && u == 0 && !unsized)) return outcome;
-  platform::File source = platform::File::OpenRead(damaged_path, platform::Sharing::kNone);
   if (!source.IsOpen() || !source.Seek(entry.data_offset)) return outcome;
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kCopyChunk]);
   if (!buffer) return outcome;

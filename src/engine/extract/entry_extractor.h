@@ -7,6 +7,7 @@
 #include "engine/extract/byte_repair.h"
 #include "engine/extract/entry_outcome.h"
 #include "engine/scan/recovered_entry.h"
+#include "platform/platform.h"
 
 namespace velmora {
 
@@ -35,12 +36,19 @@ namespace velmora {
 // (byte_repair.h), with `control`'s stop flag, progress and budget: a correction that gives the
 // recorded CRC-32 makes the entry whole again, written whole and reported as repaired.
 //
-// Output is written to a partial file beside the target and renamed over it only when the
-// entry gives a file, so a failed entry leaves nothing, and an earlier entry of the same name
+// Output is written at the target when nothing is there yet (and deleted unless the entry gives
+// a file), else to a partial file beside the target that is renamed over it only when the
+// entry gives a file; so a failed entry leaves nothing, and an earlier entry of the same name
 // keeps its file. Memory is bounded whatever sizes the header claims; nothing is reported but
 // the outcome: whether a file was written, its size, its CRC-32 against the entry's when that
 // is known (a salvaged part never matches), and how much of a salvaged part was kept.
 EntryOutcome ExtractEntry(const std::wstring& damaged_path, const std::wstring& output_path,
+                          const RecoveredEntry& entry, uint64_t unsized_limit = UINT64_MAX,
+                          const RepairControl& control = RepairControl());
+
+// The same with the damaged file already open (read access), as ExtractAllEntries opens it once
+// for all its entries; the file's position is moved. A file that is not open yields nothing.
+EntryOutcome ExtractEntry(platform::File& damaged, const std::wstring& output_path,
                           const RecoveredEntry& entry, uint64_t unsized_limit = UINT64_MAX,
                           const RepairControl& control = RepairControl());
 

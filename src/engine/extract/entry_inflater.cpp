@@ -79,12 +79,20 @@ void InflaterCloser::operator()(EntryInflater* inflater) const {
 
 int OpenInflater(const std::wstring& path, InflaterHandle* handle) {
   handle->reset();
+  platform::File file = platform::File::OpenRead(path, platform::Sharing::kRead);
+  if (!file.IsOpen()) return kInflateCannotOpen;
+  const int64_t start = file.Position();
+  if (start < 0) return kInflateNoPosition;
+  return OpenInflater(std::move(file), static_cast<uint64_t>(start), handle);
+}
+
+int OpenInflater(platform::File file, uint64_t start, InflaterHandle* handle) {
+  handle->reset();
   InflaterHandle opened(new (std::nothrow) EntryInflater);
   if (!opened) return kInflateNoMemory;
-  opened->file = platform::File::OpenRead(path, platform::Sharing::kRead);
+  opened->file = std::move(file);
   if (!opened->file.IsOpen()) return kInflateCannotOpen;
-  opened->start_position = opened->file.Position();
-  if (opened->start_position < 0) return kInflateNoPosition;
+  opened->start_position = static_cast<int64_t>(start);
   opened->has_entry = true;
   *handle = std::move(opened);
   return kInflateOk;

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/platform.h"
+
 namespace velmora {
 
 // Result codes of OpenInflater and InflateToBuffer.
@@ -65,6 +67,9 @@ using InflaterHandle = std::unique_ptr<EntryInflater, InflaterCloser>;
 // Opens the temporary file holding the stream (read sharing, existing file only). On
 // kInflateOk *handle holds the inflater; otherwise it is left empty. Codes 0, 1, 2, 16.
 int OpenInflater(const std::wstring& path, InflaterHandle* handle);
+// The same with the file already open; the stream starts at `start`. The inflater owns the
+// file from now on.
+int OpenInflater(platform::File file, uint64_t start, InflaterHandle* handle);
 
 // Inflates up to request->length bytes (and never more than the expected size still
 // outstanding) and hands them to `sink`. The first call sets the stream up. When the call

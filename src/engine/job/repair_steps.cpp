@@ -67,6 +67,9 @@ std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder
     view.SetBarPos(Bar::kFile,
                    static_cast<int>(done * kSearchBarRange / std::max<uint64_t>(total, 1)));
   };
+  // Opened once for all the entries; when it cannot be opened, no entry yields a file.
+  platform::File damaged;
+  if (n > 0) damaged = platform::File::OpenRead(damaged_path, platform::Sharing::kNone);
   for (size_t i = 0; i < n; ++i) {
     const RecoveredEntry& entry = entries[i];
     std::wstring path = entry.name;
@@ -79,9 +82,8 @@ std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder
       const uint64_t next = entries[i + 1].header_offset;
       unsized_limit = next > entry.data_offset ? next - entry.data_offset : 0;
     }
-    outcomes.push_back(path.empty()
-                           ? EntryOutcome{}
-                           : ExtractEntry(damaged_path, path, entry, unsized_limit, control));
+    outcomes.push_back(path.empty() ? EntryOutcome{}
+                                    : ExtractEntry(damaged, path, entry, unsized_limit, control));
     if (searching) {
       view.SetBarRange(Bar::kFile, BarUpper(count));
       searching = false;

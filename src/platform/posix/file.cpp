@@ -89,6 +89,22 @@ File File::Create(const std::wstring& path) {
   return file;
 }
 
+File File::CreateNew(const std::wstring& path) {
+  File file;
+  file.fd_ = open(NarrowPath(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  return file;
+}
+
+bool File::ExistsError(ErrorCode code) {
+  return code == EEXIST;
+}
+
+File File::FromDescriptor(int fd) {
+  File file;
+  file.fd_ = fd;
+  return file;
+}
+
 bool File::IsOpen() const {
   return fd_ >= 0;
 }
@@ -112,6 +128,30 @@ int64_t File::Read(void* buffer, size_t n) {
     done += static_cast<size_t>(got);
   }
   return static_cast<int64_t>(done);
+}
+
+bool File::WriteAt(uint64_t position, const void* buffer, size_t n) {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return false;
+  }
+  const auto* in = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < n) {
+    size_t ask = n - done;
+    if (ask > static_cast<size_t>(SSIZE_MAX)) ask = static_cast<size_t>(SSIZE_MAX);
+    ssize_t put = pwrite(fd_, in + done, ask, static_cast<off_t>(position + done));
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (put == 0) {
+      errno = EIO;
+      return false;
+    }
+    done += static_cast<size_t>(put);
+  }
+  return true;
 }
 
 bool File::Write(const void* buffer, size_t n) {
@@ -170,8 +210,34 @@ bool File::Truncate(uint64_t size) {
 }
 
 bool File::GetInfo(FileInfo* info) {
+  return GetInfo(info, WidenPath(NameOfDescriptor(fd_)));
+}
+
+bool File::GetInfo(FileInfo* info, const std::wstring& path) {
   struct stat st {};
-  if (fstat(fd_, &st) != 0) return false;
+  int64_t birth = 0;
+  bool have_birth = false;
+#ifdef STATX_BTIME
+  // One call gives the status and the birth time together.
+  struct statx sx {};
+  if (statx(fd_, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
+    st.st_mode = sx.stx_mode;
+    st.st_size = static_cast<off_t>(sx.stx_size);
+    st.st_mtime = static_cast<time_t>(sx.stx_mtime.tv_sec);
+    st.st_atime = static_cast<time_t>(sx.stx_atime.tv_sec);
+    have_birth = (sx.stx_mask & STATX_BTIME) != 0;
+    birth = static_cast<int64_t>(sx.stx_btime.tv_sec);
+    if (!have_birth) {
+      // No birth time on this file system: the last write is the nearest honest value (the
+      // status change time is often later than every write).
+      birth = static_cast<int64_t>(st.st_mtime);
+      have_birth = true;
+    }
+  } else
+#endif
+  {
+    if (fstat(fd_, &st) != 0) return false;
+  }
   FileInfo result;
   if (S_ISDIR(st.st_mode)) {
     result.attributes |= kAttrDirectory;
@@ -179,12 +245,13 @@ bool File::GetInfo(FileInfo* info) {
     result.attributes |= kAttrArchive;
   }
   if ((st.st_mode & S_IWUSR) == 0) result.attributes |= kAttrReadOnly;
-  std::string name = NameOfDescriptor(fd_);
-  if (!name.empty() && name[0] == '.') result.attributes |= kAttrHidden;
+  const size_t slash = path.rfind(L'/');
+  const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+  if (!name.empty() && name[0] == L'.') result.attributes |= kAttrHidden;
   result.size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
   result.write_time = static_cast<int64_t>(st.st_mtime);
   result.access_time = static_cast<int64_t>(st.st_atime);
-  result.creation_time = BirthTimeOf(fd_, st);
+  result.creation_time = have_birth ? birth : BirthTimeOf(fd_, st);
   *info = result;
   return true;
 }

@@ -18,6 +18,7 @@ namespace {
 std::atomic<uint32_t> next_unique{0};
 
 uint32_t FirstUnique() {
+  if (next_unique.load() != 0) return next_unique.fetch_add(1);
   uint32_t seed = static_cast<uint32_t>(time(nullptr)) ^ (static_cast<uint32_t>(getpid()) << 5);
   uint32_t expected = 0;
   // The first caller seeds the counter; a 0 seed would look unseeded, so it becomes 1.
@@ -35,6 +36,10 @@ std::wstring TempFolder() {
 }
 
 std::wstring CreateTempFile(const std::wstring& folder, const std::wstring& prefix) {
+  return CreateTempFile(folder, prefix, nullptr);
+}
+
+std::wstring CreateTempFile(const std::wstring& folder, const std::wstring& prefix, File* opened) {
   std::wstring base = folder;
   if (!base.empty() && base.back() != kSeparator) base.push_back(kSeparator);
   base += prefix;
@@ -48,7 +53,11 @@ std::wstring CreateTempFile(const std::wstring& folder, const std::wstring& pref
     std::string path = narrow_base + tail;
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) {
-      close(fd);
+      if (opened != nullptr) {
+        *opened = File::FromDescriptor(fd);
+      } else {
+        close(fd);
+      }
       return WidenPath(path);
     }
     if (errno != EEXIST) return {};

@@ -62,6 +62,16 @@ File File::Create(const std::wstring& path) {
   return file;
 }
 
+File File::CreateNew(const std::wstring& path) {
+  File file;
+  file.handle_ = Open(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
+  return file;
+}
+
+bool File::ExistsError(ErrorCode code) {
+  return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
+}
+
 bool File::IsOpen() const {
   return handle_ != nullptr;
 }
@@ -103,6 +113,12 @@ bool File::Write(const void* buffer, size_t n) {
   return true;
 }
 
+bool File::WriteAt(uint64_t position, const void* buffer, size_t n) {
+  // A synchronous handle moves its pointer with every write: remember it and go back.
+  const int64_t at = Position();
+  return at >= 0 && Seek(position) && Write(buffer, n) && Seek(static_cast<uint64_t>(at));
+}
+
 bool File::Seek(uint64_t position) {
   if (position > static_cast<uint64_t>(INT64_MAX)) {
     SetLastError(ERROR_NEGATIVE_SEEK);
@@ -130,6 +146,10 @@ int64_t File::Size() {
 bool File::Truncate(uint64_t size) {
   // SetEndOfFile cuts (or extends) the file at the file pointer, which stays there.
   return Seek(size) && SetEndOfFile(handle_);
+}
+
+bool File::GetInfo(FileInfo* info, const std::wstring&) {
+  return GetInfo(info);
 }
 
 bool File::GetInfo(FileInfo* info) {

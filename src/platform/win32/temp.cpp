@@ -27,4 +27,16 @@ std::wstring CreateTempFile(const std::wstring& folder, const std::wstring& pref
   return buffer;
 }
 
+std::wstring CreateTempFile(const std::wstring& folder, const std::wstring& prefix, File* opened) {
+  std::wstring path = CreateTempFile(folder, prefix);
+  if (path.empty() || opened == nullptr) return path;
+  // The system call closes the file it made; it is opened again, as it is, for the caller.
+  *opened = File::Create(path);
+  if (!opened->IsOpen()) {
+    DeleteFileW(path.c_str());
+    return {};
+  }
+  return path;
+}
+
 }  // namespace velmora::platform
