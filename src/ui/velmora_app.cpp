@@ -73,6 +73,8 @@ bool CVelmoraApp::PreTranslateMessage(MSG& msg) {
     } else if (frame_->m_pView != nullptr) {
       frame_->m_pView->PreTranslateMessage(msg);
     }
+  } else if (frame_->m_pView != nullptr && frame_->m_pView->PreTranslateMessage(msg)) {
+    return true;
   }
   return accelerators_ != nullptr &&
          TranslateAcceleratorW(frame_->hwnd(), accelerators_, &msg) != 0;

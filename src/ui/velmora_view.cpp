@@ -189,10 +189,22 @@ LRESULT CVelmoraView::OnNotify(NMHDR* header) {
   return Default(WM_NOTIFY, header->idFrom, reinterpret_cast<LPARAM>(header));
 }
 
-void CVelmoraView::PreTranslateMessage(const MSG& msg) {
-  if (msg.message != WM_MOUSEMOVE || msg.hwnd == nullptr) return;
-  if (msg.hwnd != hwnd() && !IsChild(hwnd(), msg.hwnd)) return;
-  ShowStatusHint(msg.hwnd);
+bool CVelmoraView::PreTranslateMessage(const MSG& msg) {
+  if (msg.hwnd == nullptr || (msg.hwnd != hwnd() && !IsChild(hwnd(), msg.hwnd))) return false;
+  if (msg.message == WM_MOUSEMOVE) {
+    ShowStatusHint(msg.hwnd);
+    return false;
+  }
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
+    // Tab and Shift+Tab walk the controls as in a dialog; the view is a plain window, so
+    // the dialog manager (whose Enter and Escape would reach ids 1 and 2) is not used.
+    const bool back = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    HWND from = msg.hwnd;
+    while (from != nullptr && GetParent(from) != hwnd()) from = GetParent(from);
+    if (HWND next = GetNextDlgTabItem(hwnd(), from, back)) SetFocus(next);
+    return true;
+  }
+  return false;
 }
 
 void CVelmoraView::ShowStatusHint(HWND over) {
@@ -217,6 +229,9 @@ LRESULT CVelmoraView::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
         return 0;
       }
       return Default(message, wparam, lparam);
+    case WM_SETFOCUS:
+      if (list_.hwnd() != nullptr) SetFocus(list_.hwnd());
+      return 0;
     case WM_PAINT: {
       winfw::PaintDc paint(hwnd());
       RECT client{};

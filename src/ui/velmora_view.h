@@ -54,9 +54,10 @@ class CVelmoraView : public winfw::Window, public JobWindow {
   void AddFiles(const std::vector<std::wstring>& paths);
   void OnDropFiles(HDROP drop);
 
-  // Status-bar hints: the text of the window under the pointer (the app's message loop
-  // passes every message here before dispatching it).
-  void PreTranslateMessage(const MSG& msg);
+  // Status-bar hints (the text of the window under the pointer) and Tab between the
+  // controls. The app's message loop passes every message here before dispatching it; true
+  // when the message was consumed.
+  bool PreTranslateMessage(const MSG& msg);
 
   // The working folder is thrown away, with the picture shown from it let go first.
   void DiscardWorkingFolder();

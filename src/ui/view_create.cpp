@@ -42,7 +42,7 @@ bool CVelmoraView::CreateControls() {
   // 1. The file list.
   args.id = ID_TARVIK_LIST_CTRL;
   args.class_name = winfw::kListViewClass;
-  args.style = WS_VISIBLE | WS_BORDER | LVS_REPORT;
+  args.style = WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT;
   if (!list_.Attach(winfw::CreateControl(args))) return false;
   list_.set_status_sink([this](const std::wstring& text) { frame_.SetStatusText(text); });
   SendMessageW(list_.hwnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0,

@@ -187,6 +187,12 @@ TEST(WindowStatusBar, HoverTextsGoToTheMessagePane) {
     h.view().PreTranslateMessage(msg);
     EXPECT_EQ(h.frame().bars().StatusText(), c.text);
   }
+  // Tab walks the controls that take the focus.
+  SetFocus(h.view().Child(ID_TARVIK_BTN_SELECT_FILES));
+  MSG tab{h.view().Child(ID_TARVIK_BTN_SELECT_FILES), WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+  EXPECT_TRUE(h.view().PreTranslateMessage(tab));
+  EXPECT_NE(GetFocus(), h.view().Child(ID_TARVIK_BTN_SELECT_FILES));
+  EXPECT_TRUE(IsChild(h.view().hwnd(), GetFocus()));
   // The hidden entry list writes nothing.
   MSG hidden{h.view().entry_list(), WM_MOUSEMOVE, 0, 0, 0, {0, 0}};
   h.view().PreTranslateMessage(hidden);
