@@ -32,12 +32,11 @@ bool FindPreviewImage(JobWindow& view, const std::wstring& folder) {
 
 int OnPreviewRequest(JobWindow& view, int position) {
   const std::wstring working = GetWorkingFolderPath();
-  const std::wstring file_name = FileNameOf(view.FileText(position));
   if (!platform::IsDirectory(working)) {
     view.ShowPreview(L"", kPreviewNotRepaired);
     return 0;
   }
-  const std::wstring folder = platform::JoinPath(working, file_name + std::to_wstring(position));
+  const std::wstring folder = FileFolderPath(view.FileText(position), position);
   const std::wstring thumbnail =
       platform::JoinPath(platform::JoinPath(folder, L"Thumbnails"), L"thumbnail.png");
   if (platform::PathExists(thumbnail)) {

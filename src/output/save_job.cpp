@@ -99,7 +99,6 @@ unsigned SaveWorker(JobContext context) {
   view.SetBarRange(Bar::kTotal, BarUpper(n));
   view.SetBarPos(Bar::kTotal, 0);
 
-  const std::wstring work = GetWorkingFolderPath();
   for (int i = 0; i < n; ++i) {
     if (!HandlesFile(context, i)) continue;
     const std::wstring path = view.FileText(i);
@@ -121,7 +120,7 @@ unsigned SaveWorker(JobContext context) {
       }
       break;
     } else {
-      const std::wstring folder = platform::JoinPath(work, FileNameOf(path) + std::to_wstring(i));
+      const std::wstring folder = FileFolderPath(path, i);
       bool saved = SaveOne(view, path, folder, destination);
       // The further documents the file held, each in a folder of its own beside the first.
       for (size_t d = 1; d < kMaxDocuments && platform::IsDirectory(folder + DocumentSuffix(d));

@@ -4,6 +4,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "platform/platform.h"
 #include "ui/app_message_box.h"
 
 namespace velmora::ui {
@@ -75,8 +76,7 @@ std::vector<std::wstring> SplitOpenFileBuffer(const wchar_t* buffer, size_t size
   }
   if (parts.size() <= 1) return parts;
   // A folder and names: the folder may or may not end with a separator (a drive root does).
-  std::wstring folder = parts.front();
-  if (folder.back() != L'\\') folder += L'\\';
+  const std::wstring folder = platform::WithTrailingSeparator(parts.front());
   std::vector<std::wstring> paths;
   paths.reserve(parts.size() - 1);
   for (size_t k = 1; k < parts.size(); ++k) paths.push_back(folder + parts[k]);

@@ -35,10 +35,6 @@ bool ContainsOdsIgnoringCase(const std::wstring& name) {
   return lower.find(L".ods") != std::wstring::npos;
 }
 
-std::wstring FileFolder(const std::wstring& path, int position) {
-  return GetWorkingFolderPath() + L"\\" + FileNameOf(path) + std::to_wstring(position);
-}
-
 }  // namespace
 
 void CVelmoraView::DiscardWorkingFolder() {
@@ -108,7 +104,7 @@ void CVelmoraView::OnRemoveFiles() {
   }
   for (int n = list_.FirstSelected(); n != -1; n = list_.FirstSelected()) {
     ShowPreview(L"", kPreviewBlank);
-    const std::wstring folder = FileFolder(list_.ItemText(n), n);
+    const std::wstring folder = FileFolderPath(list_.ItemText(n), n);
     if (platform::IsDirectory(folder)) {
       DeleteFolderTree(folder);
       platform::RemoveEmptyDirectory(folder);
@@ -118,8 +114,8 @@ void CVelmoraView::OnRemoveFiles() {
     const int count = list_.Count();
     for (int k = n + 1; k < count; ++k) {
       const std::wstring text = list_.ItemText(k);
-      const std::wstring from = FileFolder(text, k);
-      if (platform::IsDirectory(from)) MoveFileW(from.c_str(), FileFolder(text, k - 1).c_str());
+      const std::wstring from = FileFolderPath(text, k);
+      if (platform::IsDirectory(from)) MoveFileW(from.c_str(), FileFolderPath(text, k - 1).c_str());
     }
     list_.Delete(n);
   }

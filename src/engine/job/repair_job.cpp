@@ -59,8 +59,7 @@ bool OnRepairFiles(const JobContext& context, JobThread& worker, JobThread::OnEn
 unsigned RepairWorker(JobContext context) {
   JobWindow& view = *context.view;
   const int n = view.FileCount();
-  const std::wstring base = GetWorkingFolderPath();
-  platform::MakeDirectory(base);
+  platform::MakeDirectory(GetWorkingFolderPath());
 
   view.ResetEstimate(Bar::kTotal);
   view.SetBarRange(Bar::kTotal, BarUpper(n));
@@ -95,8 +94,7 @@ unsigned RepairWorker(JobContext context) {
         const size_t end = d + 1 < starts.size() ? starts[d + 1] : entries.size();
         const std::vector<RecoveredEntry> part(entries.begin() + static_cast<ptrdiff_t>(starts[d]),
                                                entries.begin() + static_cast<ptrdiff_t>(end));
-        const std::wstring folder =
-            platform::JoinPath(base, FileNameOf(path) + std::to_wstring(i) + DocumentSuffix(d));
+        const std::wstring folder = FileFolderPath(path, i) + DocumentSuffix(d);
         platform::MakeDirectory(folder);
         std::vector<EntryOutcome> outcomes =
             ExtractAllEntries(view, folder, path, part, context.job_running, &budget);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/extract/entry_path.h"
+#include "engine/job/job_texts.h"
 #include "platform/platform.h"
 
 namespace velmora {
@@ -35,6 +36,11 @@ std::wstring GetWorkingFolderPath() {
 void SetWorkingFolderOverride(const std::wstring& path) {
   std::lock_guard lock(override_mutex);
   OverridePath() = path;
+}
+
+std::wstring FileFolderPath(const std::wstring& listed_path, int position) {
+  return platform::JoinPath(GetWorkingFolderPath(),
+                            FileNameOf(listed_path) + std::to_wstring(position));
 }
 
 void CreatePathDirectories(JobWindow& view, const std::wstring& base, std::wstring& relative) {

@@ -17,6 +17,11 @@ std::wstring GetWorkingFolderPath();
 // the default. The command line gives each run a private folder this way, tests a scratch one.
 void SetWorkingFolderOverride(const std::wstring& path);
 
+// The file folder of the file listed at `position` (its path `listed_path`): the working
+// folder, a separator, then the file's name with the position after it ("Book.ods0"). The
+// repair fills it, the preview and the save read it.
+std::wstring FileFolderPath(const std::wstring& listed_path, int position);
+
 // Creates every folder along an entry name below `base` (which ends with the separator) and
 // turns `relative` into the full native path of the entry's file. The name is first made safe
 // by SafeEntryPath (colons removed, "." / ".." / empty components dropped, Windows device
