@@ -186,7 +186,7 @@ TEST_F(ExtractTest, ClaimedSizesDoNotDecideMemory) {
 TEST_F(ExtractTest, UnreadableDamagedFileYieldsNoFile) {
   RecoveredEntry entry = Damaged("abc", 3, 3, kStored);
   ExtractEntry(scratch_.Path(L"gone.ods"), Out(L"out.xml"), entry);
-  ExtractEntry(DamagedPath(), Out(L"missing-folder") + platform::kSeparator + L"x.xml", entry);
+  ExtractEntry(DamagedPath(), Join(Out(L"missing-folder"), L"x.xml"), entry);
   EXPECT_EQ(Names(out_), std::vector<std::wstring>{});
   EXPECT_EQ(Names(temp_), std::vector<std::wstring>{});
 }

@@ -8,6 +8,7 @@
 
 #include "output/folder_packer.h"
 #include "platform/platform.h"
+#include "support/scratch.h"
 #include "support/zip_test_support.h"
 
 #ifndef _WIN32
@@ -42,7 +43,7 @@ void ExpectedNames(const std::wstring& folder, const std::string& prefix,
   platform::ListDirectory(folder, [&](const platform::DirItem& item) {
     const std::string name = prefix + ziptest::Narrow(item.name);
     if (item.is_directory) {
-      ExpectedNames(folder + platform::kSeparator + item.name, name + "/", names);
+      ExpectedNames(test::Join(folder, item.name), name + "/", names);
     } else {
       names->push_back(name);
     }

@@ -7,6 +7,7 @@
 
 #include "output/media_extractor.h"
 #include "platform/platform.h"
+#include "support/scratch.h"
 #include "support/zip_test_support.h"
 
 namespace velmora {
@@ -65,8 +66,8 @@ TEST_F(MediaExtractorTest, PicturesAreCopiedFlat) {
   EXPECT_EQ(ExtractMedia(media_, source_), 1);
   EXPECT_EQ(MediaNames(),
             (std::vector<std::wstring>{L"a.png", L"b.JPG", L"chart.emf", L"thumbnail.png"}));
-  EXPECT_EQ(ziptest::ReadBytes(media_ + platform::kSeparator + L"a.png"), "A");
-  EXPECT_EQ(ziptest::ReadBytes(media_ + platform::kSeparator + L"chart.emf"), "E");
+  EXPECT_EQ(ziptest::ReadBytes(test::Join(media_, L"a.png")), "A");
+  EXPECT_EQ(ziptest::ReadBytes(test::Join(media_, L"chart.emf")), "E");
 }
 
 TEST_F(MediaExtractorTest, SameNamedPicturesEndAsTheOneCopiedLast) {
@@ -79,15 +80,14 @@ TEST_F(MediaExtractorTest, SameNamedPicturesEndAsTheOneCopiedLast) {
                                  ? L"Pictures"
                                  : L"Other";
   EXPECT_EQ(MediaNames(), std::vector<std::wstring>{L"x.png"});
-  EXPECT_EQ(ziptest::ReadBytes(media_ + platform::kSeparator + L"x.png"),
-            "from " + ziptest::Narrow(later));
+  EXPECT_EQ(ziptest::ReadBytes(test::Join(media_, L"x.png")), "from " + ziptest::Narrow(later));
 }
 
 TEST_F(MediaExtractorTest, EarlierCopyIsOverwritten) {
   scratch_.Write(L"Out/Budget.ods_MediaContent/a.png", "old and longer");
   scratch_.Write(L"ClcTemp/Budget.ods0/Pictures/a.png", "new");
   EXPECT_EQ(ExtractMedia(media_, source_), 1);
-  EXPECT_EQ(ziptest::ReadBytes(media_ + platform::kSeparator + L"a.png"), "new");
+  EXPECT_EQ(ziptest::ReadBytes(test::Join(media_, L"a.png")), "new");
 }
 
 TEST_F(MediaExtractorTest, NothingToCopyOrNowhereToCopyTo) {

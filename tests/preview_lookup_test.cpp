@@ -8,6 +8,7 @@
 #include "output/preview_lookup.h"
 #include "platform/platform.h"
 #include "support/recording_window.h"
+#include "support/scratch.h"
 #include "support/zip_test_support.h"
 
 namespace velmora {
@@ -87,8 +88,8 @@ TEST_F(PreviewLookupTest, FirstPictureInListingOrderStopsTheSearch) {
   const std::wstring folder = Under(L"Budget.ods0");
   for (const std::wstring& name : ziptest::ListedNames(folder)) {
     if (name == L"content.xml") continue;
-    first = folder + platform::kSeparator + name + platform::kSeparator +
-            ziptest::ListedNames(folder + platform::kSeparator + name).front();
+    first = test::Join(test::Join(folder, name),
+                       ziptest::ListedNames(test::Join(folder, name)).front());
     break;
   }
   EXPECT_EQ(OnPreviewRequest(view_, 0), 1);
