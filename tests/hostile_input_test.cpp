@@ -28,6 +28,7 @@
 #include "engine/scan/archive_scanner.h"
 #include "engine/scan/size_probe.h"
 #include "extraction_fixtures.h"
+#include "platform/ascii_case.h"
 #include "platform/platform.h"
 #include "support/job_runner.h"
 #include "support/recording_window.h"
@@ -84,10 +85,10 @@ std::vector<HostileFile> HostileFiles() {
 // Entry paths as the file system compares them: Windows ignores case.
 std::wstring FoldCase(std::wstring path) {
 #ifdef _WIN32
-  for (wchar_t& c : path)
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-#endif
+  return platform::AsciiLowered(std::move(path));
+#else
   return path;
+#endif
 }
 
 // Every file below `folder`, by relative path with "\" between components, with its size.
