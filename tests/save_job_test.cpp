@@ -182,6 +182,20 @@ TEST_F(SaveJobTest, TrailingSeparatorGivesTheSamePackageAndIsShownAsTyped) {
             PackagePath(out_ + kSep, L"x" + kSep + L"a.ods"));
 }
 
+TEST_F(SaveJobTest, DestinationNamesAreEscapedInTheFinalMessage) {
+  window_.AddFile(Package(L"a.ods", kNoPictures));
+  Repair();
+  const std::wstring folder = Join(out_, L"it's <b>&lt;x&gt;");
+  ASSERT_EQ(platform::MakeDirectory(folder), platform::MakeDirResult::kCreated);
+  window_.destination = folder;
+  ASSERT_EQ(Save(), 1u);
+  const std::wstring shown = out_ + kSep + L"it's &lt;b&gt;&amp;lt;x&amp;gt;";
+  EXPECT_EQ(window_.boxes.back(),
+            L"File(s) saving process has been completed.Saved file(s) location "
+            L"is:<br><a href=\"" +
+                shown + L"\">" + shown + L"</a>");
+}
+
 TEST_F(SaveJobTest, NoRepairedFileWritesNothingButStillEndsWithTheMessage) {
   window_.AddFile(scratch_.Path(L"nothing.ods"));
   window_.files[0].data = 0;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/job/job_texts.h"
+#include "engine/job/markup_escape.h"
 #include "engine/job/progress_scale.h"
 #include "engine/job/start_job.h"
 #include "engine/job/workflow_steps.h"
@@ -142,8 +143,8 @@ unsigned SaveWorker(JobContext context) {
   view.ShowMessageBox(BoxOwner::kView,
                       L"File(s) saving process has been completed.Saved file(s) "
                       L"location is:<br><a "
-                      L"href='" +
-                          shown + L"'>" + shown + L"</a>",
+                      L"href=" +
+                          QuoteMarkupAttribute(shown) + L">" + EscapeMarkup(shown) + L"</a>",
                       kMbInformation);
   return 1;
 }
