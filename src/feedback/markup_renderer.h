@@ -4,8 +4,9 @@
 // effects, and links that react to the mouse. No window of its own: the owner measures
 // once, draws on every paint and hands over mouse positions and clicks.
 
-#include <commctrl.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
