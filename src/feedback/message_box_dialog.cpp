@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <memory>
 
 #include "feedback/draw_manager.h"
 #include "feedback/markup_text.h"
@@ -65,8 +66,14 @@ LRESULT CALLBACK TextViewProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
       return HTTRANSPARENT;
     case WM_ERASEBKGND:
       return 1;
+    case WM_PRINTCLIENT:
     case WM_PAINT: {
-      winfw::PaintDc paint(hwnd);
+      std::unique_ptr<winfw::PaintDc> paint;
+      HDC target = reinterpret_cast<HDC>(wp);
+      if (message == WM_PAINT) {
+        paint = std::make_unique<winfw::PaintDc>(hwnd);
+        target = paint->get();
+      }
       HWND parent = GetParent(hwnd);
       auto* dialog = reinterpret_cast<CMessageBoxDialog*>(GetWindowLongPtrW(parent, DWLP_USER));
       if (dialog != nullptr) {
@@ -75,13 +82,13 @@ LRESULT CALLBACK TextViewProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         RECT mine{};
         GetWindowRect(hwnd, &mine);
         MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&mine), 2);
-        winfw::MemoryDc memory(paint.get());
+        winfw::MemoryDc memory(target);
         winfw::Bitmap bitmap(
-            CreateCompatibleBitmap(paint.get(), parent_client.right, parent_client.bottom));
+            CreateCompatibleBitmap(target, parent_client.right, parent_client.bottom));
         if (memory && bitmap) {
           winfw::SelectObj select(memory.get(), bitmap.get());
           dialog->Paint(memory.get());
-          BitBlt(paint.get(), 0, 0, mine.right - mine.left, mine.bottom - mine.top, memory.get(),
+          BitBlt(target, 0, 0, mine.right - mine.left, mine.bottom - mine.top, memory.get(),
                  mine.left, mine.top, SRCCOPY);
         }
       }
@@ -104,10 +111,22 @@ void RegisterTextView() {
   (void)registered;
 }
 
-std::wstring Format(const wchar_t* pattern, const std::wstring& text, int number) {
-  std::wstring out(text.size() + 64, L'\0');
-  const int n = std::swprintf(out.data(), out.size(), pattern, text.c_str(), number);
-  out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+// Fills a "%s ... %d" pattern (the count-down texts, which may come from a string
+// resource) by plain replacement: a resource text is never handed to printf as a format.
+std::wstring Format(const std::wstring& pattern, const std::wstring& text, int number) {
+  const size_t at_text = pattern.find(L"%s"), at_number = pattern.find(L"%d");
+  std::wstring out;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (i == at_text) {
+      out += text;
+      ++i;
+    } else if (i == at_number) {
+      out += std::to_wstring(number);
+      ++i;
+    } else {
+      out += pattern[i];
+    }
+  }
   return out;
 }
 
@@ -646,7 +665,7 @@ void CMessageBoxDialog::SetCountdownText() {
   if (params_.count_in_caption) {
     const std::wstring pattern_text = Load(MessageText::Resource(kCountdownResource));
     const std::wstring pattern = pattern_text.empty() ? L"%s (%d seconds remaining)" : pattern_text;
-    SetWindowTextW(hwnd_, Format(pattern.c_str(), caption_, countdown_).c_str());
+    SetWindowTextW(hwnd_, Format(pattern, caption_, countdown_).c_str());
   } else {
     const Button& b = buttons_[default_index_];
     SetWindowTextW(b.window, Format(L"%s = %d", b.caption, countdown_).c_str());

@@ -28,6 +28,8 @@ class CMessageBoxDialog {
   // Paints the whole client area (background, header, message, footer) into a DC.
   void Paint(HDC dc);
   HWND window() const { return hwnd_; }
+  const CMarkupRenderer& message_renderer() const { return message_renderer_; }
+  int footer_height() const { return footer_height_; }
 
  private:
   struct Button {
