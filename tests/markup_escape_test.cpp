@@ -24,7 +24,10 @@ TEST(MarkupEscapeTest, TextAndAttributes) {
   for (const Case& c : cases) {
     EXPECT_EQ(EscapeMarkup(c.in), c.text);
     EXPECT_EQ(QuoteMarkupAttribute(c.in), c.attribute);
+    EXPECT_EQ(UnescapeMarkup(EscapeMarkup(c.in)), c.in);
   }
+  EXPECT_EQ(UnescapeMarkup(L"R&amp;D &quot;x&quot; &lt;&gt; &amp;lt; &nbsp;"),
+            L"R&D \"x\" <> &lt; &nbsp;");
 }
 
 }  // namespace

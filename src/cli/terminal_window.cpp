@@ -1,6 +1,7 @@
 #include "cli/terminal_window.h"
 
 #include "engine/job/job_texts.h"
+#include "engine/job/markup_escape.h"
 #include "platform/console.h"
 
 namespace velmora::cli {
@@ -42,7 +43,8 @@ std::wstring PlainMessageText(const std::wstring& text) {
       out += text[i++];
     }
   }
-  return out;
+  // Names in messages are escaped for the window's mark-up; the terminal shows them as is.
+  return UnescapeMarkup(out);
 }
 
 std::wstring TerminalLogLine(const std::wstring& text, uint32_t colour_ref, bool colour) {

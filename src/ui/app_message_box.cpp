@@ -1,5 +1,7 @@
 #include "ui/app_message_box.h"
 
+#include "feedback/app_message_box.h"
+
 namespace velmora::ui {
 
 std::wstring PlainMessageText(const std::wstring& text) {
@@ -28,7 +30,7 @@ std::wstring PlainMessageText(const std::wstring& text) {
 }
 
 int AppMessageBox(HWND parent, const std::wstring& text, unsigned flags) {
-  return MessageBoxW(parent, PlainMessageText(text).c_str(), L"Velmora", flags);
+  return velmora::AppMessageBox(parent, text, flags);
 }
 
 }  // namespace velmora::ui

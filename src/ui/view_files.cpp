@@ -9,6 +9,7 @@
 #include <cwctype>
 
 #include "engine/job/job_texts.h"
+#include "engine/job/markup_escape.h"
 #include "engine/job/workflow_steps.h"
 #include "engine/job/working_folder.h"
 #include "platform/platform.h"
@@ -75,7 +76,8 @@ void CVelmoraView::AddFiles(const std::vector<std::wstring>& paths) {
     if (list_.IsNewPath(path)) {
       list_.Append(path, kImageAdded);
     } else {
-      ShowMessageBox(BoxOwner::kView, path + L"already exist in the list.", kMbInformation);
+      ShowMessageBox(BoxOwner::kView, EscapeMarkup(path) + L"already exist in the list.",
+                     kMbInformation);
     }
   }
   ApplyStep(*this, WorkflowStep::kFilesAdded);

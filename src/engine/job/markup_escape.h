@@ -16,4 +16,8 @@ std::wstring EscapeMarkup(std::wstring_view text);
 // no Windows path holds together with ".
 std::wstring QuoteMarkupAttribute(std::wstring_view value);
 
+// The text EscapeMarkup was given back: "&amp;", "&lt;", "&gt;" and "&quot;" decoded in one
+// pass, so "&amp;lt;" gives "&lt;". For front ends that show a message without mark-up.
+std::wstring UnescapeMarkup(std::wstring_view text);
+
 }  // namespace velmora
