@@ -57,7 +57,10 @@ TEST(FeedbackScreenshots, Boxes) {
     const std::wstring path = std::wstring(dir) + L"\\" + shot.file;
     bool saved = false;
     test::BoxDriver driver({[&](HWND box) {
-      RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+      RedrawWindow(box, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+      GdiFlush();
+      // What the display shows, frame and buttons included.
       RECT r{};
       GetWindowRect(box, &r);
       winfw::WindowDc screen(nullptr);
@@ -66,7 +69,8 @@ TEST(FeedbackScreenshots, Boxes) {
           CreateCompatibleBitmap(screen.get(), r.right - r.left, r.bottom - r.top));
       {
         winfw::SelectObj select(dc.get(), bitmap.get());
-        PrintWindow(box, dc.get(), 0);
+        BitBlt(dc.get(), 0, 0, r.right - r.left, r.bottom - r.top, screen.get(), r.left, r.top,
+               SRCCOPY);
       }
       saved = SavePng(bitmap.get(), path);
       PostMessageW(GetDlgItem(box, shot.answer), BM_CLICK, 0, 0);
