@@ -62,7 +62,7 @@ chmod +x "$work/cli.sh" "$work/gui.sh"
 
 say "1. $files files repaired and saved: window vs command line ($runs runs each)"
 hyperfine -N --warmup 1 --runs "$runs" --export-json "$work/times.json" \
-  --prepare "bash -c 'rm -rf $work/o $work/w && mkdir $work/o'" \
+  --prepare "bash -c 'rm -rf $work/o $work/w && mkdir $work/o $work/w'" \
   -n "window (repair + save)" "$work/gui.sh" \
   -n "velmora repair --jobs 1" "$work/cli.sh --jobs 1" \
   -n "velmora repair (default jobs)" "$work/cli.sh"
@@ -78,7 +78,7 @@ for name in ("velmora repair --jobs 1", "velmora repair (default jobs)"):
 PY
 
 say "2. the phases of one window run, WM_NULL round trips meanwhile"
-rm -rf "$work/o" "$work/w" && mkdir "$work/o"
+rm -rf "$work/o" "$work/w" && mkdir "$work/o" "$work/w"
 "$work/gui.sh" --probe | tr -d '\r'
 
 say "3. $log_lines appends to the activity log"
