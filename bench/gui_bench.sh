@@ -52,7 +52,7 @@ names=()
 for f in "$work"/s/*.ods; do names+=("$(winpath "$f")"); done
 cat >"$work/cli.sh" <<EOF
 #!/usr/bin/env bash
-cd "$work" && exec "$loader" "$(winpath "$cli")" repair ${names[*]} --out "$(winpath "$work/o")" --work "$(winpath "$work/w")" --no-media "\$@" >/dev/null 2>&1
+cd "$work" && exec "$loader" "$(winpath "$cli")" repair $(printf '%q ' "${names[@]}") --out "$(winpath "$work/o")" --work "$(winpath "$work/w")" --no-media "\$@" >/dev/null 2>&1
 EOF
 cat >"$work/gui.sh" <<EOF
 #!/usr/bin/env bash
