@@ -185,11 +185,19 @@ TEST_F(SaveJobTest, TrailingSeparatorGivesTheSamePackageAndIsShownAsTyped) {
 TEST_F(SaveJobTest, DestinationNamesAreEscapedInTheFinalMessage) {
   window_.AddFile(Package(L"a.ods", kNoPictures));
   Repair();
-  const std::wstring folder = Join(out_, L"it's <b>&lt;x&gt;");
+#ifdef _WIN32
+  // '<' and '>' cannot be part of a folder name here; '&' and a quote can.
+  const std::wstring name = L"it's &lt;x&gt; & co";
+  const std::wstring escaped = L"it's &amp;lt;x&amp;gt; &amp; co";
+#else
+  const std::wstring name = L"it's <b>&lt;x&gt;";
+  const std::wstring escaped = L"it's &lt;b&gt;&amp;lt;x&amp;gt;";
+#endif
+  const std::wstring folder = Join(out_, name);
   ASSERT_EQ(platform::MakeDirectory(folder), platform::MakeDirResult::kCreated);
   window_.destination = folder;
   ASSERT_EQ(Save(), 1u);
-  const std::wstring shown = out_ + kSep + L"it's &lt;b&gt;&amp;lt;x&amp;gt;";
+  const std::wstring shown = out_ + kSep + escaped;
   EXPECT_EQ(window_.boxes.back(),
             L"File(s) saving process has been completed.Saved file(s) location "
             L"is:<br><a href=\"" +
