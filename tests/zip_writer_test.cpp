@@ -2,6 +2,7 @@
 // reader and by the ZIP tools of the machine.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -10,6 +11,7 @@
 #include "output/zip_time.h"
 #include "output/zip_writer.h"
 #include "platform/platform.h"
+#include "support/raw_deflate.h"
 #include "support/time_zone.h"
 #include "support/zip_test_support.h"
 
@@ -573,6 +575,54 @@ TEST_F(ZipWriterTest, LimitsOfTheFormatAreRefused) {
     EXPECT_EQ(writer.CloseArchive(), kZipWriteFailed);
     EXPECT_NE(ParseArchive(ziptest::ReadBytes(archive_)).error, "");
   }
+}
+
+// Large entries are deflated in chunks on several threads: the entry must read back whole with
+// its CRC, by our reader and by the tools; smaller ones stay one stream, byte for byte as
+// before. Small chunks here so that small files reach the chunked path.
+TEST_F(ZipWriterTest, LargeEntriesAreDeflatedInChunksSmallOnesInOneStream) {
+  const ChunkedDeflateOptions chunking{32768, 2, nullptr, 4};
+  const struct {
+    const char* name;
+    std::string data;
+    bool chunked;
+  } cases[] = {
+      {"below.xml", ziptest::TextBytes(4 * 32768 - 1), false},
+      {"boundary.xml", ziptest::TextBytes(4 * 32768), true},
+      {"between.xml", ziptest::TextBytes(9 * 32768 + 777), true},
+      {"noise.bin", ziptest::NoiseBytes(6 * 32768, 9), true},
+  };
+  ZipWriter writer({}, chunking);
+  ASSERT_TRUE(writer.CreateArchive(archive_));
+  for (const auto& c : cases) {
+    EXPECT_EQ(
+        writer.AddFile(ziptest::Widen(c.name), scratch_.Write(ziptest::Widen(c.name), c.data)),
+        kZipOk);
+  }
+  EXPECT_EQ(writer.CloseArchive(), kZipOk);
+  const ParsedArchive archive = ReadBack();
+  ASSERT_EQ(archive.entries.size(), std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].name);
+    const ParsedEntry& e = archive.entries[i];
+    EXPECT_EQ(e.method, 8);
+    EXPECT_EQ(e.flags, 2);
+    EXPECT_EQ(e.uncompressed, cases[i].data.size());
+    EXPECT_TRUE(e.data == cases[i].data);
+    // One stream of the whole file is what a small entry has always been.
+    EXPECT_EQ(e.raw == test::RawDeflate(cases[i].data, 8), !cases[i].chunked);
+  }
+}
+
+TEST_F(ZipWriterTest, StopWhileALargeEntryIsDeflatedLeavesNoCompleteArchive) {
+  std::atomic<bool> stop{true};
+  ZipWriter writer({}, ChunkedDeflateOptions{32768, 2, &stop, 4});
+  ASSERT_TRUE(writer.CreateArchive(archive_));
+  EXPECT_EQ(writer.AddFile(L"small.xml", scratch_.Write(L"small.xml", "abc")), kZipOk);
+  EXPECT_EQ(
+      writer.AddFile(L"large.xml", scratch_.Write(L"large.xml", ziptest::TextBytes(8 * 32768))),
+      kZipWriteFailed);
+  EXPECT_EQ(writer.CloseArchive(), kZipWriteFailed);
 }
 
 }  // namespace

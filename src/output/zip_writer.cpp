@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/zip_format.h"
 #include "engine/zlib_stream.h"
@@ -134,7 +135,8 @@ uint32_t ZipExternalAttributes(uint32_t file_attributes, bool windows_executable
   return result;
 }
 
-ZipWriter::ZipWriter(ZipLimits limits) : limits_(limits) {}
+ZipWriter::ZipWriter(ZipLimits limits, ChunkedDeflateOptions chunking)
+    : limits_(limits), chunking_(chunking) {}
 
 bool ZipWriter::CreateArchive(const std::wstring& path) {
   if (out_.IsOpen()) return false;
@@ -202,9 +204,11 @@ uint32_t ZipWriter::AddFile(const std::wstring& entry_name, const std::wstring& 
   uint32_t crc = crc32(0, nullptr, 0);
   uint64_t read = 0;
   uint64_t data_bytes = 0;
+  const bool chunked = info.size >= uint64_t{chunking_.min_chunks} * chunking_.chunk_size;
   const DataResult data = entry.method == kZipMethodStored
                               ? CopyStored(source, &crc, &read, &data_bytes)
-                              : Deflate(source, &crc, &read, &data_bytes);
+                          : chunked ? DeflateInChunks(source, &crc, &read, &data_bytes)
+                                    : Deflate(source, &crc, &read, &data_bytes);
   source.Close();
   written_ += data_bytes;
   if (data == DataResult::kReadFailed) {
@@ -300,6 +304,45 @@ ZipWriter::DataResult ZipWriter::Deflate(platform::File& source, uint32_t* crc, 
     } while (z->avail_out == 0);
   }
   return DataResult::kOk;
+}
+
+ZipWriter::DataResult ZipWriter::DeflateInChunks(platform::File& source, uint32_t* crc,
+                                                 uint64_t* read, uint64_t* out) {
+  bool too_large = false;
+  const ChunkReader reader = [&](uint8_t* buffer, size_t size) -> int64_t {
+    // The chunk starts with what AddFile read ahead, then goes on in the file.
+    size_t given = std::min(pending_, size);
+    std::memcpy(buffer, in_buffer_.data(), given);
+    pending_ = 0;
+    if (given < size) {
+      const int64_t got = source.Read(buffer + given, size - given);
+      if (got < 0) return -1;
+      given += static_cast<size_t>(got);
+    }
+    *read += given;
+    if (*read > limits_.max_entry_bytes) {
+      too_large = true;
+      return -1;
+    }
+    return static_cast<int64_t>(given);
+  };
+  DataResult written = DataResult::kOk;
+  const ChunkWriter writer = [&](const uint8_t* data, size_t size) {
+    written = WriteOut(data, size, out);
+    return written == DataResult::kOk;
+  };
+  switch (velmora::DeflateInChunks(chunking_, kDeflateLevel, reader, writer, crc)) {
+    case ChunkedDeflateResult::kOk:
+      return DataResult::kOk;
+    case ChunkedDeflateResult::kReadFailed:
+      return too_large ? DataResult::kTooLarge : DataResult::kReadFailed;
+    case ChunkedDeflateResult::kWriteFailed:
+      return written;
+    case ChunkedDeflateResult::kStopped:
+    case ChunkedDeflateResult::kCompressFailed:
+      break;
+  }
+  return DataResult::kWriteFailed;
 }
 
 uint32_t ZipWriter::CloseArchive() {

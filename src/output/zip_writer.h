@@ -3,7 +3,9 @@
 // sizes), and the central directory and end record written on closing.
 //
 // What is written: version made by 0x0B17, version needed 20, deflate (raw, level 8, 32 KiB
-// window; flags 2) unless IsStoredSuffix holds (stored, flags 0), an extended time stamp extra
+// window; flags 2) unless IsStoredSuffix holds (stored, flags 0); an entry declared as large as
+// a few chunks is deflated on every core in chunks that join into one stream (chunked_deflate.h),
+// smaller ones in one stream on the calling thread; an extended time stamp extra
 // field on every entry (17 bytes local, 9 bytes central), no directory entries, no data
 // descriptors, no comment, no encryption and no ZIP64 records. An entry added in the bare
 // stored form (ZipEntryForm::kStoredBare) is stored and has no extra field at all.
@@ -20,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "output/chunked_deflate.h"
 #include "platform/platform.h"
 
 namespace velmora {
@@ -30,7 +33,8 @@ inline constexpr uint32_t kZipOk = 0;
 // data cannot be read. For a source file, the entry is left out and the archive stays sound.
 inline constexpr uint32_t kZipOpenFailed = 0x200;
 // A write to the archive failed (header, data, rewritten header, central directory or end
-// record), or the archive would pass the limits above. The archive cannot be completed: every
+// record), the archive would pass the limits above, or the stop flag of the chunking options
+// was raised while a large entry was being deflated. The archive cannot be completed: every
 // later AddFile and the CloseArchive report this code too.
 inline constexpr uint32_t kZipWriteFailed = 0x400;
 // Bad argument: no open archive, an empty entry name, or one that cannot be converted to 8-bit
@@ -88,7 +92,7 @@ uint32_t ZipExternalAttributes(uint32_t file_attributes, bool windows_executable
 
 class ZipWriter {
  public:
-  explicit ZipWriter(ZipLimits limits = {});
+  explicit ZipWriter(ZipLimits limits = {}, ChunkedDeflateOptions chunking = {});
   ~ZipWriter() = default;  // an archive still open is closed as it stands, without directory
   ZipWriter(const ZipWriter&) = delete;
   ZipWriter& operator=(const ZipWriter&) = delete;
@@ -116,6 +120,7 @@ class ZipWriter {
   // bytes written (*out) as they go.
   DataResult CopyStored(platform::File& source, uint32_t* crc, uint64_t* read, uint64_t* out);
   DataResult Deflate(platform::File& source, uint32_t* crc, uint64_t* read, uint64_t* out);
+  DataResult DeflateInChunks(platform::File& source, uint32_t* crc, uint64_t* read, uint64_t* out);
   // The next chunk of the source into in_buffer_: the one AddFile read ahead, if any, else a
   // full-buffer read (short only at the end of the file). -1 on a read error.
   int64_t ReadChunk(platform::File& source);
@@ -123,6 +128,7 @@ class ZipWriter {
   DataResult WriteOut(const void* data, size_t size, uint64_t* counter);
 
   ZipLimits limits_;
+  ChunkedDeflateOptions chunking_;
   platform::File out_;
   uint64_t written_ = 0;  // bytes written so far: the offset of the next local header
   bool broken_ = false;   // a write failed or a limit was passed: the archive cannot be completed
