@@ -1,7 +1,8 @@
 #include "ui/about_dlg.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
+
+#include <iterator>
 
 #include "ui/resource_ids.h"
 #include "winfw/bitmaps.h"
@@ -24,10 +25,10 @@ constexpr LinkText kLinks[] = {
     {kAboutSalesLink, L"sales@velmora.example", L"mailto:sales@velmora.example"},
 };
 
-DialogItem Label(int id, int16_t x, int16_t y, int16_t cx, int16_t cy) {
+DialogItem Label(int id, int16_t x, int16_t y, int16_t cx, int16_t cy, DWORD align = SS_LEFT) {
   DialogItem item;
   item.atom = DialogClass::kStatic;
-  item.style = SS_LEFT | SS_NOTIFY;
+  item.style = align | SS_NOTIFY;
   item.id = static_cast<uint16_t>(id);
   item.x = x;
   item.y = y;
@@ -67,10 +68,15 @@ std::vector<uint8_t> CAboutDlg::Template() {
   spec.title = kAboutCaption;
   spec.font_face = L"MS Shell Dlg";
   spec.point_size = 8;
+  // The links are fitted to their text exactly: a static that wraps words would push the
+  // last letter of an address that fills it to a second, hidden line.
   spec.items = {
-      Label(kAboutNameLabel, 40, 68, 184, 10),  Label(kAboutNoticeLabel, 40, 85, 186, 8),
-      Label(kAboutMakerLabel, 59, 99, 155, 8),  Label(kAboutSiteLink, 76, 114, 94, 8),
-      Label(kAboutSupportLink, 76, 125, 86, 8), Label(kAboutSalesLink, 76, 136, 77, 8),
+      Label(kAboutNameLabel, 40, 68, 184, 10),
+      Label(kAboutNoticeLabel, 40, 85, 186, 8),
+      Label(kAboutMakerLabel, 59, 99, 155, 8),
+      Label(kAboutSiteLink, 76, 114, 94, 8, SS_LEFTNOWORDWRAP),
+      Label(kAboutSupportLink, 76, 125, 86, 8, SS_LEFTNOWORDWRAP),
+      Label(kAboutSalesLink, 76, 136, 77, 8, SS_LEFTNOWORDWRAP),
   };
   DialogItem ok;
   ok.atom = DialogClass::kButton;
@@ -100,16 +106,16 @@ void CAboutDlg::OnInitDialog() {
   SetDlgItemTextW(hwnd(), kAboutNameLabel, L"Velmora v1.0");
   SendDlgItemMessageW(hwnd(), kAboutNameLabel, WM_SETFONT, reinterpret_cast<WPARAM>(bold_.get()),
                       TRUE);
-  SetDlgItemTextW(hwnd(), kAboutNoticeLabel, L"Copyright \u00A9 2026 Velmora Software.");
+  SetDlgItemTextW(hwnd(), kAboutNoticeLabel, L"Copyright \u00A9 2026. All rights reserved.");
   SetDlgItemTextW(hwnd(), kAboutMakerLabel, L"Velmora Software");
-  LOGFONTW face{};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0)), sizeof face, &face);
-  face.lfUnderline = TRUE;
-  link_font_.Reset(CreateFontIndirectW(&face));
-  for (const LinkText& link : kLinks) {
-    SetDlgItemTextW(hwnd(), link.id, link.label);
-    SendDlgItemMessageW(hwnd(), link.id, WM_SETFONT, reinterpret_cast<WPARAM>(link_font_.get()),
-                        FALSE);
+  // The links keep their controls (ids and texts), so that a tool which reads the box finds
+  // them as plain statics; the link label only adds the look, the cursor and the click.
+  for (size_t i = 0; i < std::size(kLinks); ++i) {
+    HWND control = GetDlgItem(hwnd(), kLinks[i].id);
+    SetWindowTextW(control, kLinks[i].label);
+    links_[i].Attach(control);
+    links_[i].SetLinkTarget(kLinks[i].target);
+    links_[i].SetUnderlineMode(1);
   }
   SetWindowTextW(hwnd(), kAboutCaption);
 
@@ -139,7 +145,7 @@ bool CAboutDlg::PreTranslateMessage(MSG& msg) {
   return false;
 }
 
-INT_PTR CAboutDlg::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+INT_PTR CAboutDlg::HandleMessage(UINT message, WPARAM wparam, LPARAM /*lparam*/) {
   switch (message) {
     case WM_INITDIALOG:
       OnInitDialog();
@@ -161,23 +167,13 @@ INT_PTR CAboutDlg::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return TRUE;
     }
     case WM_CTLCOLORSTATIC: {
-      // Labels and links draw without a background of their own; links in link blue.
-      HDC dc = reinterpret_cast<HDC>(wparam);
-      SetBkMode(dc, TRANSPARENT);
-      const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lparam));
-      if (id == kAboutSiteLink || id == kAboutSupportLink || id == kAboutSalesLink) {
-        SetTextColor(dc, RGB(0, 0, 255));
-      }
+      // The labels draw without a background of their own (the links answer this message
+      // themselves, before it gets here).
+      SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
       return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
     }
-    case WM_SETCURSOR:
-      for (const LinkText& link : kLinks) {
-        if (reinterpret_cast<HWND>(wparam) == GetDlgItem(hwnd(), link.id)) {
-          SetCursor(LoadCursorW(nullptr, IDC_HAND));
-          SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, TRUE);
-          return TRUE;
-        }
-      }
+    case WM_DESTROY:
+      for (CLinkLabel& link : links_) link.Detach();
       return FALSE;
     case WM_COMMAND: {
       const int id = LOWORD(wparam);
@@ -188,12 +184,6 @@ INT_PTR CAboutDlg::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       if (id == IDCANCEL) {  // only the close button gets here: Escape lost its code
         EndDialog(IDCANCEL);
         return TRUE;
-      }
-      for (const LinkText& link : kLinks) {
-        if (id == link.id && HIWORD(wparam) == STN_CLICKED) {
-          ShellExecuteW(hwnd(), L"open", link.target, nullptr, nullptr, SW_SHOWNORMAL);
-          return TRUE;
-        }
       }
       return FALSE;
     }

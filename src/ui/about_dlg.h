@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "feedback/link_label.h"
 #include "ui/transparent_static.h"
 #include "winfw/dialog.h"
 #include "winfw/gdi.h"
@@ -39,8 +40,8 @@ class CAboutDlg : public winfw::Dialog {
   void OnInitDialog();
 
   CTarvikTransparentStatic labels_[3];
+  CLinkLabel links_[3];
   winfw::Font bold_;
-  winfw::Font link_font_;
   winfw::Bitmap background_;
   winfw::Bitmap ok_image_;
   HWND tooltip_ = nullptr;

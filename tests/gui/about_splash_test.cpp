@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "feedback/link_target.h"
 #include "ui/about_dlg.h"
 #include "ui/splash_window.h"
 #include "ui/transparent_static.h"
@@ -95,6 +96,81 @@ TEST(AboutBox, TheCloseButtonClosesIt) {
   EXPECT_EQ(about.DoModal(nullptr), IDCANCEL);
   KillTimer(nullptr, timer);
   g_steps = nullptr;
+}
+
+// The colour a static control's parent gives its text.
+COLORREF TextColourFor(HWND box, HWND control) {
+  velmora::winfw::WindowDc screen(nullptr);
+  velmora::winfw::MemoryDc dc(screen.get());
+  SetTextColor(dc.get(), RGB(1, 2, 3));
+  SendMessageW(box, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.get()),
+               reinterpret_cast<LPARAM>(control));
+  return GetTextColor(dc.get());
+}
+
+std::vector<std::wstring> g_opened;
+
+// The links stay the statics 1000 to 1002 with their texts, so that a tool reading the box
+// finds them; they look like links (link blue, underlined), show the hand over them, and a
+// click opens their target (through the opener tests put in place of the shell) and turns
+// them the visited colour.
+TEST(AboutBox, ItsLinksAreLinks) {
+  struct Link {
+    int id;
+    std::wstring text;
+    std::wstring target;
+  };
+  const Link links[] = {
+      {velmora::ui::kAboutSiteLink, L"www.velmora.example", L"https://www.velmora.example/"},
+      {velmora::ui::kAboutSupportLink, L"support@velmora.example",
+       L"mailto:support@velmora.example"},
+      {velmora::ui::kAboutSalesLink, L"sales@velmora.example", L"mailto:sales@velmora.example"},
+  };
+  g_opened.clear();
+  velmora::SetLinkOpenerForTest([](const std::wstring& target) {
+    g_opened.push_back(target);
+    return 42;  // opened
+  });
+  HWND box = nullptr;
+  std::vector<std::function<void()>> steps = {
+      [&] { box = FindWindowW(L"#32770", velmora::ui::kAboutCaption); },
+      [&] {
+        ASSERT_NE(box, nullptr);
+        for (const Link& link : links) {
+          SCOPED_TRACE(link.id);
+          HWND control = GetDlgItem(box, link.id);
+          ASSERT_NE(control, nullptr);
+          wchar_t cls[32] = {};
+          GetClassNameW(control, cls, 32);
+          EXPECT_STREQ(cls, L"Static");
+          EXPECT_EQ(TextOf(control), link.text);
+          EXPECT_EQ(TextColourFor(box, control), RGB(0, 0, 238));
+          LOGFONTW face{};
+          GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof face,
+                     &face);
+          EXPECT_TRUE(face.lfUnderline);
+          SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+          SendMessageW(control, WM_SETCURSOR, reinterpret_cast<WPARAM>(control),
+                       MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+          EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_HAND));
+          // A click as the mouse makes it: the static tells its parent, the link opens.
+          SendMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+          SendMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+          EXPECT_EQ(TextColourFor(box, control), RGB(85, 26, 139));
+        }
+      },
+      [&] { SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0); },
+  };
+  g_steps = &steps;
+  g_next_step = 0;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 100, RunNextStep);
+  CAboutDlg about;
+  EXPECT_EQ(about.DoModal(nullptr), IDOK);
+  KillTimer(nullptr, timer);
+  g_steps = nullptr;
+  velmora::SetLinkOpenerForTest(nullptr);
+  const std::vector<std::wstring> expected = {links[0].target, links[1].target, links[2].target};
+  EXPECT_EQ(g_opened, expected);
 }
 
 // A 40 x 20 picture whose left 10 columns are magenta.
