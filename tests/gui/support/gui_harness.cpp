@@ -160,11 +160,12 @@ void RemoveTree(const std::wstring& path) {
   RemoveDirectoryW(path.c_str());
 }
 
-GuiHarness::GuiHarness() {
+GuiHarness::GuiHarness(bool splash) {
   work_ = temp_ / L"ClcTemp";
   SetWorkingFolderOverride(work_);
   previous_ = SetDialogs(&dialogs_);
   frame_ = std::make_unique<CMainFrame>();
+  frame_->EnableSplash(splash);
   if (!frame_->Create()) {
     ADD_FAILURE() << "the frame could not be created";
     return;

@@ -83,10 +83,11 @@ bool IsDir(const std::wstring& path);
 void RemoveTree(const std::wstring& path);
 
 // The frame with its view, created as the program creates it (not shown maximised: the test
-// sizes it), with the scripted dialogs and a private working folder in force.
+// sizes it), with the scripted dialogs and a private working folder in force. With
+// `splash`, the frame shows its splash screen while it is made, as the program's does.
 class GuiHarness {
  public:
-  GuiHarness();
+  explicit GuiHarness(bool splash = false);
   ~GuiHarness();
   CMainFrame& frame() { return *frame_; }
   CVelmoraView& view() { return *frame_->m_pView; }
