@@ -1,7 +1,7 @@
 // The whole workflow through the real window, on real damaged and intact spreadsheets:
 // select, repair, preview, destination, save; Stop answered Yes and No; Remove keeping the
-// results of the items after the removed one; a drop; the close rules. Each step's control
-// states are read back against the step table of the workflow.
+// results of the items after the removed one; a drop; the close rules; Help without its
+// file. Each step's control states are read back against the step table of the workflow.
 
 #include <windows.h>
 
@@ -374,6 +374,28 @@ TEST_F(WindowWorkflowTest, MenuCommandsFollowTheViewFlags) {
   h_.Command(ID_FILE_SAVE);
   EXPECT_TRUE(h_.dialogs().boxes().empty());
   EXPECT_FALSE(h_.frame().worker().Joinable());
+}
+
+// Help looks for Velmora.chm beside the program; without it the user is told to install the
+// program again, and nothing else happens. (The test program's folder holds no help file:
+// the build writes it beside Velmora.exe.)
+TEST_F(WindowWorkflowTest, HelpWithoutItsFileAsksForAReinstall) {
+  wchar_t module[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, module, MAX_PATH);
+  std::wstring beside(module);
+  beside.erase(beside.find_last_of(L'\\') + 1);
+  if (Exists(beside + L"Velmora.chm")) GTEST_SKIP() << "a help file lies beside the test program";
+  const HMENU help = GetSubMenu(GetMenu(h_.frame().hwnd()), 1);
+  SendMessageW(h_.frame().hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(help), 1);
+  EXPECT_EQ(GetMenuState(help, ID_SOFTWARE_HELP, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED), 0u);
+  h_.dialogs().ClearBoxes();
+  h_.Command(ID_SOFTWARE_HELP);
+  const auto boxes = h_.dialogs().boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, L"Velmora help file not found, please re-install the software. ");
+  EXPECT_EQ(boxes[0].flags, static_cast<unsigned>(MB_ICONINFORMATION));
+  EXPECT_TRUE(boxes[0].owned) << "the box belongs to the window";
+  EXPECT_TRUE(h_.alive());
 }
 
 }  // namespace
