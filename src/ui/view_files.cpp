@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <set>
 
 #include "engine/job/job_texts.h"
 #include "engine/job/markup_escape.h"
@@ -72,14 +73,28 @@ void CVelmoraView::AddFiles(const std::vector<std::wstring>& paths) {
   SetLogText(kLogFilesAdded);
   if (paths.empty()) return;
   ShowPreview(L"", kPreviewFilesAdded);
+  // The names listed, compared as IsNewPath compares them, so that each new name is looked
+  // up at once rather than against every item; and the list drawn once, at the end, rather
+  // than after every insertion.
+  auto less = [](const std::wstring& a, const std::wstring& b) {
+    return _wcsicmp(a.c_str(), b.c_str()) < 0;
+  };
+  std::set<std::wstring, decltype(less)> listed(less);
+  for (int i = 0, n = list_.Count(); i < n; ++i) listed.insert(list_.ItemText(i));
+  SendMessageW(list_.hwnd(), WM_SETREDRAW, FALSE, 0);
   for (const std::wstring& path : paths) {
-    if (list_.IsNewPath(path)) {
+    if (listed.insert(path).second) {
       list_.Append(path, kImageAdded);
     } else {
+      // The list is drawn before the box covers it.
+      SendMessageW(list_.hwnd(), WM_SETREDRAW, TRUE, 0);
       ShowMessageBox(BoxOwner::kView, EscapeMarkup(path) + L"already exist in the list.",
                      kMbInformation);
+      SendMessageW(list_.hwnd(), WM_SETREDRAW, FALSE, 0);
     }
   }
+  SendMessageW(list_.hwnd(), WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list_.hwnd(), nullptr, TRUE);
   ApplyStep(*this, WorkflowStep::kFilesAdded);
 }
 
