@@ -117,6 +117,8 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       if (m_pView != nullptr) SetFocus(m_pView->hwnd());
       return 0;
     case kMsgJobEnded:
+      // The window shows all the job did before it counts as ended.
+      if (m_pView != nullptr) m_pView->DrainJobCalls();
       if (worker_.Ended()) {
         worker_.Join();
         if (!worker_.end().completed) {
@@ -269,6 +271,7 @@ JobThread::OnEnd CMainFrame::JobEndNotice() {
 void CMainFrame::WaitForWorker() {
   winfw::PumpMessagesUntil([this] { return !worker_.Joinable() || worker_.Ended(); });
   worker_.Join();
+  if (m_pView != nullptr && m_pView->hwnd() != nullptr) m_pView->DrainJobCalls();
 }
 
 void CMainFrame::OnSoftwareHelp() {

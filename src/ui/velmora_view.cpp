@@ -46,6 +46,13 @@ bool CVelmoraView::Create(HWND parent, int id) {
   args.menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
   if (!Window::Create(args)) return false;
   proxy_.set_view(hwnd());
+  // A batch of a job's calls that changes the file list draws it once, at its end: each
+  // insertion into a list that draws would update its scroll bars at once.
+  proxy_.set_batch_hook([this](bool begin, bool file_list) {
+    if (!file_list || list_.hwnd() == nullptr) return;
+    SendMessageW(list_.hwnd(), WM_SETREDRAW, begin ? FALSE : TRUE, 0);
+    if (!begin) InvalidateRect(list_.hwnd(), nullptr, TRUE);
+  });
   return true;
 }
 
@@ -228,6 +235,10 @@ LRESULT CVelmoraView::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
         FlushLog();
         return 0;
       }
+      if (wparam == kJobQueueTimer) {
+        proxy_.Drain();
+        return 0;
+      }
       return Default(message, wparam, lparam);
     case WM_SETFOCUS:
       if (list_.hwnd() != nullptr) SetFocus(list_.hwnd());
@@ -266,11 +277,12 @@ LRESULT CVelmoraView::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
     case kPreviewRequest:
       OnPreviewRequest(static_cast<int>(wparam));
       return 0;
-    case kMsgJobCall: {
-      const auto* call = reinterpret_cast<const JobCall*>(lparam);
-      call->invoke(call->callable);
+    case kMsgJobCall:
+      proxy_.OnCall(*reinterpret_cast<const JobCall*>(lparam));
       return 0;
-    }
+    case kMsgJobQueued:
+      proxy_.OnQueued();
+      return 0;
     case WM_DROPFILES:
       OnDropFiles(reinterpret_cast<HDROP>(wparam));
       return 0;

@@ -88,8 +88,11 @@ class CVelmoraView : public winfw::Window, public JobWindow {
   HWND total_bar() const { return total_bar_.hwnd(); }
   CEstProgressCtrl& bar(Bar which) { return which == Bar::kFile ? file_bar_ : total_bar_; }
   HWND entry_list() const { return entry_list_; }
-  // What the worker threads are handed: every call a synchronous message to this window.
+  // What the worker threads are handed: their calls carried out here, in order (ViewJobWindow).
   JobWindow& worker_window() { return proxy_; }
+  // Carries out now the calls a worker has queued: at the end of a job, and before a command
+  // of the user's acts on what the job has done so far.
+  void DrainJobCalls() { proxy_.Drain(); }
   JobContext context();
 
   // JobWindow, carried out here on the user-interface thread.

@@ -1,38 +1,119 @@
 #include "ui/view_job_window.h"
 
+#include <utility>
+
 namespace velmora::ui {
+
+void ViewJobWindow::Queue(Kind kind, Bar bar, std::function<void()> run) {
+  // The view's own handlers go through here too (a job's start and Stop): on the
+  // user-interface thread the call is carried out at once, after what is queued.
+  if (GetCurrentThreadId() == ui_thread_) {
+    Drain();
+    run();
+    return;
+  }
+  bool post = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back({kind, bar, std::move(run)});
+    post = !std::exchange(posted_, true);
+  }
+  // One message per batch: the next one goes out only once this batch has been taken.
+  if (post) PostMessageW(view_, kMsgJobQueued, 0, 0);
+}
+
+void ViewJobWindow::OnQueued() {
+  const DWORD since = GetTickCount() - last_batch_;
+  if (since >= kJobBatchMs) {
+    Drain();
+  } else if (!timer_) {
+    timer_ = SetTimer(view_, kJobQueueTimer, kJobBatchMs - since, nullptr) != 0;
+    if (!timer_) Drain();
+  }
+}
+
+void ViewJobWindow::Drain() {
+  if (timer_) {
+    KillTimer(view_, kJobQueueTimer);
+    timer_ = false;
+  }
+  // A call of the batch that came back here (none sends messages that would) finds the
+  // queue being carried out and leaves it to this one, in order.
+  if (draining_) return;
+  std::vector<Queued> batch;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    batch.swap(queue_);
+    posted_ = false;
+  }
+  last_batch_ = GetTickCount();
+  if (batch.empty()) return;
+  // Only the last position of each bar is drawn; one set before a new range or a reset of
+  // its bar is kept, since the completion estimate follows them.
+  bool overtaken[2] = {false, false};
+  bool file_list = false;
+  for (size_t i = batch.size(); i-- > 0;) {
+    Queued& q = batch[i];
+    bool& later = overtaken[q.bar == Bar::kFile ? 0 : 1];
+    if (q.kind == Kind::kBarPos) {
+      if (later) q.run = nullptr;
+      later = true;
+    } else if (q.kind == Kind::kBarScale) {
+      later = false;
+    } else if (q.kind == Kind::kFileList) {
+      file_list = true;
+    }
+  }
+  draining_ = true;
+  if (batch_hook_) batch_hook_(true, file_list);
+  for (Queued& q : batch) {
+    if (q.run) q.run();
+  }
+  if (batch_hook_) batch_hook_(false, file_list);
+  draining_ = false;
+}
+
+void ViewJobWindow::OnCall(const JobCall& call) {
+  Drain();
+  call.invoke(call.callable);
+}
 
 int ViewJobWindow::ShowMessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) {
   // A box without an owner is shown by the worker itself: it blocks the worker alone and
-  // leaves the window free (Stop stays at hand).
-  if (owner == BoxOwner::kNone) return target_.ShowMessageBox(owner, text, flags);
+  // leaves the window free (Stop stays at hand). The window shows everything before it.
+  if (owner == BoxOwner::kNone) {
+    Run([] {});
+    return target_.ShowMessageBox(owner, text, flags);
+  }
   int result = 0;
   Run([&] { result = target_.ShowMessageBox(owner, text, flags); });
   return result;
 }
 void ViewJobWindow::ShowPreview(const std::wstring& path, PreviewCode code) {
+  // Synchronous: a job asks for the blank pane before it deletes the files the picture
+  // may come from.
   Run([&] { target_.ShowPreview(path, code); });
 }
 void ViewJobWindow::ResetEstimate(Bar bar) {
-  Run([&] { target_.ResetEstimate(bar); });
+  Queue(Kind::kBarScale, bar, [this, bar] { target_.ResetEstimate(bar); });
 }
 void ViewJobWindow::SetBarRange(Bar bar, uint16_t upper) {
-  Run([&] { target_.SetBarRange(bar, upper); });
+  Queue(Kind::kBarScale, bar, [this, bar, upper] { target_.SetBarRange(bar, upper); });
 }
 void ViewJobWindow::SetBarPos(Bar bar, int position) {
-  Run([&] { target_.SetBarPos(bar, position); });
+  Queue(Kind::kBarPos, bar, [this, bar, position] { target_.SetBarPos(bar, position); });
 }
 void ViewJobWindow::SetLogText(const std::wstring& text) {
-  Run([&] { target_.SetLogText(text); });
+  Queue([this, text] { target_.SetLogText(text); });
 }
 void ViewJobWindow::AppendLog(const std::wstring& text, uint32_t colour) {
-  Run([&] { target_.AppendLog(text, colour); });
+  Queue([this, text, colour] { target_.AppendLog(text, colour); });
 }
 void ViewJobWindow::EnableControl(Control control, bool enable) {
-  Run([&] { target_.EnableControl(control, enable); });
+  Queue([this, control, enable] { target_.EnableControl(control, enable); });
 }
 void ViewJobWindow::ShowControl(Control control, bool show) {
-  Run([&] { target_.ShowControl(control, show); });
+  Queue([this, control, show] { target_.ShowControl(control, show); });
 }
 int ViewJobWindow::MediaChecked() {
   int result = 0;
@@ -45,16 +126,16 @@ std::wstring ViewJobWindow::Destination() {
   return result;
 }
 void ViewJobWindow::ClearDestination() {
-  Run([&] { target_.ClearDestination(); });
+  Queue([this] { target_.ClearDestination(); });
 }
 void ViewJobWindow::SetHelpText(const std::wstring& text, const std::vector<BoldRange>& bold) {
-  Run([&] { target_.SetHelpText(text, bold); });
+  Queue([this, text, bold] { target_.SetHelpText(text, bold); });
 }
 void ViewJobWindow::Relayout() {
-  Run([&] { target_.Relayout(); });
+  Queue([this] { target_.Relayout(); });
 }
 void ViewJobWindow::SetFlag(ViewFlag flag, bool value) {
-  Run([&] { target_.SetFlag(flag, value); });
+  Queue([this, flag, value] { target_.SetFlag(flag, value); });
 }
 int ViewJobWindow::FileCount() {
   int result = 0;
@@ -67,7 +148,8 @@ std::wstring ViewJobWindow::FileText(int index) {
   return result;
 }
 void ViewJobWindow::ReplaceFileItem(int index, const std::wstring& text, int image) {
-  Run([&] { target_.ReplaceFileItem(index, text, image); });
+  Queue(Kind::kFileList, Bar::kFile,
+        [this, index, text, image] { target_.ReplaceFileItem(index, text, image); });
 }
 intptr_t ViewJobWindow::FileData(int index) {
   intptr_t result = 0;
@@ -75,13 +157,13 @@ intptr_t ViewJobWindow::FileData(int index) {
   return result;
 }
 void ViewJobWindow::SetFileData(int index, intptr_t data) {
-  Run([&] { target_.SetFileData(index, data); });
+  Queue([this, index, data] { target_.SetFileData(index, data); });
 }
 void ViewJobWindow::ClearEntries() {
-  Run([&] { target_.ClearEntries(); });
+  Queue([this] { target_.ClearEntries(); });
 }
 void ViewJobWindow::AppendEntry(const RecoveredEntry& entry) {
-  Run([&] { target_.AppendEntry(entry); });
+  Queue([this, entry] { target_.AppendEntry(entry); });
 }
 
 }  // namespace velmora::ui

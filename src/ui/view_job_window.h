@@ -1,16 +1,30 @@
-// The job window a worker thread is handed. Every call is one synchronous message to the
-// main view, so the user-interface thread carries it out before the call returns and the
-// calls of one job keep their order; the worker never touches a control itself.
+// The job window a worker thread is handed. The calls that return nothing are queued in the
+// order the job makes them and carried out by the user-interface thread a few times a second,
+// each batch at once and drawn once; every call that answers something (and the preview,
+// which must let go of its picture before the job deletes files, and every message box)
+// first has the user-interface thread carry out everything queued before it, then itself,
+// with one synchronous message. So the window always shows what the job did, in the order
+// it did it, a little later at most; and the worker never touches a control itself.
 #pragma once
 
 #include <windows.h>
+
+#include <functional>
+#include <mutex>
+#include <vector>
 
 #include "engine/job/job_window.h"
 
 namespace velmora::ui {
 
-// The view's private message: lParam points at a JobCall on the sender's stack.
+// The view's private messages: kMsgJobCall's lParam points at a JobCall on the sender's
+// stack; kMsgJobQueued tells that calls wait in the queue.
 inline constexpr UINT kMsgJobCall = WM_APP + 1;
+inline constexpr UINT kMsgJobQueued = WM_APP + 3;
+// The view's timer that carries out queued calls that came too soon after the last batch.
+inline constexpr UINT_PTR kJobQueueTimer = 2;
+// The least time between two batches: the window is redrawn at most this often for a job.
+inline constexpr DWORD kJobBatchMs = 40;
 
 struct JobCall {
   void (*invoke)(void* callable);
@@ -19,9 +33,26 @@ struct JobCall {
 
 class ViewJobWindow : public JobWindow {
  public:
-  // `view` is the window that answers kMsgJobCall; `target` the implementation it runs.
-  ViewJobWindow(JobWindow& target) : target_(target) {}
-  void set_view(HWND view) { view_ = view; }
+  // What the view does around a batch: `begin` true before its first call, false after its
+  // last; `file_list` tells whether the batch changes the file list.
+  using BatchHook = std::function<void(bool begin, bool file_list)>;
+
+  // `target` is the implementation the user-interface thread runs.
+  explicit ViewJobWindow(JobWindow& target) : target_(target) {}
+  // `view` is the window that answers kMsgJobCall and kMsgJobQueued and owns the timer.
+  void set_view(HWND view) {
+    view_ = view;
+    ui_thread_ = GetWindowThreadProcessId(view, nullptr);
+  }
+  void set_batch_hook(BatchHook hook) { batch_hook_ = std::move(hook); }
+
+  // On the user-interface thread: carries out every queued call now, in order.
+  void Drain();
+  // On the user-interface thread, for kMsgJobQueued and the timer: a batch now, or when
+  // kJobBatchMs have passed since the last one.
+  void OnQueued();
+  // On the user-interface thread, for kMsgJobCall: the queue first, then the call.
+  void OnCall(const JobCall& call);
 
   int ShowMessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) override;
   void ShowPreview(const std::wstring& path, PreviewCode code) override;
@@ -47,6 +78,19 @@ class ViewJobWindow : public JobWindow {
   void AppendEntry(const RecoveredEntry& entry) override;
 
  private:
+  // What a queued call does, as far as a batch cares: a bar position overtaken by a later one
+  // of the same bar is skipped (a range or a reset of that bar in between keeps it).
+  enum class Kind { kOther, kBarPos, kBarScale, kFileList };
+  struct Queued {
+    Kind kind;
+    Bar bar;
+    std::function<void()> run;
+  };
+
+  void Queue(Kind kind, Bar bar, std::function<void()> run);
+  void Queue(std::function<void()> run) { Queue(Kind::kOther, Bar::kFile, std::move(run)); }
+  // One synchronous message: everything queued before, then `f`, on the user-interface
+  // thread; on that thread itself, both at once.
   template <class F>
   void Run(F&& f) {
     JobCall call{[](void* p) { (*static_cast<F*>(p))(); }, &f};
@@ -55,6 +99,15 @@ class ViewJobWindow : public JobWindow {
 
   JobWindow& target_;
   HWND view_ = nullptr;
+  DWORD ui_thread_ = 0;
+  BatchHook batch_hook_;
+  std::mutex mutex_;
+  std::vector<Queued> queue_;  // guarded by mutex_
+  bool posted_ = false;        // guarded by mutex_: kMsgJobQueued is on its way
+  // User-interface thread only.
+  bool timer_ = false;
+  bool draining_ = false;
+  DWORD last_batch_ = 0;
 };
 
 }  // namespace velmora::ui

@@ -1,8 +1,11 @@
 // The one boundary between the jobs and the window. The repair and save jobs run on a worker
-// thread and reach every control only through this interface. Each call has completed when
-// it returns, and calls are carried out in the order the job makes them: the GUI sends one
-// synchronous message to the view per call (the one exception is the ownerless message box,
-// see ShowMessageBox); the command line and the tests implement it directly.
+// thread and reach every control only through this interface. Calls are carried out in the
+// order the job makes them. A call that answers something, ShowPreview and every message box
+// have completed when they return, and so has every call made before them; a call that
+// returns nothing may be carried out a little later (the GUI gathers those and has its
+// user-interface thread carry them out in batches; the ownerless message box is the one call
+// it carries out on the calling thread, see ShowMessageBox). The command line and the tests
+// implement it directly.
 //
 // The interface deliberately has no method named after a Windows macro (MessageBox, LoadImage,
 // ...): a file that includes <windows.h> as well would see such a name silently renamed.
