@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,16 @@ constexpr uint16_t kStored = 0;
 constexpr uint16_t kDeflated = 8;
 // Bytes in front of an entry's data in a damaged file: a local header would sit there.
 const std::string kLead = "PK\x03\x04 header and name bytes";
+
+struct ExtractCase {
+  const char* what;
+  std::string data;  // the entry's bytes in the damaged file (the file ends after them)
+  uint32_t z;
+  uint32_t u;
+  uint16_t method;
+  bool yields_file;
+  std::string content;
+};
 
 // A scratch folder holding the damaged files and the output, with the temporary-files folder
 // pointed at a folder of its own, so a test sees exactly the "OPC" files it made.
@@ -60,6 +71,8 @@ class ExtractTest : public ::testing::Test {
   }
 
   std::wstring DamagedPath() const { return scratch_.Path(L"damaged.ods"); }
+  // What the case expects of the output folder, with the outcome of its entry.
+  void CheckCase(const ExtractCase& c, const EntryOutcome& outcome);
   std::wstring Out(const std::wstring& name) const { return Join(out_, name); }
 
   ScratchFolder scratch_;
@@ -69,16 +82,6 @@ class ExtractTest : public ::testing::Test {
 
  private:
   std::wstring TempPath() const { return scratch_.Path(L"temp"); }
-};
-
-struct ExtractCase {
-  const char* what;
-  std::string data;  // the entry's bytes in the damaged file (the file ends after them)
-  uint32_t z;
-  uint32_t u;
-  uint16_t method;
-  bool yields_file;
-  std::string content;
 };
 
 TEST_F(ExtractTest, WhichEntriesYieldFiles) {
@@ -116,24 +119,43 @@ TEST_F(ExtractTest, WhichEntriesYieldFiles) {
       {"deflated, the file ends inside the stream: no file", stream.substr(0, zs - 20), zs, 1000,
        kDeflated, false, ""},
   };
-  for (const ExtractCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    const RecoveredEntry entry = Damaged(c.data, c.z, c.u, c.method);
-    const EntryOutcome outcome = ExtractEntry(DamagedPath(), Out(L"out.xml"), entry);
-    EXPECT_EQ(outcome.written, c.yields_file);
-    EXPECT_EQ(outcome.output_path, Out(L"out.xml"));
-    EXPECT_FALSE(outcome.salvaged);
-    EXPECT_FALSE(outcome.crc_checked);  // no CRC known
-    if (c.yields_file) {
-      EXPECT_EQ(Names(out_), std::vector<std::wstring>{L"out.xml"});
-      EXPECT_TRUE(ReadBytes(Out(L"out.xml")) == c.content);
-      EXPECT_EQ(outcome.bytes_written, c.content.size());
-    } else {
-      // No file, and no partial output either.
-      EXPECT_EQ(Names(out_), std::vector<std::wstring>{});
+  // Each entry with a temporary file of its own, then all with one shared by them, as the
+  // entries of one damaged file share it: what an earlier entry left in it must not matter.
+  for (bool shared : {false, true}) {
+    std::optional<InflateScratch> scratch;
+    if (shared) scratch.emplace();
+    for (const ExtractCase& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.what << (shared ? ", shared temporary file" : ""));
+      const RecoveredEntry entry = Damaged(c.data, c.z, c.u, c.method);
+      EntryOutcome outcome;
+      if (shared) {
+        platform::File damaged = platform::File::OpenRead(DamagedPath(), platform::Sharing::kNone);
+        outcome = ExtractEntry(damaged, Out(L"out.xml"), entry, UINT64_MAX, {}, &*scratch);
+      } else {
+        outcome = ExtractEntry(DamagedPath(), Out(L"out.xml"), entry);
+      }
+      CheckCase(c, outcome);
+      // One temporary file while the shared one lives, none once an entry of its own is done.
+      EXPECT_LE(Names(temp_).size(), shared ? 1u : 0u) << "temporary files left behind";
+      platform::RemoveFile(Out(L"out.xml"));
     }
+    scratch.reset();
     EXPECT_EQ(Names(temp_), std::vector<std::wstring>{}) << "temporary files left behind";
-    platform::RemoveFile(Out(L"out.xml"));
+  }
+}
+
+void ExtractTest::CheckCase(const ExtractCase& c, const EntryOutcome& outcome) {
+  EXPECT_EQ(outcome.written, c.yields_file);
+  EXPECT_EQ(outcome.output_path, Out(L"out.xml"));
+  EXPECT_FALSE(outcome.salvaged);
+  EXPECT_FALSE(outcome.crc_checked);  // no CRC known
+  if (c.yields_file) {
+    EXPECT_EQ(Names(out_), std::vector<std::wstring>{L"out.xml"});
+    EXPECT_TRUE(ReadBytes(Out(L"out.xml")) == c.content);
+    EXPECT_EQ(outcome.bytes_written, c.content.size());
+  } else {
+    // No file, and no partial output either.
+    EXPECT_EQ(Names(out_), std::vector<std::wstring>{});
   }
 }
 

@@ -81,18 +81,6 @@ class PartialFile {
   bool direct_ = false;  // written at the target itself
 };
 
-// Deletes the temporary file on every road out of the inflation.
-class TempFileRemover {
- public:
-  explicit TempFileRemover(std::wstring path) : path_(std::move(path)) {}
-  ~TempFileRemover() { platform::RemoveFile(path_); }
-  TempFileRemover(const TempFileRemover&) = delete;
-  TempFileRemover& operator=(const TempFileRemover&) = delete;
-
- private:
-  std::wstring path_;
-};
-
 // Copies up to `count` bytes from the source's position through `buffer`. Returns the number
 // of bytes copied (fewer when the source ends first), or -1 when a read or write fails.
 template <typename Writer>
@@ -260,11 +248,10 @@ void CopyStored(platform::File& source, const std::wstring& output_path,
 
 // Reads the whole compressed data back from the temporary file for a correction search; empty
 // when it is too large to search or cannot be read.
-std::vector<uint8_t> ReadForRepair(const std::wstring& temp_path, uint32_t size) {
+std::vector<uint8_t> ReadForRepair(platform::File& file, uint32_t size) {
   std::vector<uint8_t> data;
   if (size == 0 || size > kMaxRepairInput) return data;
-  platform::File file = platform::File::OpenRead(temp_path, platform::Sharing::kRead);
-  if (!file.IsOpen()) return data;
+  if (!file.IsOpen() || !file.Seek(0)) return data;
   data.resize(size);
   if (file.Read(data.data(), size) != static_cast<int64_t>(size)) data.clear();
   return data;
@@ -273,9 +260,9 @@ std::vector<uint8_t> ReadForRepair(const std::wstring& temp_path, uint32_t size)
 // A deflated entry that failed (a data error, text that is not XML, a wrong size or CRC-32):
 // when one changed byte explains it, the corrected stream is written whole in place of what
 // the damaged one gave. True when the entry was repaired.
-bool RepairDeflated(const std::wstring& temp_path, const RecoveredEntry& entry, bool xml_part,
+bool RepairDeflated(platform::File& temp, const RecoveredEntry& entry, bool xml_part,
                     const RepairControl& control, EntryOutput& output, EntryOutcome* outcome) {
-  std::vector<uint8_t> data = ReadForRepair(temp_path, entry.compressed_size);
+  std::vector<uint8_t> data = ReadForRepair(temp, entry.compressed_size);
   if (data.empty()) return false;
   DeflatedPart part;
   part.data = data.data();
@@ -298,26 +285,24 @@ bool RepairDeflated(const std::wstring& temp_path, const RecoveredEntry& entry, 
 
 void Inflate(platform::File& source, const std::wstring& output_path, const RecoveredEntry& entry,
              uint64_t unsized_limit, bool xml_part, const RepairControl& control, uint8_t* buffer,
-             EntryOutcome* outcome) {
+             InflateScratch& scratch, EntryOutcome* outcome) {
   // An entry whose sizes were found nowhere: its stream runs from the data offset to at most
   // the end of the file, and only its own end says where it stops.
   const bool unsized = entry.size_source == RecoveredEntry::SizeSource::kNone;
-  // The temporary file is opened once: written, then read back by the inflater.
-  platform::File temp;
-  const std::wstring temp_path = platform::CreateTempFile(platform::TempFolder(), L"OPC", &temp);
-  if (temp_path.empty()) return;
-  TempFileRemover remover(temp_path);
+  // The temporary file stays open: written, then read back by the inflater.
+  platform::File temp = scratch.Take();
+  if (!temp.IsOpen()) return;
   // A damaged file may end inside the entry's data: the stream gets what is there, and comes
   // out whole only if it is complete within it.
   const int64_t copied =
       CopyBytes(source, unsized ? unsized_limit : entry.compressed_size, buffer,
                 [&](const uint8_t* data, size_t n) { return temp.Write(data, n); });
-  if (copied < 0) return;
+  if (copied < 0) return scratch.Return(std::move(temp));
 
   InflaterHandle inflater;
   if (OpenInflater(std::move(temp), 0, &inflater) != kInflateOk) return;
   EntryOutput output(output_path, entry, buffer);
-  if (!output.IsOpen()) return;
+  if (!output.IsOpen()) return scratch.Return(ReleaseInflaterFile(inflater));
   InflaterRequest request;
   if (unsized) {
     request.to_stream_end = true;
@@ -330,9 +315,7 @@ void Inflate(platform::File& source, const std::wstring& output_path, const Reco
   const int result = InflateToBuffer(
       inflater.get(), [&](const uint8_t* data, size_t n) { return output.Write(data, n); },
       &request);
-  // The temporary file must be closed before the remover deletes it (Windows deletes no open
-  // file).
-  CloseInflater(inflater);
+  scratch.Return(ReleaseInflaterFile(inflater));
   // Ended early, cut off (the file or the budget ended first) or broken: damaged data, which
   // an XML part may still give its sound beginning from. Other failures give nothing.
   const bool damaged =
@@ -343,13 +326,33 @@ void Inflate(platform::File& source, const std::wstring& output_path, const Reco
   const bool all_data = !unsized && copied == static_cast<int64_t>(entry.compressed_size);
   const bool failed = result != kInflateOk || output.crc() != entry.crc32;
   if (entry.crc_known && all_data && failed && output.Healthy() &&
-      RepairDeflated(temp_path, entry, xml_part, control, output, outcome)) {
+      RepairDeflated(scratch.file(), entry, xml_part, control, output, outcome)) {
     return;
   }
   output.Finish(result == kInflateOk, xml_part, outcome);
 }
 
 }  // namespace
+
+InflateScratch::~InflateScratch() {
+  Remove();
+}
+
+void InflateScratch::Remove() {
+  // Closed first: Windows deletes no open file.
+  file_.Close();
+  if (!path_.empty()) platform::RemoveFile(path_);
+  path_.clear();
+}
+
+platform::File InflateScratch::Take() {
+  if (!path_.empty() && (!file_.IsOpen() || !file_.Truncate(0))) Remove();
+  if (path_.empty()) {
+    path_ = platform::CreateTempFile(platform::TempFolder(), L"OPC", &file_);
+    if (path_.empty()) return platform::File();
+  }
+  return std::move(file_);
+}
 
 EntryOutcome ExtractEntry(const std::wstring& damaged_path, const std::wstring& output_path,
                           const RecoveredEntry& entry, uint64_t unsized_limit,
@@ -363,7 +366,7 @@ EntryOutcome ExtractEntry(const std::wstring& damaged_path, const std::wstring& 
 
 EntryOutcome ExtractEntry(platform::File& source, const std::wstring& output_path,
                           const RecoveredEntry& entry, uint64_t unsized_limit,
-                          const RepairControl& control) {
+                          const RepairControl& control, InflateScratch* scratch) {
   EntryOutcome outcome;
   outcome.output_path = output_path;
   const uint32_t z = entry.compressed_size;
@@ -379,7 +382,9 @@ EntryOutcome ExtractEntry(platform::File& source, const std::wstring& output_pat
   if (!unsized && z != 0 && z == u && entry.method != kZipMethodDeflate) {
     CopyStored(source, output_path, entry, xml_part, control, buffer.get(), &outcome);
   } else {
-    Inflate(source, output_path, entry, unsized_limit, xml_part, control, buffer.get(), &outcome);
+    InflateScratch own;
+    Inflate(source, output_path, entry, unsized_limit, xml_part, control, buffer.get(),
+            scratch != nullptr ? *scratch : own, &outcome);
   }
   return outcome;
 }

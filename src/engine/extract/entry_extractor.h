@@ -46,10 +46,37 @@ EntryOutcome ExtractEntry(const std::wstring& damaged_path, const std::wstring& 
                           const RecoveredEntry& entry, uint64_t unsized_limit = UINT64_MAX,
                           const RepairControl& control = RepairControl());
 
+// The "OPC" temporary file that holds an inflated entry's compressed data. One serves every
+// entry of a damaged file: created at the first entry that needs it, emptied before each next
+// one, deleted when the scratch goes. A file system pays for every name it creates and deletes
+// (more the more names were deleted lately), and a package has a dozen deflated entries.
+class InflateScratch {
+ public:
+  InflateScratch() = default;
+  ~InflateScratch();
+  InflateScratch(const InflateScratch&) = delete;
+  InflateScratch& operator=(const InflateScratch&) = delete;
+
+  // The temporary file, empty and at its start, lent out until Return; a closed file when it
+  // cannot be created or emptied. A file not returned is replaced by a new one at the next Take.
+  platform::File Take();
+  void Return(platform::File file) { file_ = std::move(file); }
+  // The returned file, open (for reading back what the last entry wrote into it).
+  platform::File& file() { return file_; }
+
+ private:
+  void Remove();
+  std::wstring path_;
+  platform::File file_;
+};
+
 // The same with the damaged file already open (read access), as ExtractAllEntries opens it once
 // for all its entries; the file's position is moved. A file that is not open yields nothing.
+// `scratch` is the temporary file shared by the entries of that file; without one, the entry
+// has a temporary file of its own.
 EntryOutcome ExtractEntry(platform::File& damaged, const std::wstring& output_path,
                           const RecoveredEntry& entry, uint64_t unsized_limit = UINT64_MAX,
-                          const RepairControl& control = RepairControl());
+                          const RepairControl& control = RepairControl(),
+                          InflateScratch* scratch = nullptr);
 
 }  // namespace velmora

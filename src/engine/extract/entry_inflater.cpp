@@ -175,4 +175,11 @@ void CloseInflater(InflaterHandle& handle) {
   handle.reset();
 }
 
+platform::File ReleaseInflaterFile(InflaterHandle& handle) {
+  if (!handle) return platform::File();
+  platform::File file = std::move(handle->file);
+  handle.reset();
+  return file;
+}
+
 }  // namespace velmora

@@ -80,4 +80,9 @@ int InflateToBuffer(EntryInflater* handle, const InflateSink& sink, InflaterRequ
 // Frees the buffers and the inflate state, closes the file and empties the handle.
 void CloseInflater(InflaterHandle& handle);
 
+// Frees the buffers and the inflate state and empties the handle like CloseInflater, but hands
+// the file back open (positioned wherever the stream left it), for a caller that uses it
+// again. A closed file when the handle is empty.
+platform::File ReleaseInflaterFile(InflaterHandle& handle);
+
 }  // namespace velmora

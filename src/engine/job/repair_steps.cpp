@@ -70,6 +70,7 @@ std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder
   // Opened once for all the entries; when it cannot be opened, no entry yields a file.
   platform::File damaged;
   if (n > 0) damaged = platform::File::OpenRead(damaged_path, platform::Sharing::kNone);
+  InflateScratch scratch;  // one temporary file for all the entries that are inflated
   for (size_t i = 0; i < n; ++i) {
     const RecoveredEntry& entry = entries[i];
     std::wstring path = entry.name;
@@ -82,8 +83,9 @@ std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder
       const uint64_t next = entries[i + 1].header_offset;
       unsized_limit = next > entry.data_offset ? next - entry.data_offset : 0;
     }
-    outcomes.push_back(path.empty() ? EntryOutcome{}
-                                    : ExtractEntry(damaged, path, entry, unsized_limit, control));
+    outcomes.push_back(path.empty()
+                           ? EntryOutcome{}
+                           : ExtractEntry(damaged, path, entry, unsized_limit, control, &scratch));
     if (searching) {
       view.SetBarRange(Bar::kFile, BarUpper(count));
       searching = false;
