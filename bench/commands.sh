@@ -4,8 +4,13 @@
 #   2. velmora extract of 500 small .ods in one call     vs  Python zipfile.extractall over them
 #   3. velmora repair --no-media of 500 small .ods       vs  Python zipfile extract + re-pack (level 8)
 #   4. peak memory of velmora extract / repair of the large file (/usr/bin/time -v)
+#   5. velmora repair --no-media of 500 small .ods with --jobs 2 vs --jobs 1
 # Usage: bench/commands.sh VELMORA LARGE.ods SMALL.ods
 #   LARGE.ods from bench/make_large_ods.sh; SMALL.ods is copied 500 times.
+#   COMMANDS_SECTIONS: the sections to run (default "1 2 3 4 5").
+# The load average is printed before and after each section: on a machine shared with other
+# sessions, each session gets an equal share of the cores (the kernel's autogroups), so a
+# second thread or job gains nothing while the others keep the cores busy.
 set -euo pipefail
 velmora=$(realpath "${1:?usage: commands.sh VELMORA LARGE.ods SMALL.ods}")
 large=$(realpath "${2:?}")
@@ -35,25 +40,57 @@ for f in sorted(os.listdir("small")):
                 dst.writestr(info.filename, src.read(info))
 PY
 
+sections=${COMMANDS_SECTIONS:-1 2 3 4 5}
+want() { [[ " $sections " == *" $1 "* ]]; }
+load() { echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"; }
+
+if want 1; then
+load
 echo "== 1. large file: velmora extract vs bsdtar -xf"
 hyperfine -N --warmup 2 --runs 10 \
   --prepare 'rm -rf v b' \
   -n "velmora extract" "$velmora extract $large --into v" \
   -n "bsdtar -xf" "bash -c 'mkdir -p b && bsdtar -xf $large -C b'"
 
+load
+fi
+
+if want 2; then
+load
 echo "== 2. 500 small files: velmora extract vs Python zipfile.extractall"
 hyperfine -N --warmup 1 --runs 5 \
   --prepare 'rm -rf v p' \
   -n "velmora extract x500" "bash -c '$velmora extract small/*.ods --into v > /dev/null'" \
   -n "python extractall x500" "python3 py_extract.py p"
 
+load
+fi
+
+if want 3; then
+load
 echo "== 3. 500 small files: velmora repair --no-media vs Python extract + re-pack level 8"
 hyperfine -N --warmup 1 --runs 5 \
   --prepare 'rm -rf o p' \
   -n "velmora repair x500" "bash -c '$velmora repair small/*.ods --out o --no-media > /dev/null'" \
   -n "python repack x500" "python3 py_repack.py p"
 
+load
+fi
+
+if want 4; then
+load
 echo "== 4. peak memory (maximum resident set size)"
 rm -rf v o
 /usr/bin/time -v "$velmora" extract "$large" --into v 2>&1 >/dev/null | grep -E 'Maximum resident|Elapsed'
 /usr/bin/time -v "$velmora" repair "$large" --out o --no-media 2>&1 >/dev/null | grep -E 'Maximum resident|Elapsed'
+fi
+
+if want 5; then
+load
+echo "== 5. 500 small files: velmora repair --no-media --jobs 2 vs --jobs 1"
+hyperfine -N --warmup 1 --runs 5 \
+  --prepare 'rm -rf o1 o2' \
+  -n "velmora repair x500 --jobs 1" "bash -c '$velmora repair small/*.ods --out o1 --no-media --jobs 1 > /dev/null'" \
+  -n "velmora repair x500 --jobs 2" "bash -c '$velmora repair small/*.ods --out o2 --no-media --jobs 2 > /dev/null'"
+load
+fi
