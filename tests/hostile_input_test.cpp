@@ -45,17 +45,6 @@ using extraction_test::ScratchFolder;
 using extraction_test::TempFolderRedirect;
 using extraction_test::WriteBytes;
 
-// A folder of the source tree. The Windows tests run under Wine, where the POSIX path of the
-// tree is reached through drive Z:.
-std::wstring SourceFolder(const std::string& relative) {
-  std::string path = std::string(VELMORA_SOURCE_DIR) + "/" + relative;
-#ifdef _WIN32
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  std::replace(path.begin(), path.end(), '/', '\\');
-#endif
-  return std::wstring(path.begin(), path.end());
-}
-
 struct HostileFile {
   std::string label;  // the test's name
   std::wstring path;
@@ -71,7 +60,7 @@ void PrintTo(const HostileFile& file, std::ostream* out) {
 std::vector<HostileFile> HostileFiles() {
   std::vector<HostileFile> files;
   for (const char* folder : {"fuzz/corpus/scan_extract", "tests/fixtures/hostile"}) {
-    const std::wstring dir = SourceFolder(folder);
+    const std::wstring dir = test::SourcePath(folder);
     for (const std::wstring& name : Names(dir)) {
       if (name.size() > 3 && name.compare(name.size() - 3, 3, L".md") == 0) continue;
       std::string label = std::string(folder).substr(std::string(folder).rfind('/') + 1) + "_";

@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/job/job_context.h"
 #include "engine/job/working_folder.h"
 #include "output/preview_lookup.h"
 #include "platform/platform.h"
+#include "support/job_runner.h"
 #include "support/recording_window.h"
 #include "support/scratch.h"
 #include "support/zip_test_support.h"
@@ -63,6 +65,37 @@ TEST_F(PreviewLookupTest, ThumbnailOrFirstPictureOrCode) {
        L"",
        kPreviewNoPicture},
       {"no file folder", {L"Other.ods0/Thumbnails/thumbnail.png"}, 0, 0, L"", kPreviewNoPicture},
+      // A file repaired into several documents: the first one's picture, with the note.
+      {"two documents",
+       {L"Budget.ods0/Thumbnails/thumbnail.png", L"Budget.ods0~2/Thumbnails/thumbnail.png"},
+       0,
+       1,
+       L"Budget.ods0/Thumbnails/thumbnail.png",
+       kPreviewSeveralDocuments},
+      {"three documents, a picture found by the walk",
+       {L"Budget.ods0/Pictures/a.png", L"Budget.ods0~2/content.xml", L"Budget.ods0~3/content.xml"},
+       0,
+       1,
+       L"Budget.ods0/Pictures/a.png",
+       kPreviewSeveralDocuments},
+      {"two documents, no picture in the first",
+       {L"Budget.ods0/content.xml", L"Budget.ods0~2/Pictures/a.png"},
+       0,
+       0,
+       L"",
+       kPreviewSeveralDocuments},
+      {"a further document of another item",
+       {L"Budget.ods0/Thumbnails/thumbnail.png", L"Budget.ods1~2/content.xml"},
+       0,
+       1,
+       L"Budget.ods0/Thumbnails/thumbnail.png",
+       kPreviewBlank},
+      {"a third document's folder without a second is not counted",
+       {L"Budget.ods0/Thumbnails/thumbnail.png", L"Budget.ods0~3/content.xml"},
+       0,
+       1,
+       L"Budget.ods0/Thumbnails/thumbnail.png",
+       kPreviewBlank},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -116,6 +149,39 @@ TEST_F(PreviewLookupTest, ThumbnailWinsOverPicturesListedBeforeIt) {
   EXPECT_EQ(OnPreviewRequest(view_, 0), 1);
   EXPECT_EQ(view_.previews, (std::vector<std::pair<std::wstring, int>>{
                                 {Under(L"Budget.ods0/Thumbnails/thumbnail.png"), kPreviewBlank}}));
+}
+
+// Two spreadsheets written by office programs, joined into one file in either order: the
+// repair keeps them apart, and the preview shows the first one's thumbnail with the note.
+TEST_F(PreviewLookupTest, AFileOfTwoJoinedSpreadsheetsShowsTheNote) {
+  const std::wstring numbers = test::SourcePath("tests/interop/fixtures/numbers_text.ods");
+  const std::wstring pictures = test::SourcePath("tests/interop/fixtures/pictures.ods");
+  const std::pair<std::wstring, std::wstring> orders[] = {{numbers, pictures}, {pictures, numbers}};
+  int n = 0;
+  for (const auto& [first, second] : orders) {
+    SCOPED_TRACE(n);
+    ziptest::RemoveTree(working_);
+    test::Bytes joined = test::ReadBytes(first);
+    const test::Bytes more = test::ReadBytes(second);
+    ASSERT_FALSE(joined.empty());
+    ASSERT_FALSE(more.empty());
+    joined.insert(joined.end(), more.begin(), more.end());
+    const std::wstring path = scratch_.Path(L"Joined" + std::to_wstring(n++) + L".ods");
+    ASSERT_TRUE(test::WriteBytes(path, joined));
+    test::RecordingWindow view;
+    view.AddFile(path);
+    JobRunning running{0};
+    const JobContext context{&running, &view};
+    ASSERT_TRUE(test::RunRepairJob(context).completed);
+    ASSERT_EQ(view.files[0].image, kImageRepaired);
+    view.previews.clear();
+    EXPECT_EQ(OnPreviewRequest(view, 0), 1);
+    const std::wstring folder = FileFolderPath(path, 0);
+    EXPECT_EQ(view.previews,
+              (std::vector<std::pair<std::wstring, int>>{
+                  {platform::JoinPath(platform::JoinPath(folder, L"Thumbnails"), L"thumbnail.png"),
+                   kPreviewSeveralDocuments}}));
+  }
 }
 
 TEST_F(PreviewLookupTest, NoWorkingFolderMeansNotRepaired) {

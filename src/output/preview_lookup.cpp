@@ -5,6 +5,7 @@
 
 #include "engine/job/job_texts.h"
 #include "engine/job/working_folder.h"
+#include "engine/scan/document_split.h"
 #include "output/media_extractor.h"
 #include "platform/platform.h"
 
@@ -12,20 +13,29 @@ namespace velmora {
 
 namespace {
 
-// Shows the first media file below `folder`; true once one is shown, which stops every level.
-bool FindPreviewImage(JobWindow& view, const std::wstring& folder) {
+// Shows the first media file below `folder` with `code`; true once one is shown, which stops
+// every level.
+bool FindPreviewImage(JobWindow& view, const std::wstring& folder, PreviewCode code) {
   bool found = false;
   platform::ListDirectory(folder, [&](const platform::DirItem& item) {
     const std::wstring path = platform::JoinPath(folder, item.name);
     if (item.is_directory) {
-      found = FindPreviewImage(view, path);
+      found = FindPreviewImage(view, path, code);
     } else if (IsMediaFile(item.name)) {
-      view.ShowPreview(path, kPreviewBlank);
+      view.ShowPreview(path, code);
       found = true;
     }
     return !found;
   });
   return found;
+}
+
+// The file folder's document and the further ones the repair job put beside it, counted as the
+// save job counts them: up to the first suffix without a folder.
+size_t DocumentCount(const std::wstring& folder) {
+  size_t count = 1;
+  while (count < kMaxDocuments && platform::IsDirectory(folder + DocumentSuffix(count))) ++count;
+  return count;
 }
 
 }  // namespace
@@ -37,20 +47,22 @@ int OnPreviewRequest(JobWindow& view, int position) {
     return 0;
   }
   const std::wstring folder = FileFolderPath(view.FileText(position), position);
+  const bool several = DocumentCount(folder) > 1;
+  const PreviewCode picture_code = several ? kPreviewSeveralDocuments : kPreviewBlank;
   const std::wstring thumbnail =
       platform::JoinPath(platform::JoinPath(folder, L"Thumbnails"), L"thumbnail.png");
   if (platform::PathExists(thumbnail)) {
-    view.ShowPreview(thumbnail, kPreviewBlank);
+    view.ShowPreview(thumbnail, picture_code);
     return 1;
   }
   bool found = false;
   try {
-    found = FindPreviewImage(view, folder);
+    found = FindPreviewImage(view, folder, picture_code);
   } catch (const std::bad_alloc&) {
     found = false;
   }
   if (found) return 1;
-  view.ShowPreview(L"", kPreviewNoPicture);
+  view.ShowPreview(L"", several ? kPreviewSeveralDocuments : kPreviewNoPicture);
   return 0;
 }
 

@@ -13,6 +13,9 @@ namespace velmora {
 //   the order the system lists names, each subfolder at its place (code 6);
 // - otherwise an empty path with code 4 (no picture), or with code 5 when there is no working
 //   folder at all (nothing repaired).
+// When the file was repaired into several documents (the further documents' folders beside
+// its own, as the repair job writes them), code 7 takes the place of 6 and of 4, with the same
+// path, so that the pane says so.
 // The item's repaired mark is not consulted. Returns 1 when a picture was shown, else 0.
 int OnPreviewRequest(JobWindow& view, int position);
 

@@ -5,9 +5,16 @@
 #include <gdiplus.h>
 #include <io.h>
 
+#include "engine/job/job_window.h"
 #include "winfw/gdi.h"
 
 namespace velmora::ui {
+namespace {
+
+// Room around the note's text inside its band, in pixels.
+constexpr int kNoteMargin = 8;
+
+}  // namespace
 
 CPictureBox::CPictureBox() = default;
 CPictureBox::~CPictureBox() = default;
@@ -29,6 +36,20 @@ const wchar_t* CPictureBox::HintText(int code) {
     default:
       return nullptr;
   }
+}
+
+const wchar_t* CPictureBox::NoteText(int code) {
+  return code == kPreviewSeveralDocuments
+             ? L"This file held several documents: each is saved as a package of its own."
+             : nullptr;
+}
+
+RECT CPictureBox::NoteBand(HDC dc, const RECT& client, const wchar_t* note) {
+  RECT text{client.left + kNoteMargin, 0, client.right - kNoteMargin, 0};
+  DrawTextW(dc, note, -1, &text, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+  const int height = (text.bottom - text.top) + 2 * kNoteMargin;
+  return RECT{client.left, client.bottom > height ? client.bottom - height : client.top,
+              client.right, client.bottom};
 }
 
 bool CPictureBox::has_picture() const {
@@ -56,37 +77,56 @@ void CPictureBox::SetPicture(const std::wstring& path, int code) {
 void CPictureBox::Paint(HDC dc) {
   RECT window{};
   GetWindowRect(hwnd(), &window);
-  const int width = window.right - window.left;
-  const int height = window.bottom - window.top;
+  int width = window.right - window.left;
+  int height = window.bottom - window.top;
   RECT client{};
   GetClientRect(hwnd(), &client);
   FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+  winfw::SelectObj font(dc, GetStockObject(DEFAULT_GUI_FONT));
 
+  // The note takes the bottom of the pane; the picture keeps to the space above it.
+  const wchar_t* note = NoteText(code_);
+  RECT band{};
+  if (note != nullptr) {
+    band = NoteBand(dc, client, note);
+    height = band.top - client.top;
+    width = client.right - client.left;
+  }
   if (picture_ == nullptr) {
-    if (const wchar_t* hint = HintText(code_)) {
-      RECT text{10, 20, client.right, client.bottom};
+    // Several documents and no picture: the no-picture hint above the note.
+    if (const wchar_t* hint = HintText(note != nullptr ? kPreviewNoPicture : code_)) {
+      RECT text{10, 20, client.right, note != nullptr ? band.top : client.bottom};
       SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
       SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-      winfw::SelectObj font(dc, GetStockObject(DEFAULT_GUI_FONT));
       DrawTextW(dc, hint, -1, &text, 0);
     }
-    return;
+  } else if (loaded_) {  // a file that did not decode: the background alone
+    Gdiplus::Graphics graphics(dc);
+    graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+    if (note != nullptr) graphics.SetClip(Gdiplus::Rect(0, 0, width, height));
+    const int pw = static_cast<int>(picture_->GetWidth());
+    const int ph = static_cast<int>(picture_->GetHeight());
+    switch (mode_) {
+      case kTopLeft:
+        graphics.DrawImage(picture_.get(), 0, 0, pw, ph);
+        break;
+      case kCentred:
+        graphics.DrawImage(picture_.get(), width / 2 - pw / 2, height / 2 - ph / 2, pw, ph);
+        break;
+      default:
+        graphics.DrawImage(picture_.get(), 0, 0, width, height);
+        break;
+    }
   }
-  if (!loaded_) return;  // a file that did not decode: the background alone
-  Gdiplus::Graphics graphics(dc);
-  graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
-  const int pw = static_cast<int>(picture_->GetWidth());
-  const int ph = static_cast<int>(picture_->GetHeight());
-  switch (mode_) {
-    case kTopLeft:
-      graphics.DrawImage(picture_.get(), 0, 0, pw, ph);
-      break;
-    case kCentred:
-      graphics.DrawImage(picture_.get(), width / 2 - pw / 2, height / 2 - ph / 2, pw, ph);
-      break;
-    default:
-      graphics.DrawImage(picture_.get(), 0, 0, width, height);
-      break;
+  if (note != nullptr) {
+    FillRect(dc, &band, GetSysColorBrush(COLOR_INFOBK));
+    RECT edge{band.left, band.top, band.right, band.top + 1};
+    FillRect(dc, &edge, GetSysColorBrush(COLOR_BTNSHADOW));
+    RECT text{band.left + kNoteMargin, band.top + kNoteMargin, band.right - kNoteMargin,
+              band.bottom - kNoteMargin};
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
+    DrawTextW(dc, note, -1, &text, DT_WORDBREAK | DT_NOPREFIX);
   }
 }
 

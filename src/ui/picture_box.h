@@ -1,5 +1,6 @@
 // CPictureBox: the preview pane. Shows the picture of the selected repaired file, loaded
 // with GDI+, or a two-line hint chosen by the state code its owner passes with every path.
+// For a file that held several documents (code 7) a note says so under the picture.
 #pragma once
 
 #include <windows.h>
@@ -35,12 +36,16 @@ class CPictureBox : public winfw::SubclassedWindow {
   void Paint(HDC dc);
 
   static const wchar_t* HintText(int code);
+  // The note drawn under the picture (or under the hint) for `code`; null for none.
+  static const wchar_t* NoteText(int code);
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
 
  private:
   void RedrawOverlappingSiblings();
+  // The band at the bottom of `client` that holds `note`, word-wrapped, in `dc`'s font.
+  static RECT NoteBand(HDC dc, const RECT& client, const wchar_t* note);
 
   int code_ = 0;
   std::unique_ptr<Gdiplus::Image> picture_;

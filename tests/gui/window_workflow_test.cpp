@@ -1,7 +1,8 @@
 // The whole workflow through the real window, on real damaged and intact spreadsheets:
 // select, repair, preview, destination, save; Stop answered Yes and No; Remove keeping the
-// results of the items after the removed one; a drop; the close rules; Help without its
-// file. Each step's control states are read back against the step table of the workflow.
+// results of the items after the removed one; a drop; the close rules; the preview of a
+// file that held several documents; Help without its file. Each step's control states are
+// read back against the step table of the workflow.
 
 #include <windows.h>
 
@@ -9,12 +10,15 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "engine/job/job_texts.h"
 #include "support/gui_harness.h"
 #include "ui/resource_ids.h"
+#include "winfw/gdi.h"
 
 namespace velmora::ui::test {
 namespace {
@@ -374,6 +378,72 @@ TEST_F(WindowWorkflowTest, MenuCommandsFollowTheViewFlags) {
   h_.Command(ID_FILE_SAVE);
   EXPECT_TRUE(h_.dialogs().boxes().empty());
   EXPECT_FALSE(h_.frame().worker().Joinable());
+}
+
+// The preview pane drawn into a picture of its size: the share, in hundredths, of pixels of
+// `colour` in `rows` rows from `top` (counted from the bottom when negative).
+int ShareOf(CPictureBox& pane, COLORREF colour, int top, int rows) {
+  RECT client{};
+  GetClientRect(pane.hwnd(), &client);
+  winfw::DibSurface picture(client.right, client.bottom);
+  SendMessageW(pane.hwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(picture.dc()), PRF_CLIENT);
+  GdiFlush();
+  const int from = top < 0 ? client.bottom + top : top;
+  int hits = 0, all = 0;
+  for (int y = std::max(from, 0); y < std::min(from + rows, static_cast<int>(client.bottom)); ++y) {
+    for (int x = 0; x < client.right; ++x, ++all) {
+      const DWORD p = picture.bits()[static_cast<size_t>(y) * client.right + x];
+      hits += RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF) == colour;
+    }
+  }
+  return all == 0 ? 0 : hits * 100 / all;
+}
+
+bool Append(const std::wstring& from, const std::wstring& to) {
+  FILE* in = _wfopen(from.c_str(), L"rb");
+  FILE* out = _wfopen(to.c_str(), L"ab");
+  bool ok = in != nullptr && out != nullptr;
+  char buffer[65536];
+  for (size_t n; ok && (n = fread(buffer, 1, sizeof buffer, in)) > 0;)
+    ok = fwrite(buffer, 1, n, out) == n;
+  if (in != nullptr) fclose(in);
+  if (out != nullptr) fclose(out);
+  return ok;
+}
+
+// Two spreadsheets joined into one file come back as two documents; the preview pane then
+// says so in a band under the first one's picture (or under the no-picture hint), and a file
+// of one document has no such band.
+TEST_F(WindowWorkflowTest, ThePreviewOfAFileOfSeveralDocumentsSaysSo) {
+  const std::wstring single = Fixture("tests/interop/fixtures/numbers_text.ods", L"single.ods");
+  const std::wstring joined = Fixture("tests/interop/fixtures/pictures.ods", L"joined.ods");
+  ASSERT_TRUE(Append(SourceFile("tests/interop/fixtures/numbers_text.ods"), joined));
+  Select({single, joined});
+  RepairAndWait();
+  ASSERT_TRUE(IsDir(h_.work() + L"\\joined.ods1~2"));
+  CPictureBox& pane = h_.view().preview();
+  const COLORREF band = GetSysColor(COLOR_INFOBK);
+  const COLORREF words = GetSysColor(COLOR_INFOTEXT);
+
+  // The note's band is at least a line of text high: the lowest 12 rows are in it.
+  SendMessageW(h_.view().hwnd(), kPreviewRequest, 0, 0);
+  ASSERT_TRUE(pane.has_picture());
+  EXPECT_EQ(pane.code(), kPreviewBlank);
+  EXPECT_LT(ShareOf(pane, band, -12, 12), 20) << "one document: no note";
+
+  SendMessageW(h_.view().hwnd(), kPreviewRequest, 1, 0);
+  ASSERT_TRUE(pane.has_picture());
+  EXPECT_EQ(pane.code(), kPreviewSeveralDocuments);
+  EXPECT_GT(ShareOf(pane, band, -12, 12), 50) << "the note's band under the picture";
+  EXPECT_GT(ShareOf(pane, words, -40, 40), 0) << "the note's words in it";
+  EXPECT_LT(ShareOf(pane, band, 0, 12), 20) << "the picture above it";
+
+  // Without a picture: the no-picture hint at the top, the note at the bottom.
+  pane.SetPicture(L"", kPreviewSeveralDocuments);
+  EXPECT_FALSE(pane.has_picture());
+  EXPECT_GT(ShareOf(pane, band, -12, 12), 50);
+  EXPECT_GT(ShareOf(pane, GetSysColor(COLOR_BTNTEXT), 18, 30), 0) << "the hint's words";
+  h_.view().ShowPreview(L"", kPreviewBlank);
 }
 
 // Help looks for Velmora.chm beside the program; without it the user is told to install the

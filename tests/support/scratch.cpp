@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -104,6 +105,15 @@ Bytes ToBytes(const std::string& text) {
 
 std::wstring W(const std::string& ascii) {
   return std::wstring(ascii.begin(), ascii.end());
+}
+
+std::wstring SourcePath(const std::string& relative) {
+  std::string path = std::string(VELMORA_SOURCE_DIR) + "/" + relative;
+#ifdef _WIN32
+  if (!path.empty() && path[0] == '/') path = "Z:" + path;
+  std::replace(path.begin(), path.end(), '/', '\\');
+#endif
+  return std::wstring(path.begin(), path.end());
 }
 
 Bytes MakeZip(const std::vector<ZipPart>& parts) {

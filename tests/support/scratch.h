@@ -60,4 +60,8 @@ Bytes MakeZip(const std::vector<ZipPart>& parts);
 // A narrow (ASCII) string as a wide text.
 std::wstring W(const std::string& ascii);
 
+// A file or folder of the source tree, `relative` written with "/". The Windows tests run
+// under Wine, where the POSIX path of the tree is reached through drive Z:.
+std::wstring SourcePath(const std::string& relative);
+
 }  // namespace velmora::test

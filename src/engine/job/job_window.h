@@ -38,6 +38,9 @@ enum PreviewCode : int {
   kPreviewNoPicture = 4,
   kPreviewNotRepaired = 5,
   kPreviewBlank = 6,  // nothing, or the picture at the given path
+  // As kPreviewBlank (or, without a picture, kPreviewNoPicture's hint), with a note that the
+  // file held several documents, each saved as a package of its own.
+  kPreviewSeveralDocuments = 7,
 };
 
 // File-list item images.
