@@ -27,7 +27,12 @@ void AppendLog(HWND log, const std::wstring& text, uint32_t colour) {
 }
 
 void AppendLog(HWND log, const std::vector<LogPiece>& pieces) {
-  if (pieces.empty()) return;
+  AppendLog(log, pieces, 0, 0);
+}
+
+size_t AppendLog(HWND log, const std::vector<LogPiece>& pieces, size_t first, DWORD budget_ms) {
+  if (first >= pieces.size()) return pieces.size();
+  const DWORD start = GetTickCount();
   // Each insertion into a visible rich edit scrolls and repaints at once, at a cost that grows
   // with the log; with drawing off the pieces only go into the text, and the log is drawn
   // once at the end.
@@ -37,20 +42,27 @@ void AppendLog(HWND log, const std::vector<LogPiece>& pieces) {
   format.cbSize = sizeof format;
   format.dwMask = CFM_COLOR;
   format.dwEffects = 0;  // an explicit colour, not the automatic one
-  for (const LogPiece& piece : pieces) {
+  size_t next = first;
+  std::wstring run;
+  while (next < pieces.size()) {
+    const uint32_t colour = pieces[next].colour;
+    run.clear();
+    for (; next < pieces.size() && pieces[next].colour == colour; ++next) run += pieces[next].text;
     CHARRANGE end{};
     end.cpMin = static_cast<LONG>(SendMessageW(log, WM_GETTEXTLENGTH, 0, 0));
     end.cpMax = -1;
     SendMessageW(log, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
-    format.crTextColor = piece.colour;
+    format.crTextColor = colour;
     SendMessageW(log, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
-    SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.text.c_str()));
+    SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(run.c_str()));
+    if (budget_ms != 0 && GetTickCount() - start >= budget_ms) break;
   }
   const auto after = SendMessageW(log, EM_GETLINECOUNT, 0, 0);
   SendMessageW(log, EM_LINESCROLL, 0, static_cast<LPARAM>(after - before));
   SendMessageW(log, WM_SETREDRAW, TRUE, 0);
   // The frame too: the scroll bars moved while drawing was off.
   RedrawWindow(log, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+  return next;
 }
 
 void SetRichTextWithBold(HWND box, const std::wstring& text, const std::vector<BoldRange>& bold,

@@ -66,6 +66,20 @@ int CTarvikListCtrl::Append(const std::wstring& text, int image) {
   return Insert(Count(), text, image);
 }
 
+void CTarvikListCtrl::Replace(int index, const std::wstring& text, int image) {
+  LVITEMW item{};
+  item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
+  item.iItem = index;
+  item.pszText = const_cast<wchar_t*>(text.c_str());
+  item.iImage = image;
+  item.lParam = 0;
+  item.state = 0;
+  item.stateMask = static_cast<UINT>(-1);
+  if (!SendMessageW(hwnd(), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return;
+  if (SendMessageW(hwnd(), LVM_GETSELECTIONMARK, 0, 0) == index)
+    SendMessageW(hwnd(), LVM_SETSELECTIONMARK, 0, -1);
+}
+
 void CTarvikListCtrl::Delete(int index) {
   SendMessageW(hwnd(), LVM_DELETEITEM, index, 0);
 }

@@ -29,6 +29,10 @@ class CTarvikListCtrl : public winfw::SubclassedWindow {
   void SetItemData(int index, LPARAM data);
   int Append(const std::wstring& text, int image);
   int Insert(int index, const std::wstring& text, int image);
+  // The item at `index` becomes what a fresh item inserted there would be: this text and
+  // image, item data 0, neither selected nor focused, not the selection mark. Done in place:
+  // deleting and inserting would update the scroll bars twice, each time drawn at once.
+  void Replace(int index, const std::wstring& text, int image);
   void Delete(int index);
   void DeleteAll();
   int FirstSelected() const;

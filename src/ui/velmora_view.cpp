@@ -46,13 +46,7 @@ bool CVelmoraView::Create(HWND parent, int id) {
   args.menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
   if (!Window::Create(args)) return false;
   proxy_.set_view(hwnd());
-  // A batch of a job's calls that changes the file list draws it once, at its end: each
-  // insertion into a list that draws would update its scroll bars at once.
-  proxy_.set_batch_hook([this](bool begin, bool file_list) {
-    if (!file_list || list_.hwnd() == nullptr) return;
-    SendMessageW(list_.hwnd(), WM_SETREDRAW, begin ? FALSE : TRUE, 0);
-    if (!begin) InvalidateRect(list_.hwnd(), nullptr, TRUE);
-  });
+  proxy_.set_before_box([this] { FlushLog(); });
   return true;
 }
 
@@ -128,6 +122,9 @@ void CVelmoraView::OnSize(int width, int height) {
 
 void CVelmoraView::RenewListBackground(int width, int height) {
   if (!list_background_source_ || list_.hwnd() == nullptr || width <= 0 || height <= 0) return;
+  // A relayout that leaves the list its size (a job showing its progress rows) keeps the
+  // picture the list holds: scaling it anew takes a good part of a relayout.
+  if (width == list_background_size_.cx && height == list_background_size_.cy) return;
   winfw::Bitmap scaled(static_cast<HBITMAP>(
       CopyImage(list_background_source_.get(), IMAGE_BITMAP, width, height, LR_CREATEDIBSECTION)));
   if (!scaled) return;
@@ -137,6 +134,7 @@ void CVelmoraView::RenewListBackground(int width, int height) {
   // The list takes the bitmap over and deletes the one it held before.
   if (SendMessageW(list_.hwnd(), LVM_SETBKIMAGEW, 0, reinterpret_cast<LPARAM>(&image))) {
     scaled.Release();
+    list_background_size_ = {width, height};
   }
   InvalidateRect(list_.hwnd(), nullptr, TRUE);
 }
@@ -232,7 +230,7 @@ LRESULT CVelmoraView::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
       return 0;
     case WM_TIMER:
       if (wparam == kLogFlushTimer) {
-        FlushLog();
+        OnLogTimer();
         return 0;
       }
       if (wparam == kJobQueueTimer) {

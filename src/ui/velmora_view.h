@@ -33,6 +33,8 @@ class CMainFrame;
 // The timer that writes the gathered log lines, and its period.
 inline constexpr UINT_PTR kLogFlushTimer = 1;
 inline constexpr UINT kLogFlushMs = 50;
+// The most time one tick of that timer spends writing lines into the log.
+inline constexpr DWORD kLogSliceMs = 20;
 
 class CVelmoraView : public winfw::Window, public JobWindow {
  public:
@@ -65,6 +67,8 @@ class CVelmoraView : public winfw::Window, public JobWindow {
   // Lines appended to the log are gathered and written a few times a second, the log drawn
   // once for each batch; this writes those still waiting now.
   void FlushLog();
+  // A tick of the log's timer: lines written for a short while, the rest left waiting.
+  void OnLogTimer();
 
   // The flags of the menu commands.
   bool m_bSelectAllowed = false;
@@ -163,6 +167,7 @@ class CVelmoraView : public winfw::Window, public JobWindow {
   HIMAGELIST images_ = nullptr;
   winfw::Bitmap list_background_;  // the scaled copy the list shows
   winfw::Bitmap banner_, banner_filler_, footer_, footer_logo_, list_background_source_;
+  SIZE list_background_size_{};  // of the scaled picture the list holds
   std::vector<RecoveredEntry> entries_;
   std::vector<LogPiece> pending_log_;  // appended, not yet written into the log
   bool log_timer_ = false;

@@ -148,6 +148,9 @@ bool CVelmoraView::CreateControls() {
   if (entry_list_ == nullptr) return false;
   column.cx = 0;
   SendMessageW(entry_list_, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+  // It is never shown: with drawing off an insertion is not followed by scroll-bar updates
+  // for nobody to see. (Drawing is never turned on again, which would make it visible.)
+  SendMessageW(entry_list_, WM_SETREDRAW, FALSE, 0);
   args.id = ID_CHECK_BTN_EXTRACT_FILE_CONTENT;
   args.class_name = winfw::kButtonClass;
   args.text = L"Extract Media..";

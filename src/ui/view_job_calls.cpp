@@ -44,7 +44,9 @@ int CVelmoraView::ShowMessageBox(BoxOwner owner, const std::wstring& text, unsig
   // A box without an owner leaves the window usable; the view's own messages are modal to
   // the frame. Worker threads show their ownerless boxes themselves (ViewJobWindow).
   const HWND parent = owner == BoxOwner::kView ? frame_.hwnd() : nullptr;
-  FlushLog();
+  // The log shows everything before the box. A worker's ownerless box comes here on the
+  // worker, whose job window has had the log written on this window's thread first.
+  if (GetCurrentThreadId() == GetWindowThreadProcessId(hwnd(), nullptr)) FlushLog();
   return CurrentDialogs().MessageBox(parent, text, flags);
 }
 
@@ -88,6 +90,17 @@ void CVelmoraView::FlushLog() {
   std::vector<LogPiece> pieces;
   pieces.swap(pending_log_);
   ui::AppendLog(log_, pieces);
+}
+
+void CVelmoraView::OnLogTimer() {
+  // A slice of writing at each tick, so that a flood of lines never holds up the window;
+  // the rest waits for the next tick (a message box or a workflow step writes it all).
+  const size_t written = ui::AppendLog(log_, pending_log_, 0, kLogSliceMs);
+  pending_log_.erase(pending_log_.begin(), pending_log_.begin() + static_cast<ptrdiff_t>(written));
+  if (pending_log_.empty() && log_timer_) {
+    KillTimer(hwnd(), kLogFlushTimer);
+    log_timer_ = false;
+  }
 }
 
 void CVelmoraView::EnableControl(velmora::Control control, bool enable) {
@@ -152,8 +165,7 @@ std::wstring CVelmoraView::FileText(int index) {
 }
 
 void CVelmoraView::ReplaceFileItem(int index, const std::wstring& text, int image) {
-  list_.Delete(index);
-  list_.Insert(index, text, image);
+  list_.Replace(index, text, image);
 }
 
 intptr_t CVelmoraView::FileData(int index) {

@@ -51,7 +51,6 @@ void ViewJobWindow::Drain() {
   // Only the last position of each bar is drawn; one set before a new range or a reset of
   // its bar is kept, since the completion estimate follows them.
   bool overtaken[2] = {false, false};
-  bool file_list = false;
   for (size_t i = batch.size(); i-- > 0;) {
     Queued& q = batch[i];
     bool& later = overtaken[q.bar == Bar::kFile ? 0 : 1];
@@ -60,16 +59,12 @@ void ViewJobWindow::Drain() {
       later = true;
     } else if (q.kind == Kind::kBarScale) {
       later = false;
-    } else if (q.kind == Kind::kFileList) {
-      file_list = true;
     }
   }
   draining_ = true;
-  if (batch_hook_) batch_hook_(true, file_list);
   for (Queued& q : batch) {
     if (q.run) q.run();
   }
-  if (batch_hook_) batch_hook_(false, file_list);
   draining_ = false;
 }
 
@@ -82,7 +77,9 @@ int ViewJobWindow::ShowMessageBox(BoxOwner owner, const std::wstring& text, unsi
   // A box without an owner is shown by the worker itself: it blocks the worker alone and
   // leaves the window free (Stop stays at hand). The window shows everything before it.
   if (owner == BoxOwner::kNone) {
-    Run([] {});
+    Run([this] {
+      if (before_box_) before_box_();
+    });
     return target_.ShowMessageBox(owner, text, flags);
   }
   int result = 0;
@@ -148,8 +145,7 @@ std::wstring ViewJobWindow::FileText(int index) {
   return result;
 }
 void ViewJobWindow::ReplaceFileItem(int index, const std::wstring& text, int image) {
-  Queue(Kind::kFileList, Bar::kFile,
-        [this, index, text, image] { target_.ReplaceFileItem(index, text, image); });
+  Queue([this, index, text, image] { target_.ReplaceFileItem(index, text, image); });
 }
 intptr_t ViewJobWindow::FileData(int index) {
   intptr_t result = 0;

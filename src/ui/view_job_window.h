@@ -33,18 +33,16 @@ struct JobCall {
 
 class ViewJobWindow : public JobWindow {
  public:
-  // What the view does around a batch: `begin` true before its first call, false after its
-  // last; `file_list` tells whether the batch changes the file list.
-  using BatchHook = std::function<void(bool begin, bool file_list)>;
-
   // `target` is the implementation the user-interface thread runs.
   explicit ViewJobWindow(JobWindow& target) : target_(target) {}
   // `view` is the window that answers kMsgJobCall and kMsgJobQueued and owns the timer.
+  // What the user-interface thread does before a worker shows a box of its own (the view
+  // writes the log lines still waiting).
+  void set_before_box(std::function<void()> before_box) { before_box_ = std::move(before_box); }
   void set_view(HWND view) {
     view_ = view;
     ui_thread_ = GetWindowThreadProcessId(view, nullptr);
   }
-  void set_batch_hook(BatchHook hook) { batch_hook_ = std::move(hook); }
 
   // On the user-interface thread: carries out every queued call now, in order.
   void Drain();
@@ -80,7 +78,7 @@ class ViewJobWindow : public JobWindow {
  private:
   // What a queued call does, as far as a batch cares: a bar position overtaken by a later one
   // of the same bar is skipped (a range or a reset of that bar in between keeps it).
-  enum class Kind { kOther, kBarPos, kBarScale, kFileList };
+  enum class Kind { kOther, kBarPos, kBarScale };
   struct Queued {
     Kind kind;
     Bar bar;
@@ -100,7 +98,7 @@ class ViewJobWindow : public JobWindow {
   JobWindow& target_;
   HWND view_ = nullptr;
   DWORD ui_thread_ = 0;
-  BatchHook batch_hook_;
+  std::function<void()> before_box_;
   std::mutex mutex_;
   std::vector<Queued> queue_;  // guarded by mutex_
   bool posted_ = false;        // guarded by mutex_: kMsgJobQueued is on its way

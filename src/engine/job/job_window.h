@@ -131,8 +131,8 @@ class JobWindow {
   // The file list, by position.
   virtual int FileCount() = 0;
   virtual std::wstring FileText(int index) = 0;
-  // Deletes item `index` and inserts at the same position an item with this text and image
-  // (its item data becomes 0, as a fresh item's).
+  // Item `index` becomes what deleting it and inserting at the same position an item with
+  // this text and image would leave: item data 0, not selected, as a fresh item.
   virtual void ReplaceFileItem(int index, const std::wstring& text, int image) = 0;
   virtual intptr_t FileData(int index) = 0;
   virtual void SetFileData(int index, intptr_t data) = 0;
