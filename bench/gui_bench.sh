@@ -44,6 +44,8 @@ prefix=$(wine_prefix_dir win32)
 loader=$(wine_loader win32)
 export WINEPREFIX="$prefix"
 # One server for the whole run, so that no run pays for starting it.
+# A server still ending (the prefix's set-up, an earlier run) would refuse the new one.
+wineserver -w 2>/dev/null || true
 wineserver -p
 trap 'wineserver -k 2>/dev/null; wine_cleanup; rm -rf "$work"' EXIT
 
