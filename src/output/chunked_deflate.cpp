@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -73,6 +74,8 @@ class DeflatePool {
  public:
   DeflatePool(unsigned threads, int level, std::vector<Chunk>& chunks)
       : level_(level), chunks_(chunks) {
+    // Room first: a thread started must never meet a failed allocation on the way out.
+    threads_.reserve(threads);
     for (unsigned i = 0; i < threads; ++i) {
       try {
         threads_.emplace_back([this] { Work(); });
@@ -127,7 +130,12 @@ class DeflatePool {
       const size_t index = queue_.front();
       queue_.pop_front();
       lock.unlock();
-      const bool ok = CompressChunk(stream, chunks_[index]);
+      bool ok = false;
+      try {
+        ok = CompressChunk(stream, chunks_[index]);
+      } catch (const std::bad_alloc&) {
+        // Nothing may leave a worker thread: the chunk fails instead, and with it the run.
+      }
       lock.lock();
       chunks_[index].state = ok ? Chunk::State::kDone : Chunk::State::kFailed;
       chunk_done_.notify_all();
@@ -150,11 +158,8 @@ unsigned WorkerCount(unsigned asked) {
   return std::min(asked == 0 ? cores : asked, kMaxDeflateThreads);
 }
 
-}  // namespace
-
-ChunkedDeflateResult DeflateInChunks(const ChunkedDeflateOptions& options, int level,
-                                     const ChunkReader& read, const ChunkWriter& write,
-                                     uint32_t* crc) {
+ChunkedDeflateResult Run(const ChunkedDeflateOptions& options, int level, const ChunkReader& read,
+                         const ChunkWriter& write, uint32_t* crc) {
   using Result = ChunkedDeflateResult;
   const size_t chunk_size = std::clamp(options.chunk_size, kDictionarySize, kLargestChunk);
   const unsigned threads = WorkerCount(options.threads);
@@ -221,6 +226,19 @@ ChunkedDeflateResult DeflateInChunks(const ChunkedDeflateOptions& options, int l
     if (written != Result::kOk) return written;
   }
   return Result::kOk;
+}
+
+}  // namespace
+
+ChunkedDeflateResult DeflateInChunks(const ChunkedDeflateOptions& options, int level,
+                                     const ChunkReader& read, const ChunkWriter& write,
+                                     uint32_t* crc) {
+  try {
+    return Run(options, level, read, write, crc);
+  } catch (const std::bad_alloc&) {
+    // The chunks' buffers: the workers are joined by now, and the caller gets a result code.
+    return ChunkedDeflateResult::kCompressFailed;
+  }
 }
 
 }  // namespace velmora

@@ -35,6 +35,7 @@ struct ChunkedDeflateOptions {
 
 inline constexpr unsigned kMaxDeflateThreads = 8;
 
+// kCompressFailed: zlib refused, or memory for a chunk could not be had.
 enum class ChunkedDeflateResult { kOk, kReadFailed, kWriteFailed, kStopped, kCompressFailed };
 
 // Fills `buffer` with up to `size` bytes of the source and returns how many it gave: fewer
