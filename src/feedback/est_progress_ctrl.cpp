@@ -13,8 +13,6 @@ namespace velmora {
 
 namespace {
 
-constexpr UINT_PTR kSubclassId = 0x45535450;  // "ESTP"
-
 void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
   // ETO_OPAQUE with an empty text fills without a brush to create and free.
   const COLORREF old = SetBkColor(dc, colour);
@@ -65,23 +63,6 @@ bool CEstProgressCtrl::Create(HWND parent, int id, DWORD style, const RECT& rect
   return true;
 }
 
-bool CEstProgressCtrl::Attach(HWND hwnd) {
-  Detach();
-  if (hwnd == nullptr ||
-      !SetWindowSubclass(hwnd, Proc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
-    return false;
-  }
-  hwnd_ = hwnd;
-  return true;
-}
-
-void CEstProgressCtrl::Detach() {
-  if (hwnd_ != nullptr) {
-    RemoveWindowSubclass(hwnd_, Proc, kSubclassId);
-    hwnd_ = nullptr;
-  }
-}
-
 void CEstProgressCtrl::ResetEstimate() {
   start_valid_ = false;
   completion_valid_ = false;
@@ -122,10 +103,10 @@ void CEstProgressCtrl::Paint(HDC dc, const RECT& client) {
   // PBM_SETRANGE's 16-bit words; the lower bound does not enter the fraction.
   double position = 0.0;
   double upper = 0.0;
-  if (hwnd_ != nullptr) {
-    position = static_cast<double>(static_cast<UINT>(SendMessageW(hwnd_, PBM_GETPOS, 0, 0)));
+  if (hwnd() != nullptr) {
+    position = static_cast<double>(static_cast<UINT>(SendMessageW(hwnd(), PBM_GETPOS, 0, 0)));
     PBRANGE range{};
-    SendMessageW(hwnd_, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+    SendMessageW(hwnd(), PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
     upper = static_cast<double>(range.iHigh);
   }
   // An empty range (upper bound 0) has no fraction: an empty bar without text.
@@ -156,8 +137,9 @@ void CEstProgressCtrl::Paint(HDC dc, const RECT& client) {
   if (!memory || !bitmap) return;
   winfw::SelectObj bitmap_selection(memory.get(), bitmap.get());
   PatBlt(memory.get(), 0, 0, width, height, BLACKNESS);
-  HGDIOBJ font =
-      hwnd_ != nullptr ? reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)) : nullptr;
+  HGDIOBJ font = hwnd() != nullptr
+                     ? reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd(), WM_GETFONT, 0, 0))
+                     : nullptr;
   // A bar nobody gave a font to writes in the dialog font, not in the DC's bold system font
   // that would not fit a 13-pixel bar.
   if (font == nullptr) font = GetStockObject(DEFAULT_GUI_FONT);
@@ -173,41 +155,25 @@ LRESULT CEstProgressCtrl::HandleMessage(UINT message, WPARAM wparam, LPARAM lpar
   switch (message) {
     case WM_PAINT: {
       RECT client{};
-      GetClientRect(hwnd_, &client);
+      GetClientRect(hwnd(), &client);
       // Common controls accept a DC in wParam to paint into instead of the window.
       if (wparam != 0) {
         Paint(reinterpret_cast<HDC>(wparam), client);
         return 0;
       }
-      winfw::PaintDc paint(hwnd_);
+      winfw::PaintDc paint(hwnd());
       if (paint.get() != nullptr) Paint(paint.get(), client);
       return 0;
     }
     case WM_PRINTCLIENT: {
       RECT client{};
-      GetClientRect(hwnd_, &client);
+      GetClientRect(hwnd(), &client);
       Paint(reinterpret_cast<HDC>(wparam), client);
       return 0;
     }
     default:
-      return DefSubclassProc(hwnd_, message, wparam, lparam);
+      return Default(message, wparam, lparam);
   }
-}
-
-LRESULT CALLBACK CEstProgressCtrl::Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
-                                        UINT_PTR, DWORD_PTR data) {
-  auto* self = reinterpret_cast<CEstProgressCtrl*>(data);
-  LRESULT result = 0;
-  try {
-    result = self->HandleMessage(message, wparam, lparam);
-  } catch (...) {
-    result = 0;
-  }
-  if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(hwnd, Proc, kSubclassId);
-    self->hwnd_ = nullptr;
-  }
-  return result;
 }
 
 }  // namespace velmora

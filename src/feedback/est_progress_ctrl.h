@@ -6,7 +6,8 @@
 //
 // Range and position are set by the owner with the bar's own messages (PBM_SETRANGE,
 // PBM_SETPOS); the estimate is worked out while painting, from the first nonzero position
-// after ResetEstimate on.
+// after ResetEstimate on. Attach takes over the painting of an existing progress bar, Detach
+// gives it back.
 
 #include <windows.h>
 
@@ -14,25 +15,21 @@
 #include <functional>
 #include <string>
 
+#include "winfw/subclassed_window.h"
+
 namespace velmora {
 
-class CEstProgressCtrl {
+class CEstProgressCtrl : public winfw::SubclassedWindow {
  public:
   // Seconds since 1 January 1970 UTC; -1 when the clock cannot be read.
   using Clock = std::function<std::int64_t()>;
 
   CEstProgressCtrl();
-  CEstProgressCtrl(const CEstProgressCtrl&) = delete;
-  CEstProgressCtrl& operator=(const CEstProgressCtrl&) = delete;
-  virtual ~CEstProgressCtrl();
+  ~CEstProgressCtrl() override;
 
   // Creates the progress bar as a child of `parent` (WS_CHILD is added to `style`) and takes
   // over its painting. False when the window cannot be made.
   bool Create(HWND parent, int id, DWORD style, const RECT& rect);
-  // Takes over the painting of an existing progress bar; Detach gives it back.
-  bool Attach(HWND hwnd);
-  void Detach();
-  HWND hwnd() const { return hwnd_; }
 
   // Forgets the estimate: no text until a paint sees a position above 0 again. The owner
   // calls it before setting the range of a new run; the control never does so itself.
@@ -51,14 +48,11 @@ class CEstProgressCtrl {
   void SetClock(Clock clock) { clock_ = std::move(clock); }
 
  protected:
-  virtual LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
 
  private:
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
-                               DWORD_PTR data);
   void UpdateEstimate();
 
-  HWND hwnd_ = nullptr;
   Clock clock_;
 
   // Instants are seconds on the clock above (UTC), so that a change of summer time during a
