@@ -509,8 +509,7 @@ void CMessageBoxDialog::CreateControls() {
     if (countdown_ > 0 && !(counting_disable_ && params_.count_in_caption)) SetCountdownText();
   }
 
-  const int n = static_cast<int>(buttons_.size());
-  const int client_w = std::max(width, Scale(kButtonGap) + n * (Scale(kButtonGap) + button_w_));
+  const int client_w = std::max(width, 2 * Scale(kButtonGap) + ButtonRowWidth());
   const int client_h = header_height_ + message_height_ + strip_height_ + button_h_ +
                        (footer_shown_ ? footer_height_ : 0);
   RECT frame{0, 0, client_w, client_h};
@@ -530,6 +529,11 @@ void CMessageBoxDialog::CreateControls() {
   background_.Reset();
 }
 
+int CMessageBoxDialog::ButtonRowWidth() const {
+  const int n = static_cast<int>(buttons_.size());
+  return (Scale(kButtonGap) + button_w_) * n - Scale(kButtonGap);
+}
+
 void CMessageBoxDialog::PlaceControls() {
   RECT client{};
   GetClientRect(hwnd_, &client);
@@ -538,8 +542,7 @@ void CMessageBoxDialog::PlaceControls() {
   int y = strip_bottom - Scale(kButtonBottom) - button_h_;
   const bool check_below = (params_.flags & kMbCheckBox) && (params_.flags & kMbCheckBelow);
   if (check_below) y -= gap + Scale(kCheckSize);
-  const int n = static_cast<int>(buttons_.size());
-  const int total = (gap + button_w_) * n - gap;
+  const int total = ButtonRowWidth();
   int x = client.left + gap;
   if (params_.button_alignment == 1) x = client.right - gap - total;
   if (params_.button_alignment == 2) x = client.left + (client.right - client.left - total) / 2;

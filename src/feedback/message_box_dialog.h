@@ -43,6 +43,9 @@ class CMessageBoxDialog {
   BOOL OnInitDialog();
   void CreateControls();
   void PlaceControls();
+  // The width of the row of buttons, from the left edge of the first one's cell to the right
+  // edge of the last one's: the box is at least this plus a gap on each side wide.
+  int ButtonRowWidth() const;
   void OnCommand(int id);
   void OnTimer();
   void End(int id);
