@@ -45,6 +45,17 @@ double MsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// The processor time this thread has used so far, user and kernel, in milliseconds.
+double ThreadCpuMs() {
+  FILETIME created, ended, kernel, user;
+  if (!GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user)) return 0;
+  auto ms = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
+           1e4;
+  };
+  return ms(kernel) + ms(user);
+}
+
 // Any box the jobs raise is counted and answered OK (No for a question), never shown.
 class SilentDialogs : public velmora::ui::Dialogs {
  public:
@@ -204,33 +215,39 @@ int Run(const std::wstring& folder, const std::wstring& out, const std::wstring&
   std::unique_ptr<Prober> prober;
   if (probe) prober = std::make_unique<Prober>(window.frame().hwnd());
   start = Clock::now();
+  double ui_cpu = ThreadCpuMs();
   view.OnRepairFiles();
   if (!window.WaitIdle()) {
     std::fwprintf(stderr, L"the repair did not end\n");
     return 1;
   }
   const double repaired = MsSince(start);
+  const double repair_ui_cpu = ThreadCpuMs() - ui_cpu;
   int saved_count = 0;
   for (int i = 0; i < view.file_list().Count(); ++i)
     saved_count += view.file_list().ItemData(i) == 1;
 
-  double saved = 0;
+  double saved = 0, save_ui_cpu = 0;
   if (save) {
     SendMessageW(view.Child(ID_CHECK_BTN_EXTRACT_FILE_CONTENT), BM_SETCHECK, BST_UNCHECKED, 0);
     view.destination().ApplyText(out);
     start = Clock::now();
+    ui_cpu = ThreadCpuMs();
     view.OnSaveFiles();
     if (!window.WaitIdle()) {
       std::fwprintf(stderr, L"the save did not end\n");
       return 1;
     }
     saved = MsSince(start);
+    save_ui_cpu = ThreadCpuMs() - ui_cpu;
   }
   if (prober) prober->Print(L"window during the jobs");
   std::wprintf(
-      L"%zu files: window made %.1f ms, files added %.1f ms, repair %.1f ms (%d repaired), "
-      L"save %.1f ms; log %d lines; %d boxes\n",
-      files.size(), made, added, repaired, saved_count, saved, LogLines(view), window.boxes());
+      L"%zu files: window made %.1f ms, files added %.1f ms, repair %.1f ms (%d repaired, "
+      L"window's thread busy %.1f ms), save %.1f ms (window's thread busy %.1f ms); log %d "
+      L"lines; %d boxes\n",
+      files.size(), made, added, repaired, saved_count, repair_ui_cpu, saved, save_ui_cpu,
+      LogLines(view), window.boxes());
   // The save's closing box is the only one a whole run raises.
   return saved_count == static_cast<int>(files.size()) && window.boxes() <= (save ? 1 : 0) ? 0 : 1;
 }
