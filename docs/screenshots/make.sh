@@ -26,6 +26,7 @@ trap wine_cleanup EXIT
 xvfb_start || exit 1
 wine_prefix_init win32 || exit 1
 prefix="$(wine_prefix_dir win32)"
+wine_prefix_title_font "$prefix"
 shoot() {
   (
     cd "$VELMORA_BUILD/win32" &&
