@@ -5,7 +5,6 @@
 
 #include "engine/job/job_texts.h"
 #include "engine/job/working_folder.h"
-#include "engine/scan/document_split.h"
 #include "output/media_extractor.h"
 #include "platform/platform.h"
 
@@ -30,14 +29,6 @@ bool FindPreviewImage(JobWindow& view, const std::wstring& folder, PreviewCode c
   return found;
 }
 
-// The file folder's document and the further ones the repair job put beside it, counted as the
-// save job counts them: up to the first suffix without a folder.
-size_t DocumentCount(const std::wstring& folder) {
-  size_t count = 1;
-  while (count < kMaxDocuments && platform::IsDirectory(folder + DocumentSuffix(count))) ++count;
-  return count;
-}
-
 }  // namespace
 
 int OnPreviewRequest(JobWindow& view, int position) {
@@ -47,7 +38,7 @@ int OnPreviewRequest(JobWindow& view, int position) {
     return 0;
   }
   const std::wstring folder = FileFolderPath(view.FileText(position), position);
-  const bool several = DocumentCount(folder) > 1;
+  const bool several = DocumentFolderCount(folder) > 1;
   const PreviewCode picture_code = several ? kPreviewSeveralDocuments : kPreviewBlank;
   const std::wstring thumbnail =
       platform::JoinPath(platform::JoinPath(folder, L"Thumbnails"), L"thumbnail.png");

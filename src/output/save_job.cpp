@@ -124,8 +124,8 @@ unsigned SaveWorker(JobContext context) {
       const std::wstring folder = FileFolderPath(path, i);
       bool saved = SaveOne(view, path, folder, destination);
       // The further documents the file held, each in a folder of its own beside the first.
-      for (size_t d = 1; d < kMaxDocuments && platform::IsDirectory(folder + DocumentSuffix(d));
-           ++d) {
+      const size_t documents = DocumentFolderCount(folder);
+      for (size_t d = 1; d < documents; ++d) {
         saved = SaveOne(view, path, folder + DocumentSuffix(d), destination, d) && saved;
       }
       Report(context, path, saved);

@@ -5,6 +5,7 @@
 
 #include "engine/extract/entry_path.h"
 #include "engine/job/job_texts.h"
+#include "engine/scan/document_split.h"
 #include "platform/platform.h"
 
 namespace velmora {
@@ -41,6 +42,14 @@ void SetWorkingFolderOverride(const std::wstring& path) {
 std::wstring FileFolderPath(const std::wstring& listed_path, int position) {
   return platform::JoinPath(GetWorkingFolderPath(),
                             FileNameOf(listed_path) + std::to_wstring(position));
+}
+
+size_t DocumentFolderCount(const std::wstring& file_folder) {
+  size_t count = 1;
+  while (count < kMaxDocuments && platform::IsDirectory(file_folder + DocumentSuffix(count))) {
+    ++count;
+  }
+  return count;
 }
 
 void CreatePathDirectories(JobWindow& view, const std::wstring& base, std::wstring& relative) {

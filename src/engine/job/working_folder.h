@@ -22,6 +22,11 @@ void SetWorkingFolderOverride(const std::wstring& path);
 // repair fills it, the preview and the save read it.
 std::wstring FileFolderPath(const std::wstring& listed_path, int position);
 
+// How many documents the repair put under `file_folder` (a FileFolderPath): 1 for its own,
+// plus one for each further document's folder beside it (DocumentSuffix 1, 2, ...), counted up
+// to the first suffix without a folder.
+size_t DocumentFolderCount(const std::wstring& file_folder);
+
 // Creates every folder along an entry name below `base` (which ends with the separator) and
 // turns `relative` into the full native path of the entry's file. The name is first made safe
 // by SafeEntryPath (colons removed, "." / ".." / empty components dropped, Windows device
