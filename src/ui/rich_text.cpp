@@ -27,11 +27,11 @@ void AppendLog(HWND log, const std::wstring& text, uint32_t colour) {
 }
 
 void AppendLog(HWND log, const std::vector<LogPiece>& pieces) {
-  AppendLog(log, pieces, 0, 0);
+  AppendLog(log, pieces, 0);
 }
 
-size_t AppendLog(HWND log, const std::vector<LogPiece>& pieces, size_t first, DWORD budget_ms) {
-  if (first >= pieces.size()) return pieces.size();
+size_t AppendLog(HWND log, const std::vector<LogPiece>& pieces, DWORD budget_ms) {
+  if (pieces.empty()) return 0;
   const DWORD start = GetTickCount();
   // Each insertion into a visible rich edit scrolls and repaints at once, at a cost that grows
   // with the log; with drawing off the pieces only go into the text, and the log is drawn
@@ -42,7 +42,7 @@ size_t AppendLog(HWND log, const std::vector<LogPiece>& pieces, size_t first, DW
   format.cbSize = sizeof format;
   format.dwMask = CFM_COLOR;
   format.dwEffects = 0;  // an explicit colour, not the automatic one
-  size_t next = first;
+  size_t next = 0;
   std::wstring run;
   while (next < pieces.size()) {
     const uint32_t colour = pieces[next].colour;

@@ -25,11 +25,10 @@ struct LogPiece {
 void AppendLog(HWND log, const std::wstring& text, uint32_t colour);
 // The same for several pieces in a row, with the log drawn once for all of them.
 void AppendLog(HWND log, const std::vector<LogPiece>& pieces);
-// The same for pieces[first...], stopping once `budget_ms` have passed (checked after each
-// insertion; 0: no limit); returns the position of the first piece not written. Pieces in a
-// row of one colour go in as one insertion: each insertion costs about the same whatever
-// its length.
-size_t AppendLog(HWND log, const std::vector<LogPiece>& pieces, size_t first, DWORD budget_ms);
+// The same, stopping once `budget_ms` have passed (checked after each insertion; 0: no
+// limit); returns how many pieces were written. Pieces in a row of one colour go in as one
+// insertion: each insertion costs about the same whatever its length.
+size_t AppendLog(HWND log, const std::vector<LogPiece>& pieces, DWORD budget_ms);
 
 // Replaces the instruction box's text and applies `bold_format` (bold on) to each range.
 void SetRichTextWithBold(HWND box, const std::wstring& text, const std::vector<BoldRange>& bold,

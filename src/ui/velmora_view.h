@@ -69,6 +69,9 @@ class CVelmoraView : public winfw::Window, public JobWindow {
   void FlushLog();
   // A tick of the log's timer: lines written for a short while, the rest left waiting.
   void OnLogTimer();
+  // Writes the waiting lines for up to `budget_ms` (0: all of them); the timer stops once
+  // none is left.
+  void WritePendingLog(DWORD budget_ms);
 
   // The flags of the menu commands.
   bool m_bSelectAllowed = false;

@@ -82,20 +82,17 @@ void CVelmoraView::AppendLog(const std::wstring& text, uint32_t colour) {
 }
 
 void CVelmoraView::FlushLog() {
-  if (log_timer_) {
-    KillTimer(hwnd(), kLogFlushTimer);
-    log_timer_ = false;
-  }
-  if (pending_log_.empty()) return;
-  std::vector<LogPiece> pieces;
-  pieces.swap(pending_log_);
-  ui::AppendLog(log_, pieces);
+  WritePendingLog(0);
 }
 
 void CVelmoraView::OnLogTimer() {
   // A slice of writing at each tick, so that a flood of lines never holds up the window;
   // the rest waits for the next tick (a message box or a workflow step writes it all).
-  const size_t written = ui::AppendLog(log_, pending_log_, 0, kLogSliceMs);
+  WritePendingLog(kLogSliceMs);
+}
+
+void CVelmoraView::WritePendingLog(DWORD budget_ms) {
+  const size_t written = ui::AppendLog(log_, pending_log_, budget_ms);
   pending_log_.erase(pending_log_.begin(), pending_log_.begin() + static_cast<ptrdiff_t>(written));
   if (pending_log_.empty() && log_timer_) {
     KillTimer(hwnd(), kLogFlushTimer);
