@@ -8,6 +8,12 @@
 # Usage: bench/commands.sh VELMORA LARGE.ods SMALL.ods
 #   LARGE.ods from bench/make_large_ods.sh; SMALL.ods is copied 500 times.
 #   COMMANDS_SECTIONS: the sections to run (default "1 2 3 4 5").
+#   COMMANDS_RUNS: runs per command in sections 2, 3 and 5 (default 5).
+#   COMMANDS_SETTLE=S: before each run of sections 3 and 5, sync and wait S seconds (61 is
+#   enough). On ext4 without a journal, a new inode skips every inode of its group freed in
+#   the last 60 s (360 s while the inode table's block is not yet written back), so a run that
+#   creates thousands of names right after another one deleted thousands pays for each of them;
+#   settling measures every run from the same state of the file system.
 # The load average is printed before and after each section: on a machine shared with other
 # sessions, each session gets an equal share of the cores (the kernel's autogroups), so a
 # second thread or job gains nothing while the others keep the cores busy.
@@ -43,6 +49,8 @@ PY
 sections=${COMMANDS_SECTIONS:-1 2 3 4 5}
 want() { [[ " $sections " == *" $1 "* ]]; }
 load() { echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"; }
+settle=""
+if [[ -n "${COMMANDS_SETTLE:-}" ]]; then settle="; sync; sleep $COMMANDS_SETTLE"; fi
 
 if want 1; then
 load
@@ -58,7 +66,7 @@ fi
 if want 2; then
 load
 echo "== 2. 500 small files: velmora extract vs Python zipfile.extractall"
-hyperfine -N --warmup 1 --runs 5 \
+hyperfine -N --warmup 1 --runs "${COMMANDS_RUNS:-5}" \
   --prepare 'rm -rf v p' \
   -n "velmora extract x500" "bash -c '$velmora extract small/*.ods --into v > /dev/null'" \
   -n "python extractall x500" "python3 py_extract.py p"
@@ -69,8 +77,8 @@ fi
 if want 3; then
 load
 echo "== 3. 500 small files: velmora repair --no-media vs Python extract + re-pack level 8"
-hyperfine -N --warmup 1 --runs 5 \
-  --prepare 'rm -rf o p' \
+hyperfine -N --warmup 1 --runs "${COMMANDS_RUNS:-5}" \
+  --prepare "bash -c 'rm -rf o p $settle'" \
   -n "velmora repair x500" "bash -c '$velmora repair small/*.ods --out o --no-media > /dev/null'" \
   -n "python repack x500" "python3 py_repack.py p"
 
@@ -88,8 +96,8 @@ fi
 if want 5; then
 load
 echo "== 5. 500 small files: velmora repair --no-media --jobs 2 vs --jobs 1"
-hyperfine -N --warmup 1 --runs 5 \
-  --prepare 'rm -rf o1 o2' \
+hyperfine -N --warmup 1 --runs "${COMMANDS_RUNS:-5}" \
+  --prepare "bash -c 'rm -rf o1 o2 $settle'" \
   -n "velmora repair x500 --jobs 1" "bash -c '$velmora repair small/*.ods --out o1 --no-media --jobs 1 > /dev/null'" \
   -n "velmora repair x500 --jobs 2" "bash -c '$velmora repair small/*.ods --out o2 --no-media --jobs 2 > /dev/null'"
 load
