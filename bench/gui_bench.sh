@@ -27,7 +27,9 @@ gui="$build/bench/gui_repair_bench.exe"
 [ -f "$gui" ] || die "no $gui (configure with -DVELMORA_BENCH=ON, build gui_repair_bench)"
 command -v hyperfine >/dev/null || die "hyperfine missing (apt-get install hyperfine)"
 
-work=$(mktemp -d /tmp/gb.XXXXXX)
+# GUI_BENCH_TMP: where the files and working folders go (default /tmp; /dev/shm leaves the
+# disk out of the comparison).
+work=$(mktemp -d "${GUI_BENCH_TMP:-/tmp}/gb.XXXXXX")
 trap 'wine_cleanup; rm -rf "$work"' EXIT
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
