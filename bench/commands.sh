@@ -9,11 +9,12 @@
 #   LARGE.ods from bench/make_large_ods.sh; SMALL.ods is copied 500 times.
 #   COMMANDS_SECTIONS: the sections to run (default "1 2 3 4 5").
 #   COMMANDS_RUNS: runs per command in sections 2, 3 and 5 (default 5).
-#   COMMANDS_SETTLE=S: before each run of sections 3 and 5, sync and wait S seconds (61 is
-#   enough). On ext4 without a journal, a new inode skips every inode of its group freed in
-#   the last 60 s (360 s while the inode table's block is not yet written back), so a run that
-#   creates thousands of names right after another one deleted thousands pays for each of them;
-#   settling measures every run from the same state of the file system.
+#   COMMANDS_SETTLE=S: before each run of sections 3 and 5, sync and wait S seconds. On ext4
+#   without a journal, a new inode skips every inode of its group freed in the last 60 s, or
+#   in the last 360 s while the inode table's block is not yet written back, so a run that
+#   creates thousands of names soon after another one deleted thousands pays for each of them.
+#   61 s after a sync covers the first case only: the run's own creations dirty the block
+#   again, so the earlier deletions can still count; 361 s covers both, at a cost in time.
 # The load average is printed before and after each section: on a machine shared with other
 # sessions, each session gets an equal share of the cores (the kernel's autogroups), so a
 # second thread or job gains nothing while the others keep the cores busy.
