@@ -11,6 +11,7 @@
 
 #include "engine/job/job_texts.h"
 #include "engine/job/working_folder.h"
+#include "extraction_fixtures.h"
 #include "platform/platform.h"
 #include "support/job_runner.h"
 #include "support/raw_deflate.h"
@@ -363,6 +364,25 @@ TEST_F(RepairJobTest, SecondRunStartsFromAnEmptyWorkingFolder) {
   // The file no longer opens: its item keeps the mark of the first run.
   EXPECT_EQ(window_.files[0].data, 1);
   EXPECT_EQ(window_.files[0].image, kImageRepaired);
+}
+
+// The inflated entries of every file of a run share one temporary file, which goes with the run.
+TEST_F(RepairJobTest, OneTemporaryFileServesTheWholeRunAndGoesWithIt) {
+  const std::wstring temp = scratch_.Path(L"temp");
+  platform::MakeDirectory(temp);
+  extraction_test::TempFolderRedirect redirect(temp);
+  const std::wstring second = Package(L"b.ods", kSmallOds);
+  window_.AddFile(Package(L"a.ods", kSmallOds));
+  window_.AddFile(second);
+  std::vector<std::wstring> while_second;
+  window_.on_log = [&](const std::wstring& text) {
+    if (text == second + L" file is open....\r\n") while_second = extraction_test::Names(temp);
+  };
+  Run();
+  ASSERT_EQ(while_second.size(), 1u);
+  EXPECT_EQ(while_second[0].substr(0, 3), L"OPC");
+  EXPECT_TRUE(extraction_test::Names(temp).empty());
+  EXPECT_EQ(window_.files[1].data, 1);
 }
 
 TEST_F(RepairJobTest, AWorkerThatThrowsIsJoinedAnnouncesItsEndAndGivesTheWindowBack) {

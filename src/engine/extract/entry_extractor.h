@@ -47,9 +47,10 @@ EntryOutcome ExtractEntry(const std::wstring& damaged_path, const std::wstring& 
                           const RepairControl& control = RepairControl());
 
 // The "OPC" temporary file that holds an inflated entry's compressed data. One serves every
-// entry of a damaged file: created at the first entry that needs it, emptied before each next
-// one, deleted when the scratch goes. A file system pays for every name it creates and deletes
-// (more the more names were deleted lately), and a package has a dozen deflated entries.
+// entry of a repair run, whatever file it comes from: created at the first entry that needs
+// it, emptied before each next one, deleted when the scratch goes. A file system pays for every
+// name it creates and deletes (some pay more the more names were deleted lately), and a run
+// has a dozen deflated entries per file.
 class InflateScratch {
  public:
   InflateScratch() = default;
@@ -72,8 +73,8 @@ class InflateScratch {
 
 // The same with the damaged file already open (read access), as ExtractAllEntries opens it once
 // for all its entries; the file's position is moved. A file that is not open yields nothing.
-// `scratch` is the temporary file shared by the entries of that file; without one, the entry
-// has a temporary file of its own.
+// `scratch` is the temporary file shared by the entries of the run; without one, the entry has
+// a temporary file of its own.
 EntryOutcome ExtractEntry(platform::File& damaged, const std::wstring& output_path,
                           const RecoveredEntry& entry, uint64_t unsized_limit = UINT64_MAX,
                           const RepairControl& control = RepairControl(),

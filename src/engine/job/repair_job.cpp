@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/extract/byte_repair.h"
+#include "engine/extract/entry_extractor.h"
 #include "engine/job/job_texts.h"
 #include "engine/job/progress_scale.h"
 #include "engine/job/repair_steps.h"
@@ -68,6 +69,9 @@ unsigned RepairWorker(JobContext context) {
   // The entries of the file being repaired. The window's hidden list gets a copy to show; the
   // job never reads them back from it.
   std::vector<RecoveredEntry> entries;
+  // One temporary file for every inflated entry of the run: a file system that is slow to
+  // reuse the names it freed lately would otherwise slow down at each file.
+  InflateScratch scratch;
   int i = 0;
   for (; i < n; ++i) {
     if (!HandlesFile(context, i)) continue;
@@ -97,7 +101,7 @@ unsigned RepairWorker(JobContext context) {
         const std::wstring folder = FileFolderPath(path, i) + DocumentSuffix(d);
         platform::MakeDirectory(folder);
         std::vector<EntryOutcome> outcomes =
-            ExtractAllEntries(view, folder, path, part, context.job_running, &budget);
+            ExtractAllEntries(view, folder, path, part, context.job_running, &budget, &scratch);
         recovery.outcomes.insert(recovery.outcomes.end(), outcomes.begin(), outcomes.end());
         DocumentRecovery document;
         document.first_entry = starts[d];

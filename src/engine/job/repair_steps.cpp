@@ -42,8 +42,8 @@ bool ScanArchive(JobWindow& view, const std::wstring& path, const JobContext& co
 std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder,
                                             const std::wstring& damaged_path,
                                             const std::vector<RecoveredEntry>& entries,
-                                            const JobRunning* running,
-                                            RepairBudget* shared_budget) {
+                                            const JobRunning* running, RepairBudget* shared_budget,
+                                            InflateScratch* shared_scratch) {
   const size_t n = entries.size();
   const int64_t count = static_cast<int64_t>(n);
   std::vector<EntryOutcome> outcomes;
@@ -70,7 +70,8 @@ std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder
   // Opened once for all the entries; when it cannot be opened, no entry yields a file.
   platform::File damaged;
   if (n > 0) damaged = platform::File::OpenRead(damaged_path, platform::Sharing::kNone);
-  InflateScratch scratch;  // one temporary file for all the entries that are inflated
+  InflateScratch own_scratch;
+  InflateScratch& scratch = shared_scratch != nullptr ? *shared_scratch : own_scratch;
   for (size_t i = 0; i < n; ++i) {
     const RecoveredEntry& entry = entries[i];
     std::wstring path = entry.name;

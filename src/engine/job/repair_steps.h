@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/extract/byte_repair.h"
+#include "engine/extract/entry_extractor.h"
 #include "engine/extract/entry_outcome.h"
 #include "engine/job/job_context.h"
 #include "engine/scan/recovered_entry.h"
@@ -32,11 +33,13 @@ bool ScanArchive(JobWindow& view, const std::wstring& path, const JobContext& co
 // fails its CRC-32 may first be searched for one changed byte (ExtractEntry); the searches of
 // the file share one budget (`budget`, or one of their own), end when `running` (if given) is
 // cleared, and while one runs the file bar shows its progress over a range of 1000, then goes back
-// to counting entries.
+// to counting entries. The inflated entries share one temporary file, `scratch` (the run's) or
+// one of their own.
 std::vector<EntryOutcome> ExtractAllEntries(JobWindow& view, std::wstring folder,
                                             const std::wstring& damaged_path,
                                             const std::vector<RecoveredEntry>& entries,
                                             const JobRunning* running = nullptr,
-                                            RepairBudget* budget = nullptr);
+                                            RepairBudget* budget = nullptr,
+                                            InflateScratch* scratch = nullptr);
 
 }  // namespace velmora
