@@ -52,7 +52,10 @@ inline ::testing::AssertionResult AreWellFormedFiles(const std::vector<std::wstr
       "        bad.append(name + \": \" + str(e))\n"
       "print(\"\\n\".join(bad))\n"
       "sys.exit(1 if bad else 0)'";
-  for (const std::wstring& path : paths) command += " " + test::QuotedPath(path);
+  for (const std::wstring& path : paths) {
+    command += ' ';
+    command += test::QuotedPath(path);
+  }
   const test::CommandResult result = test::RunCommand(command);
   if (result.status == 0) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "the XML parser refuses:\n" << result.out;

@@ -12,6 +12,7 @@
 #include "cli/options.h"
 #include "cli/report_writer.h"
 #include "cli/terminal_window.h"
+#include "engine/extract/entry_extractor.h"
 #include "engine/job/job_context.h"
 #include "engine/job/recovery_observer.h"
 #include "engine/job/repair_job.h"
@@ -130,12 +131,14 @@ class Batch {
     std::vector<char> done(n_, 0);
     std::atomic<int> next{0};
     auto work = [&] {
+      // The worker's files share one temporary file for their inflated entries.
+      InflateScratch scratch;
       for (int i = next++; i < n_; i = next++) {
         FileRun& run = runs_[i];
         running_[i].store(1);
         if (g_interrupted.load()) running_[i].store(0);
         try {
-          job(JobContext{&running_[i], run.window.get(), &run.observer, i});
+          job(JobContext{&running_[i], run.window.get(), &run.observer, i, &scratch});
         } catch (...) {
           // An exception must not end the program from a worker: the other files go on.
           failed_.store(true);

@@ -7,6 +7,8 @@
 
 namespace velmora {
 
+class InflateScratch;
+
 // Everything here is owned by the front end and outlives the worker: the front end joins the
 // worker (JobThread) before any of it goes.
 struct JobContext {
@@ -18,6 +20,10 @@ struct JobContext {
   // they are. The command line runs several files side by side this way, each with a window of
   // its own.
   int only_file = -1;
+  // The temporary file that the repair job's inflated entries share, kept by a front end that
+  // runs the job once per file (the command line's workers), or none: each run of the job
+  // then has one of its own.
+  InflateScratch* scratch = nullptr;
 };
 
 // True when the job of `context` handles the file at list position `index`.

@@ -71,7 +71,8 @@ unsigned RepairWorker(JobContext context) {
   std::vector<RecoveredEntry> entries;
   // One temporary file for every inflated entry of the run: a file system that is slow to
   // reuse the names it freed lately would otherwise slow down at each file.
-  InflateScratch scratch;
+  InflateScratch own_scratch;
+  InflateScratch& scratch = context.scratch != nullptr ? *context.scratch : own_scratch;
   int i = 0;
   for (; i < n; ++i) {
     if (!HandlesFile(context, i)) continue;
