@@ -4,9 +4,10 @@
 // mode feeds the activity log from a worker thread, as the jobs do, and times the appends and
 // the window's answers to WM_NULL while the log grows.
 //
-//   gui_repair_bench run FOLDER OUT WORK [--no-save] [--probe]
+//   gui_repair_bench run FOLDER OUT WORK [--no-save] [--probe] [--hidden]
 //     every *.ods of FOLDER (by name), working folder WORK, packages saved into OUT with the
-//     media check box cleared; --probe also times WM_NULL round trips while the jobs run
+//     media check box cleared; --probe also times WM_NULL round trips while the jobs run;
+//     --hidden never shows the frame, so that nothing is drawn
 //   gui_repair_bench log LINES
 //     LINES appends to the log; the time per append at each thousand lines, the time until
 //     all are in the log and the WM_NULL round trips until then
@@ -56,6 +57,17 @@ double ThreadCpuMs() {
   return ms(kernel) + ms(user);
 }
 
+// The processor time the whole process has used so far, every thread, in milliseconds.
+double ProcessCpuMs() {
+  FILETIME created, ended, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user)) return 0;
+  auto ms = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
+           1e4;
+  };
+  return ms(kernel) + ms(user);
+}
+
 // Any box the jobs raise is counted and answered OK (No for a question), never shown.
 class SilentDialogs : public velmora::ui::Dialogs {
  public:
@@ -71,7 +83,8 @@ class SilentDialogs : public velmora::ui::Dialogs {
 // What the program sets up before its window, and the frame sized as the tests size it.
 class Window {
  public:
-  Window() {
+  // `shown` false leaves the frame hidden: nothing is drawn, everything else is the same.
+  explicit Window(bool shown = true) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
     OleInitialize(nullptr);
@@ -83,8 +96,10 @@ class Window {
       return;
     }
     SetWindowPos(frame_->hwnd(), nullptr, 0, 0, 1024, 768, SWP_NOZORDER | SWP_NOACTIVATE);
-    ShowWindow(frame_->hwnd(), SW_SHOWNORMAL);
-    UpdateWindow(frame_->hwnd());
+    if (shown) {
+      ShowWindow(frame_->hwnd(), SW_SHOWNORMAL);
+      UpdateWindow(frame_->hwnd());
+    }
     velmora::winfw::PumpMessagesUntil([] { return false; }, 50);
   }
   ~Window() {
@@ -192,7 +207,7 @@ int LogLines(CVelmoraView& view) {
 }
 
 int Run(const std::wstring& folder, const std::wstring& out, const std::wstring& work, bool save,
-        bool probe) {
+        bool probe, bool shown) {
   const auto whole = Clock::now();
   const std::vector<std::wstring> files = OdsFiles(folder);
   if (files.empty()) {
@@ -200,7 +215,7 @@ int Run(const std::wstring& folder, const std::wstring& out, const std::wstring&
     return 2;
   }
   velmora::SetWorkingFolderOverride(work);
-  Window window;
+  Window window(shown);
   if (!window.ok()) {
     std::fwprintf(stderr, L"the frame could not be created\n");
     return 2;
@@ -216,6 +231,7 @@ int Run(const std::wstring& folder, const std::wstring& out, const std::wstring&
   if (probe) prober = std::make_unique<Prober>(window.frame().hwnd());
   start = Clock::now();
   double ui_cpu = ThreadCpuMs();
+  double all_cpu = ProcessCpuMs();
   view.OnRepairFiles();
   if (!window.WaitIdle()) {
     std::fwprintf(stderr, L"the repair did not end\n");
@@ -223,16 +239,18 @@ int Run(const std::wstring& folder, const std::wstring& out, const std::wstring&
   }
   const double repaired = MsSince(start);
   const double repair_ui_cpu = ThreadCpuMs() - ui_cpu;
+  const double repair_cpu = ProcessCpuMs() - all_cpu;
   int saved_count = 0;
   for (int i = 0; i < view.file_list().Count(); ++i)
     saved_count += view.file_list().ItemData(i) == 1;
 
-  double saved = 0, save_ui_cpu = 0;
+  double saved = 0, save_ui_cpu = 0, save_cpu = 0;
   if (save) {
     SendMessageW(view.Child(ID_CHECK_BTN_EXTRACT_FILE_CONTENT), BM_SETCHECK, BST_UNCHECKED, 0);
     view.destination().ApplyText(out);
     start = Clock::now();
     ui_cpu = ThreadCpuMs();
+    all_cpu = ProcessCpuMs();
     view.OnSaveFiles();
     if (!window.WaitIdle()) {
       std::fwprintf(stderr, L"the save did not end\n");
@@ -240,14 +258,15 @@ int Run(const std::wstring& folder, const std::wstring& out, const std::wstring&
     }
     saved = MsSince(start);
     save_ui_cpu = ThreadCpuMs() - ui_cpu;
+    save_cpu = ProcessCpuMs() - all_cpu;
   }
   if (prober) prober->Print(L"window during the jobs");
   std::wprintf(
       L"%zu files: window made %.1f ms, files added %.1f ms, repair %.1f ms (%d repaired, "
-      L"window's thread busy %.1f ms), save %.1f ms (window's thread busy %.1f ms); log %d "
-      L"lines; %d boxes\n",
-      files.size(), made, added, repaired, saved_count, repair_ui_cpu, saved, save_ui_cpu,
-      LogLines(view), window.boxes());
+      L"window's thread busy %.1f ms, all threads %.1f ms), save %.1f ms (window's thread busy "
+      L"%.1f ms, all threads %.1f ms); log %d lines; %d boxes\n",
+      files.size(), made, added, repaired, saved_count, repair_ui_cpu, repair_cpu, saved,
+      save_ui_cpu, save_cpu, LogLines(view), window.boxes());
   // The save's closing box is the only one a whole run raises.
   return saved_count == static_cast<int>(files.size()) && window.boxes() <= (save ? 1 : 0) ? 0 : 1;
 }
@@ -393,18 +412,19 @@ int Parts(int lines) {
 int wmain(int argc, wchar_t** argv) {
   const std::vector<std::wstring> args(argv + 1, argv + argc);
   if (args.size() >= 4 && args[0] == L"run") {
-    bool save = true, probe = false;
+    bool save = true, probe = false, shown = true;
     for (size_t i = 4; i < args.size(); ++i) {
       if (args[i] == L"--no-save") save = false;
       if (args[i] == L"--probe") probe = true;
+      if (args[i] == L"--hidden") shown = false;
     }
     return Run(FullPath(args[1].c_str()), FullPath(args[2].c_str()), FullPath(args[3].c_str()),
-               save, probe);
+               save, probe, shown);
   }
   if (args.size() == 2 && args[0] == L"parts") return Parts(std::max(1, _wtoi(args[1].c_str())));
   if (args.size() == 2 && args[0] == L"log") return Log(std::max(1, _wtoi(args[1].c_str())));
   std::fwprintf(stderr,
-                L"usage: gui_repair_bench run FOLDER OUT WORK [--no-save] [--probe]\n"
+                L"usage: gui_repair_bench run FOLDER OUT WORK [--no-save] [--probe] [--hidden]\n"
                 L"       gui_repair_bench log LINES\n");
   return 2;
 }
