@@ -15,6 +15,9 @@
 #   creates thousands of names soon after another one deleted thousands pays for each of them.
 #   61 s after a sync covers the first case only: the run's own creations dirty the block
 #   again, so the earlier deletions can still count; 361 s covers both, at a cost in time.
+#   bench/ext4_journal_ab.sh compares the two kinds of ext4 side by side.
+#   TMPDIR: the file system everything is on (the files, velmora's working folder and
+#   temporary files, both sides' output).
 # The load average is printed before and after each section: on a machine shared with other
 # sessions, each session gets an equal share of the cores (the kernel's autogroups), so a
 # second thread or job gains nothing while the others keep the cores busy.
