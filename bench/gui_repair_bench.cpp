@@ -32,6 +32,7 @@
 #include "ui/dialogs.h"
 #include "ui/main_frame.h"
 #include "ui/resource_ids.h"
+#include "ui/rich_text.h"
 #include "ui/velmora_view.h"
 #include "winfw/gdiplus_session.h"
 #include "winfw/message_pump.h"
@@ -322,6 +323,105 @@ int Log(int lines) {
   return 0;
 }
 
+// Ways of emptying a log of LINES coloured lines, as a job's start does, each timed once on a
+// log filled anew through the view's own appends.
+int Clear(int lines) {
+  Window window;
+  if (!window.ok()) return 2;
+  CVelmoraView& view = window.view();
+  const HWND log = view.log();
+  auto fill = [&](bool no_undo) {
+    SetWindowTextW(log, L"");
+    SendMessageW(log, EM_SETUNDOLIMIT, no_undo ? 0 : 100, 0);
+    std::vector<velmora::ui::LogPiece> pieces;
+    for (int i = 0; i < lines; ++i)
+      pieces.push_back({L"C:\\Users\\someone\\Budget-2024-q" + std::to_wstring(i) +
+                            L".ods file is extracted....\r\n",
+                        i % 3 == 2 ? velmora::kGreen : velmora::kBlack});
+    velmora::ui::AppendLog(log, pieces, 0);
+  };
+  auto time = [&](const wchar_t* what, bool no_undo, const std::function<void()>& clear) {
+    fill(no_undo);
+    const auto start = Clock::now();
+    clear();
+    UpdateWindow(log);
+    std::wprintf(L"%-45ls %10.1f ms (%d chars left)\n", what, MsSince(start),
+                 static_cast<int>(SendMessageW(log, WM_GETTEXTLENGTH, 0, 0)));
+  };
+  time(L"SetWindowTextW empty", false, [&] { SetWindowTextW(log, L""); });
+  time(L"SetWindowTextW empty, redraw off", false, [&] {
+    SendMessageW(log, WM_SETREDRAW, FALSE, 0);
+    SetWindowTextW(log, L"");
+    SendMessageW(log, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(log, nullptr, TRUE);
+  });
+  time(L"SetWindowTextW empty, no undo", true, [&] { SetWindowTextW(log, L""); });
+  time(L"EM_SETTEXTEX empty", false, [&] {
+    SETTEXTEX how{ST_DEFAULT, 1200};
+    SendMessageW(log, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how), reinterpret_cast<LPARAM>(L""));
+  });
+  time(L"EM_SETTEXTEX empty, keep undo off", false, [&] {
+    SETTEXTEX how{ST_DEFAULT | ST_KEEPUNDO, 1200};
+    SendMessageW(log, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how), reinterpret_cast<LPARAM>(L""));
+  });
+  time(L"from the end, 100 lines at a time", false, [&] {
+    SendMessageW(log, WM_SETREDRAW, FALSE, 0);
+    for (;;) {
+      const LONG count = static_cast<LONG>(SendMessageW(log, EM_GETLINECOUNT, 0, 0));
+      if (count <= 1) break;
+      const LONG first = static_cast<LONG>(
+          SendMessageW(log, EM_LINEINDEX, static_cast<WPARAM>(std::max<LONG>(0, count - 101)), 0));
+      CHARRANGE tail{first, -1};
+      SendMessageW(log, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&tail));
+      SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+    }
+    SendMessageW(log, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(log, nullptr, TRUE);
+  });
+  for (int chunk : {10, 50, 200}) {
+    time((L"from the start, " + std::to_wstring(chunk) + L" lines at a time").c_str(), false, [&] {
+      SendMessageW(log, WM_SETREDRAW, FALSE, 0);
+      for (;;) {
+        const LONG count = static_cast<LONG>(SendMessageW(log, EM_GETLINECOUNT, 0, 0));
+        const LONG end =
+            count > chunk ? static_cast<LONG>(SendMessageW(log, EM_LINEINDEX, chunk, 0)) : -1;
+        CHARRANGE head{0, end};
+        SendMessageW(log, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&head));
+        SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+        if (end < 0) break;
+      }
+      SendMessageW(log, WM_SETREDRAW, TRUE, 0);
+      InvalidateRect(log, nullptr, TRUE);
+    });
+  }
+  time(L"select all, EM_REPLACESEL empty", false, [&] {
+    CHARRANGE all{0, -1};
+    SendMessageW(log, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&all));
+    SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+  });
+  // Last: the view's log is gone afterwards.
+  fill(false);
+  RECT r{};
+  GetWindowRect(log, &r);
+  MapWindowPoints(nullptr, GetParent(log), reinterpret_cast<POINT*>(&r), 2);
+  auto start = Clock::now();
+  const HWND fresh =
+      CreateWindowExW(WS_EX_CLIENTEDGE, L"RichEdit20W", L"",
+                      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL |
+                          ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_MULTILINE,
+                      r.left, r.top, r.right - r.left, r.bottom - r.top, GetParent(log), nullptr,
+                      GetModuleHandleW(nullptr), nullptr);
+  const double created = MsSince(start);
+  start = Clock::now();
+  DestroyWindow(log);
+  const double destroyed = MsSince(start);
+  start = Clock::now();
+  UpdateWindow(fresh);
+  std::wprintf(L"a new control: created %.1f ms, old one destroyed %.1f ms, drawn %.1f ms\n",
+               created, destroyed, MsSince(start));
+  return 0;
+}
+
 // The messages an append to the log is made of, each timed alone on a log of LINES lines.
 int Parts(int lines) {
   Window window;
@@ -381,6 +481,86 @@ int Parts(int lines) {
     InvalidateRect(log, nullptr, TRUE);
     UpdateWindow(log);
   });
+  // A save's batch of four lines as the view writes it, then drawn; and ways of scrolling
+  // after the same insertions.
+  const std::vector<velmora::ui::LogPiece> batch = {
+      {L"C:\\Users\\someone\\Budget.ods saving of file starts....\r\n", velmora::kBlack},
+      {L"C:\\Users\\someone\\Budget.ods saving of file done....\r\n", velmora::kGreen},
+      {L"*************************************************\r\n", velmora::kBlack}};
+  time(L"batch of 3 (AppendLog) + paint", [&] {
+    velmora::ui::AppendLog(log, batch, 0);
+    UpdateWindow(log);
+  });
+  auto insert = [&] {
+    CHARFORMATW format{};
+    format.cbSize = sizeof format;
+    format.dwMask = CFM_COLOR;
+    for (const velmora::ui::LogPiece& piece : batch) {
+      CHARRANGE end{static_cast<LONG>(SendMessageW(log, WM_GETTEXTLENGTH, 0, 0)), -1};
+      SendMessageW(log, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+      format.crTextColor = piece.colour;
+      SendMessageW(log, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+      SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.text.c_str()));
+    }
+  };
+  time(L"batch, no scroll, redraw + paint", [&] {
+    SendMessageW(log, WM_SETREDRAW, FALSE, 0);
+    insert();
+    SendMessageW(log, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(log, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    UpdateWindow(log);
+  });
+  time(L"batch, no scroll, redraw client + paint", [&] {
+    SendMessageW(log, WM_SETREDRAW, FALSE, 0);
+    insert();
+    SendMessageW(log, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(log, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
+    UpdateWindow(log);
+  });
+  time(L"redraw frame only + paint", [&] {
+    RedrawWindow(log, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+    UpdateWindow(log);
+  });
+  time(L"redraw client only + paint", [&] {
+    RedrawWindow(log, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
+    UpdateWindow(log);
+  });
+  time(L"SetScrollInfo-free: EM_LINESCROLL 0 + paint", [&] {
+    SendMessageW(log, EM_LINESCROLL, 0, 0);
+    UpdateWindow(log);
+  });
+  time(L"batch, SB_BOTTOM off, redraw + paint", [&] {
+    SendMessageW(log, WM_SETREDRAW, FALSE, 0);
+    insert();
+    SendMessageW(log, WM_VSCROLL, SB_BOTTOM, 0);
+    SendMessageW(log, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(log, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    UpdateWindow(log);
+  });
+  time(L"batch, redraw on, EM_LINESCROLL + paint", [&] {
+    SendMessageW(log, WM_SETREDRAW, FALSE, 0);
+    const auto before = SendMessageW(log, EM_GETLINECOUNT, 0, 0);
+    insert();
+    const auto after = SendMessageW(log, EM_GETLINECOUNT, 0, 0);
+    SendMessageW(log, WM_SETREDRAW, TRUE, 0);
+    SendMessageW(log, EM_LINESCROLL, 0, static_cast<LPARAM>(after - before));
+    UpdateWindow(log);
+  });
+  time(L"batch, redraw on, no scroll + paint", [&] {
+    SendMessageW(log, WM_SETREDRAW, FALSE, 0);
+    insert();
+    SendMessageW(log, WM_SETREDRAW, TRUE, 0);
+    UpdateWindow(log);
+  });
+  time(L"batch, hidden, EM_LINESCROLL, shown + paint", [&] {
+    ShowWindow(log, SW_HIDE);
+    const auto before = SendMessageW(log, EM_GETLINECOUNT, 0, 0);
+    insert();
+    const auto after = SendMessageW(log, EM_GETLINECOUNT, 0, 0);
+    SendMessageW(log, EM_LINESCROLL, 0, static_cast<LPARAM>(after - before));
+    ShowWindow(log, SW_SHOWNA);
+    UpdateWindow(log);
+  });
   SendMessageW(log, EM_SETUNDOLIMIT, 0, 0);
   time(L"EM_REPLACESEL no undo", [&] {
     CHARRANGE end{static_cast<LONG>(SendMessageW(log, WM_GETTEXTLENGTH, 0, 0)), -1};
@@ -422,6 +602,7 @@ int wmain(int argc, wchar_t** argv) {
                save, probe, shown);
   }
   if (args.size() == 2 && args[0] == L"parts") return Parts(std::max(1, _wtoi(args[1].c_str())));
+  if (args.size() == 2 && args[0] == L"clear") return Clear(std::max(1, _wtoi(args[1].c_str())));
   if (args.size() == 2 && args[0] == L"log") return Log(std::max(1, _wtoi(args[1].c_str())));
   std::fwprintf(stderr,
                 L"usage: gui_repair_bench run FOLDER OUT WORK [--no-save] [--probe] [--hidden]\n"

@@ -35,6 +35,8 @@ inline constexpr UINT_PTR kLogFlushTimer = 1;
 inline constexpr UINT kLogFlushMs = 50;
 // The most time one tick of that timer spends writing lines into the log.
 inline constexpr DWORD kLogSliceMs = 20;
+// A log of more lines than this is replaced by a fresh one rather than emptied.
+inline constexpr LRESULT kLogReplaceLines = 200;
 
 class CVelmoraView : public winfw::Window, public JobWindow {
  public:
@@ -132,6 +134,8 @@ class CVelmoraView : public winfw::Window, public JobWindow {
  private:
   int OnCreate();
   bool CreateControls();
+  // The activity log as the view makes it, holding `text`, not yet placed.
+  HWND CreateLog(const std::wstring& text);
   void OnSize(int width, int height);
   void Paint(HDC dc, const RECT& client);
   LRESULT OnCommand(int id, int code);

@@ -34,6 +34,26 @@ void CVelmoraView::FitLabelFont(HWND label, int width) {
   }
 }
 
+HWND CVelmoraView::CreateLog(const std::wstring& text) {
+  winfw::ControlArgs args;
+  args.parent = hwnd();
+  args.id = ID_TARVIK_EDIT_CTRL;
+  args.class_name = winfw::kRichEdit20Class;
+  args.style = WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL | ES_READONLY |
+               ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_MULTILINE;
+  args.ex_style = WS_EX_CLIENTEDGE;
+  const HWND log = winfw::CreateControl(args);
+  if (log != nullptr) {
+    CHARFORMATW log_format = LogFormat();
+    SendMessageW(log, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&log_format));
+    // Tens of thousands of lines: lift the rich edit's 32K-character default.
+    SendMessageW(log, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+    SetWindowTextW(log, text.c_str());
+    SendMessageW(log, EM_SETREADONLY, TRUE, 0);
+  }
+  return log;
+}
+
 bool CVelmoraView::CreateControls() {
   const HWND self = hwnd();
   winfw::ControlArgs args;
@@ -89,21 +109,9 @@ bool CVelmoraView::CreateControls() {
   if (!picture_.Attach(winfw::CreateControl(args))) return false;
 
   winfw::LoadRichEdit20();
-  args.id = ID_TARVIK_EDIT_CTRL;
-  args.class_name = winfw::kRichEdit20Class;
-  args.style = WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL | ES_READONLY |
-               ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_MULTILINE;
-  args.ex_style = WS_EX_CLIENTEDGE;
-  log_ = winfw::CreateControl(args);
-  if (log_ != nullptr) {
-    CHARFORMATW log_format = LogFormat();
-    SendMessageW(log_, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&log_format));
-    // Tens of thousands of lines: lift the rich edit's 32K-character default.
-    SendMessageW(log_, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
-    SetWindowTextW(log_, kLogStart);
-    SendMessageW(log_, EM_SETREADONLY, TRUE, 0);
-  }
+  log_ = CreateLog(kLogStart);
   args.id = ID_TARVIK_RICH_EDIT_CTRL;
+  args.class_name = winfw::kRichEdit20Class;
   args.style = WS_VISIBLE | ES_MULTILINE;
   args.ex_style = WS_EX_TRANSPARENT;
   help_ = winfw::CreateControl(args);

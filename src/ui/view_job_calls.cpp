@@ -71,7 +71,24 @@ void CVelmoraView::SetBarPos(Bar which, int position) {
 void CVelmoraView::SetLogText(const std::wstring& text) {
   // Lines still waiting would be replaced at once.
   pending_log_.clear();
-  SetWindowTextW(log_, text.c_str());
+  // Some rich edits empty themselves a piece at a time, finding each piece from the start of
+  // the text: a log of thousands of lines then takes seconds to empty, with the window frozen
+  // meanwhile (8 s for 3,000 lines under Wine). A fresh log with the same id, styles and text
+  // takes its place instead: same rectangle, same place among its siblings.
+  const HWND fresh =
+      SendMessageW(log_, EM_GETLINECOUNT, 0, 0) > kLogReplaceLines ? CreateLog(text) : nullptr;
+  if (fresh == nullptr) {
+    SetWindowTextW(log_, text.c_str());
+    return;
+  }
+  RECT r{};
+  GetWindowRect(log_, &r);
+  MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&r), 2);
+  SetWindowPos(fresh, log_, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOACTIVATE);
+  const bool focused = GetFocus() == log_;
+  DestroyWindow(log_);
+  log_ = fresh;
+  if (focused) SetFocus(log_);
 }
 
 void CVelmoraView::AppendLog(const std::wstring& text, uint32_t colour) {

@@ -152,5 +152,62 @@ TEST(WindowJobCalls, TensOfThousandsOfLogLinesAllReachTheLogInOrderAndColour) {
   EXPECT_GT(first_visible, kLines - 100);
 }
 
+// Emptying a long log (as the start of a save does) is quick and leaves a log that is the
+// same to a user and to a program that looks it up: id, class, styles, font, limit, place
+// among its siblings and rectangle, with the appends going on into it.
+TEST(WindowJobCalls, ALongLogIsEmptiedAtOnceIntoALogLikeTheFirst) {
+  GuiHarness h;
+  const HWND view = h.view().hwnd();
+  const HWND small = h.view().log();
+  ASSERT_TRUE(RunWorker(h, [&](JobWindow& w) { w.SetLogText(L"a few lines\r\n"); }));
+  EXPECT_EQ(h.view().log(), small);
+  // The styles of a log with little in it: the scroll bars show only when needed.
+  const LONG style = GetWindowLongW(small, GWL_STYLE),
+             ex_style = GetWindowLongW(small, GWL_EXSTYLE);
+
+  ASSERT_TRUE(RunWorker(h, [&](JobWindow& w) {
+    for (int i = 0; i < 3000; ++i) w.AppendLog(L"line " + std::to_wstring(i) + L"\r\n", kGreen);
+  }));
+  ASSERT_TRUE(Pump([&] { return SendMessageW(small, EM_GETLINECOUNT, 0, 0) > 3000; }, 60000));
+  const HWND old = h.view().log();
+  auto default_format = [](HWND log) {
+    CHARFORMATW format{};
+    format.cbSize = sizeof format;
+    SendMessageW(log, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+    return format;
+  };
+  const CHARFORMATW old_format = default_format(old);
+  RECT before{};
+  GetWindowRect(old, &before);
+  const HWND previous = GetWindow(old, GW_HWNDPREV), next = GetWindow(old, GW_HWNDNEXT);
+
+  ASSERT_TRUE(RunWorker(h, [&](JobWindow& w) {
+    w.SetLogText(L"");
+    w.AppendLog(L"saving starts\r\n", kRed);
+  }));
+  ASSERT_TRUE(Pump([&] { return Text(h.view().log()) == L"saving starts\r\n"; }, 60000));
+
+  const HWND log = h.view().log();
+  EXPECT_FALSE(IsWindow(old));
+  EXPECT_EQ(GetDlgItem(view, ID_TARVIK_EDIT_CTRL), log);
+  wchar_t cls[32] = {};
+  GetClassNameW(log, cls, 32);
+  EXPECT_STREQ(cls, L"RichEdit20W");
+  EXPECT_EQ(GetWindowLongW(log, GWL_STYLE), style);
+  EXPECT_EQ(GetWindowLongW(log, GWL_EXSTYLE), ex_style);
+  RECT after{};
+  GetWindowRect(log, &after);
+  EXPECT_TRUE(EqualRect(&before, &after));
+  EXPECT_EQ(GetWindow(log, GW_HWNDPREV), previous);
+  EXPECT_EQ(GetWindow(log, GW_HWNDNEXT), next);
+  EXPECT_EQ(SendMessageW(log, EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE);
+  EXPECT_EQ(LineColour(log, 0), kRed);
+  const CHARFORMATW format = default_format(log);
+  EXPECT_STREQ(format.szFaceName, old_format.szFaceName);
+  EXPECT_EQ(format.yHeight, old_format.yHeight);
+  EXPECT_NE(format.dwEffects & CFE_BOLD, 0u);
+  EXPECT_NE(SendMessageW(log, EM_GETOPTIONS, 0, 0) & ECO_READONLY, 0);
+}
+
 }  // namespace
 }  // namespace velmora::ui::test
