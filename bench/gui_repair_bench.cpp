@@ -47,10 +47,11 @@ double MsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// The processor time this thread has used so far, user and kernel, in milliseconds.
-double ThreadCpuMs() {
+// Kernel plus user time of GetThreadTimes or GetProcessTimes, in milliseconds (0 on failure).
+template <class Times>
+double CpuMs(Times times, HANDLE of) {
   FILETIME created, ended, kernel, user;
-  if (!GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user)) return 0;
+  if (!times(of, &created, &ended, &kernel, &user)) return 0;
   auto ms = [](const FILETIME& t) {
     return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
            1e4;
@@ -58,15 +59,14 @@ double ThreadCpuMs() {
   return ms(kernel) + ms(user);
 }
 
-// The processor time the whole process has used so far, every thread, in milliseconds.
+// The processor time this thread has used so far.
+double ThreadCpuMs() {
+  return CpuMs(GetThreadTimes, GetCurrentThread());
+}
+
+// The processor time the whole process has used so far, every thread.
 double ProcessCpuMs() {
-  FILETIME created, ended, kernel, user;
-  if (!GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user)) return 0;
-  auto ms = [](const FILETIME& t) {
-    return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
-           1e4;
-  };
-  return ms(kernel) + ms(user);
+  return CpuMs(GetProcessTimes, GetCurrentProcess());
 }
 
 // Any box the jobs raise is counted and answered OK (No for a question), never shown.
