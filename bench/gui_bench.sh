@@ -9,7 +9,7 @@
 #   3. LOG_LINES appends to the activity log from a worker: the time per append as the log
 #      grows and the window's WM_NULL round trips meanwhile
 # Usage: bench/gui_bench.sh [BUILD] [FILES] [RUNS] [LOG_LINES]
-#   BUILD: a win32 build made with -DVELMORA_BENCH=ON (default build-win32), for example
+#   BUILD: a win32 (or win64) build made with -DVELMORA_BENCH=ON (default build-win32), e.g.
 #   cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DVELMORA_BENCH=ON
 #   cmake --build build-win32 -j2 --target velmora gui_repair_bench
 set -euo pipefail
@@ -40,10 +40,14 @@ for ((i = 1; i <= files; i++)); do
 done
 note "$files files, $(du -sh "$work/s" | cut -f1) in all"
 
+# The build's architecture, from its programs: an x86_64 build (PE32+) runs in the 64-bit
+# prefix, for machines that run no 32-bit programs.
+arch=win32
+case "$(file -b "$gui")" in PE32+*) arch=win64 ;; esac
 xvfb_start
-wine_prefix_init win32
-prefix=$(wine_prefix_dir win32)
-loader=$(wine_loader win32)
+wine_prefix_init "$arch"
+prefix=$(wine_prefix_dir "$arch")
+loader=$(wine_loader "$arch")
 export WINEPREFIX="$prefix"
 # One server for the whole run, so that no run pays for starting it.
 # A server still ending (the prefix's set-up, an earlier run) would refuse the new one.

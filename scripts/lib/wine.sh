@@ -23,6 +23,32 @@ wine_loader() {
   esac
 }
 
+# wine_runs_32bit: whether this machine can run Wine's 32-bit side at all. A kernel without
+# 32-bit support (built so, or started with ia32_emulation=off, as some virtual machines are)
+# refuses every i386 program with "Exec format error", Wine's 32-bit loader among them; the
+# i686 programs and the installer cannot run here then, while the x86_64 ones can.
+wine_runs_32bit() {
+  local probe
+  for probe in /usr/lib/wine/wine /lib/ld-linux.so.2; do
+    if [ -f "$probe" ]; then
+      "$probe" --version >/dev/null 2>&1
+      (($? != 126))
+      return
+    fi
+  done
+  return 1
+}
+
+# Why the i686 programs are not run; for a warning.
+wine_no_32bit_reason() {
+  if grep -qw 'ia32_emulation=off' /proc/cmdline 2>/dev/null ||
+    dmesg 2>/dev/null | grep -q '32-bit emulation disabled'; then
+    printf 'this kernel runs no 32-bit programs (ia32 emulation is off; ia32_emulation=on on its command line turns it on)'
+  else
+    printf "Wine's 32-bit loader does not run here (no 32-bit Wine installed, or a kernel without 32-bit support)"
+  fi
+}
+
 # Starts Xvfb on the first free display from :99 on, once per run, and exports DISPLAY.
 xvfb_start() {
   [ -n "$XVFB_PID" ] && kill -0 "$XVFB_PID" 2>/dev/null && return 0
