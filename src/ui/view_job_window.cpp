@@ -4,7 +4,7 @@
 
 namespace velmora::ui {
 
-void ViewJobWindow::Queue(Kind kind, Bar bar, std::function<void()> run) {
+void ViewJobWindow::Queue(Kind kind, Bar bar, int file, std::function<void()> run) {
   // The view's own handlers go through here too (a job's start and Stop): on the
   // user-interface thread the call is carried out at once, after what is queued.
   if (GetCurrentThreadId() == ui_thread_) {
@@ -15,7 +15,7 @@ void ViewJobWindow::Queue(Kind kind, Bar bar, std::function<void()> run) {
   bool post = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    queue_.push_back({kind, bar, std::move(run)});
+    queue_.push_back({kind, bar, file, std::move(run)});
     post = !std::exchange(posted_, true);
   }
   // One message per batch: the next one goes out only once this batch has been taken.
@@ -68,8 +68,19 @@ void ViewJobWindow::Drain() {
   draining_ = false;
 }
 
+bool ViewJobWindow::QueueChangesFile(int file) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const Queued& q : queue_) {
+    if (q.file == file) return true;
+  }
+  return false;
+}
+
 void ViewJobWindow::OnCall(const JobCall& call) {
-  Drain();
+  // The jobs read one file's item once or twice per file. Had every read waited for the whole
+  // queue, the worker would stand still for each batch the window draws; the items are neither
+  // added nor removed while a job runs, so only the queued changes of that item matter.
+  if (call.file == kJobCallReadsAll || QueueChangesFile(call.file)) Drain();
   call.invoke(call.callable);
 }
 
@@ -92,13 +103,13 @@ void ViewJobWindow::ShowPreview(const std::wstring& path, PreviewCode code) {
   Run([&] { target_.ShowPreview(path, code); });
 }
 void ViewJobWindow::ResetEstimate(Bar bar) {
-  Queue(Kind::kBarScale, bar, [this, bar] { target_.ResetEstimate(bar); });
+  Queue(Kind::kBarScale, bar, -1, [this, bar] { target_.ResetEstimate(bar); });
 }
 void ViewJobWindow::SetBarRange(Bar bar, uint16_t upper) {
-  Queue(Kind::kBarScale, bar, [this, bar, upper] { target_.SetBarRange(bar, upper); });
+  Queue(Kind::kBarScale, bar, -1, [this, bar, upper] { target_.SetBarRange(bar, upper); });
 }
 void ViewJobWindow::SetBarPos(Bar bar, int position) {
-  Queue(Kind::kBarPos, bar, [this, bar, position] { target_.SetBarPos(bar, position); });
+  Queue(Kind::kBarPos, bar, -1, [this, bar, position] { target_.SetBarPos(bar, position); });
 }
 void ViewJobWindow::SetLogText(const std::wstring& text) {
   Queue([this, text] { target_.SetLogText(text); });
@@ -141,19 +152,20 @@ int ViewJobWindow::FileCount() {
 }
 std::wstring ViewJobWindow::FileText(int index) {
   std::wstring result;
-  Run([&] { result = target_.FileText(index); });
+  Run([&] { result = target_.FileText(index); }, index);
   return result;
 }
 void ViewJobWindow::ReplaceFileItem(int index, const std::wstring& text, int image) {
-  Queue([this, index, text, image] { target_.ReplaceFileItem(index, text, image); });
+  Queue(Kind::kOther, Bar::kFile, index,
+        [this, index, text, image] { target_.ReplaceFileItem(index, text, image); });
 }
 intptr_t ViewJobWindow::FileData(int index) {
   intptr_t result = 0;
-  Run([&] { result = target_.FileData(index); });
+  Run([&] { result = target_.FileData(index); }, index);
   return result;
 }
 void ViewJobWindow::SetFileData(int index, intptr_t data) {
-  Queue([this, index, data] { target_.SetFileData(index, data); });
+  Queue(Kind::kOther, Bar::kFile, index, [this, index, data] { target_.SetFileData(index, data); });
 }
 void ViewJobWindow::ClearEntries() {
   Queue([this] { target_.ClearEntries(); });

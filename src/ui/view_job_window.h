@@ -3,8 +3,11 @@
 // each batch at once and drawn once; every call that answers something (and the preview,
 // which must let go of its picture before the job deletes files, and every message box)
 // first has the user-interface thread carry out everything queued before it, then itself,
-// with one synchronous message. So the window always shows what the job did, in the order
-// it did it, a little later at most; and the worker never touches a control itself.
+// with one synchronous message. A read of one file's item is the exception: it needs only the
+// queued calls that change that item, so the worker does not wait while the window draws the
+// rest of a batch. So the window always shows what the job did, in the order it did it, a
+// little later at most; a worker reads what it would read after the whole queue; and the
+// worker never touches a control itself.
 #pragma once
 
 #include <windows.h>
@@ -26,9 +29,13 @@ inline constexpr UINT_PTR kJobQueueTimer = 2;
 // The least time between two batches: the window is redrawn at most this often for a job.
 inline constexpr DWORD kJobBatchMs = 40;
 
+inline constexpr int kJobCallReadsAll = -1;
 struct JobCall {
   void (*invoke)(void* callable);
   void* callable;
+  // The file item the call only reads (FileText, FileData), or kJobCallReadsAll: such a read
+  // waits only for the queued calls that change that item.
+  int file = kJobCallReadsAll;
 };
 
 class ViewJobWindow : public JobWindow {
@@ -49,7 +56,8 @@ class ViewJobWindow : public JobWindow {
   // On the user-interface thread, for kMsgJobQueued and the timer: a batch now, or when
   // kJobBatchMs have passed since the last one.
   void OnQueued();
-  // On the user-interface thread, for kMsgJobCall: the queue first, then the call.
+  // On the user-interface thread, for kMsgJobCall: the queue first (for a read of one file's
+  // item, only when the queue holds a change of that item), then the call.
   void OnCall(const JobCall& call);
 
   int ShowMessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) override;
@@ -82,16 +90,20 @@ class ViewJobWindow : public JobWindow {
   struct Queued {
     Kind kind;
     Bar bar;
+    int file;  // the file item the call changes, or -1
     std::function<void()> run;
   };
 
-  void Queue(Kind kind, Bar bar, std::function<void()> run);
-  void Queue(std::function<void()> run) { Queue(Kind::kOther, Bar::kFile, std::move(run)); }
-  // One synchronous message: everything queued before, then `f`, on the user-interface
-  // thread; on that thread itself, both at once.
+  void Queue(Kind kind, Bar bar, int file, std::function<void()> run);
+  void Queue(std::function<void()> run) { Queue(Kind::kOther, Bar::kFile, -1, std::move(run)); }
+  // Whether a queued call changes file item `file`.
+  bool QueueChangesFile(int file);
+  // One synchronous message: everything queued before (or, for a read of file item `file`,
+  // the changes of that item), then `f`, on the user-interface thread; on that thread
+  // itself, both at once.
   template <class F>
-  void Run(F&& f) {
-    JobCall call{[](void* p) { (*static_cast<F*>(p))(); }, &f};
+  void Run(F&& f, int file = kJobCallReadsAll) {
+    JobCall call{[](void* p) { (*static_cast<F*>(p))(); }, &f, file};
     SendMessageW(view_, kMsgJobCall, 0, reinterpret_cast<LPARAM>(&call));
   }
 

@@ -1,7 +1,7 @@
 // The job window a worker is handed, on the real view: the calls that return nothing may be
-// carried out later, but always in the order the worker made them and always before a call
-// that answers something or a message box; and a flood of log lines all reach the log, in
-// order and in their colours.
+// carried out later, but always in the order the worker made them, always before a message
+// box and before a call that answers something from what they change; and a flood of log
+// lines all reach the log, in order and in their colours.
 
 #include <windows.h>
 
@@ -56,7 +56,7 @@ Seen Look(GuiHarness& h) {
 TEST(WindowJobCalls, CallsThatAnswerAndBoxesSeeEveryEarlierCallDoneInOrder) {
   GuiHarness h;
   h.view().AddFiles({L"C:\\data\\a.ods", L"C:\\data\\b.ods"});
-  intptr_t data_after_replace = -1, data_after_set = -1;
+  intptr_t data_after_replace = -1, data_after_set = -1, data_other = -1;
   Seen at_owned_box, at_own_box;
   h.dialogs().OnNextBox([&] { at_owned_box = Look(h); });
   ASSERT_TRUE(RunWorker(h, [&](JobWindow& w) {
@@ -69,6 +69,8 @@ TEST(WindowJobCalls, CallsThatAnswerAndBoxesSeeEveryEarlierCallDoneInOrder) {
     w.ReplaceFileItem(0, L"C:\\data\\a.ods", 1);
     data_after_replace = w.FileData(0);
     w.SetFileData(1, 1);
+    // A read of another item while item 1's change still waits.
+    data_other = w.FileData(0);
     data_after_set = w.FileData(1);
     w.AppendLog(L"one\r\n", kBlack);
     w.AppendLog(L"two\r\n", kGreen);
@@ -87,6 +89,7 @@ TEST(WindowJobCalls, CallsThatAnswerAndBoxesSeeEveryEarlierCallDoneInOrder) {
     w.AppendLog(L"five\r\n", kBlack);
   }));
   EXPECT_EQ(data_after_replace, 0);
+  EXPECT_EQ(data_other, 0);
   EXPECT_EQ(data_after_set, 1);
 
   EXPECT_EQ(at_owned_box.total_pos, 40);
