@@ -32,9 +32,11 @@ class CMainFrame;
 
 // The timer that writes the gathered log lines, and its period.
 inline constexpr UINT_PTR kLogFlushTimer = 1;
-inline constexpr UINT kLogFlushMs = 50;
-// The most time one tick of that timer spends writing lines into the log.
-inline constexpr DWORD kLogSliceMs = 20;
+// Drawn as often as a job's batches (kJobBatchMs).
+inline constexpr UINT kLogFlushMs = 200;
+// The most time one tick of that timer spends writing lines into the log: a flood of lines
+// gets two fifths of the window's time, and the window never stands still for longer.
+inline constexpr DWORD kLogSliceMs = 80;
 // A log of more lines than this is replaced by a fresh one rather than emptied.
 inline constexpr LRESULT kLogReplaceLines = 200;
 

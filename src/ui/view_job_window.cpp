@@ -77,10 +77,13 @@ bool ViewJobWindow::QueueChangesFile(int file) {
 }
 
 void ViewJobWindow::OnCall(const JobCall& call) {
-  // The jobs read one file's item once or twice per file. Had every read waited for the whole
-  // queue, the worker would stand still for each batch the window draws; the items are neither
-  // added nor removed while a job runs, so only the queued changes of that item matter.
-  if (call.file == kJobCallReadsAll || QueueChangesFile(call.file)) Drain();
+  // The jobs read one file's item once or twice per file, and the save the media check box
+  // once per file. Had every read waited for the whole queue, the worker would stand still for
+  // each batch the window draws; the items are neither added nor removed while a job runs, so
+  // only the queued changes of that item matter.
+  const bool wait = call.file == kJobCallReadsAll ||
+                    (call.file != kJobCallReadsUnqueued && QueueChangesFile(call.file));
+  if (wait) Drain();
   call.invoke(call.callable);
 }
 
@@ -125,7 +128,8 @@ void ViewJobWindow::ShowControl(Control control, bool show) {
 }
 int ViewJobWindow::MediaChecked() {
   int result = 0;
-  Run([&] { result = target_.MediaChecked(); });
+  // Read once per saved file.
+  Run([&] { result = target_.MediaChecked(); }, kJobCallReadsUnqueued);
   return result;
 }
 std::wstring ViewJobWindow::Destination() {

@@ -27,14 +27,20 @@ inline constexpr UINT kMsgJobQueued = WM_APP + 3;
 // The view's timer that carries out queued calls that came too soon after the last batch.
 inline constexpr UINT_PTR kJobQueueTimer = 2;
 // The least time between two batches: the window is redrawn at most this often for a job.
-inline constexpr DWORD kJobBatchMs = 40;
+// Each batch costs the window's thread and the display server a drawing of the bars, the list
+// and the log, on the processor the job needs; five a second still look live.
+inline constexpr DWORD kJobBatchMs = 200;
 
+// What a synchronous call reads besides a file item: anything (so it waits for the whole
+// queue), or only what no queued call changes (the media check box, which jobs enable and
+// show but never check), so it waits for nothing.
 inline constexpr int kJobCallReadsAll = -1;
+inline constexpr int kJobCallReadsUnqueued = -2;
 struct JobCall {
   void (*invoke)(void* callable);
   void* callable;
-  // The file item the call only reads (FileText, FileData), or kJobCallReadsAll: such a read
-  // waits only for the queued calls that change that item.
+  // The file item the call only reads (FileText, FileData), or one of the two above: a read
+  // of one item waits only for the queued calls that change that item.
   int file = kJobCallReadsAll;
 };
 
