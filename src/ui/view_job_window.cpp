@@ -4,7 +4,7 @@
 
 namespace velmora::ui {
 
-void ViewJobWindow::Queue(Kind kind, Bar bar, int file, std::function<void()> run) {
+void ViewJobWindow::Queue(Kind kind, Bar bar, std::function<void()> run, int file) {
   // The view's own handlers go through here too (a job's start and Stop): on the
   // user-interface thread the call is carried out at once, after what is queued.
   if (GetCurrentThreadId() == ui_thread_) {
@@ -106,13 +106,13 @@ void ViewJobWindow::ShowPreview(const std::wstring& path, PreviewCode code) {
   Run([&] { target_.ShowPreview(path, code); });
 }
 void ViewJobWindow::ResetEstimate(Bar bar) {
-  Queue(Kind::kBarScale, bar, -1, [this, bar] { target_.ResetEstimate(bar); });
+  Queue(Kind::kBarScale, bar, [this, bar] { target_.ResetEstimate(bar); });
 }
 void ViewJobWindow::SetBarRange(Bar bar, uint16_t upper) {
-  Queue(Kind::kBarScale, bar, -1, [this, bar, upper] { target_.SetBarRange(bar, upper); });
+  Queue(Kind::kBarScale, bar, [this, bar, upper] { target_.SetBarRange(bar, upper); });
 }
 void ViewJobWindow::SetBarPos(Bar bar, int position) {
-  Queue(Kind::kBarPos, bar, -1, [this, bar, position] { target_.SetBarPos(bar, position); });
+  Queue(Kind::kBarPos, bar, [this, bar, position] { target_.SetBarPos(bar, position); });
 }
 void ViewJobWindow::SetLogText(const std::wstring& text) {
   Queue([this, text] { target_.SetLogText(text); });
@@ -160,8 +160,8 @@ std::wstring ViewJobWindow::FileText(int index) {
   return result;
 }
 void ViewJobWindow::ReplaceFileItem(int index, const std::wstring& text, int image) {
-  Queue(Kind::kOther, Bar::kFile, index,
-        [this, index, text, image] { target_.ReplaceFileItem(index, text, image); });
+  QueueFileChange(index,
+                  [this, index, text, image] { target_.ReplaceFileItem(index, text, image); });
 }
 intptr_t ViewJobWindow::FileData(int index) {
   intptr_t result = 0;
@@ -169,7 +169,7 @@ intptr_t ViewJobWindow::FileData(int index) {
   return result;
 }
 void ViewJobWindow::SetFileData(int index, intptr_t data) {
-  Queue(Kind::kOther, Bar::kFile, index, [this, index, data] { target_.SetFileData(index, data); });
+  QueueFileChange(index, [this, index, data] { target_.SetFileData(index, data); });
 }
 void ViewJobWindow::ClearEntries() {
   Queue([this] { target_.ClearEntries(); });

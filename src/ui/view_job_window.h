@@ -3,11 +3,11 @@
 // each batch at once and drawn once; every call that answers something (and the preview,
 // which must let go of its picture before the job deletes files, and every message box)
 // first has the user-interface thread carry out everything queued before it, then itself,
-// with one synchronous message. A read of one file's item is the exception: it needs only the
-// queued calls that change that item, so the worker does not wait while the window draws the
-// rest of a batch. So the window always shows what the job did, in the order it did it, a
-// little later at most; a worker reads what it would read after the whole queue; and the
-// worker never touches a control itself.
+// with one synchronous message. The reads a job makes for every file are the exception: one
+// file's item needs only the queued calls that change that item, the media check box none,
+// so the worker does not wait while the window draws the rest of a batch. So the window always
+// shows what the job did, in the order it did it, a little later at most; a worker reads what it
+// would read after the whole queue; and the worker never touches a control itself.
 #pragma once
 
 #include <windows.h>
@@ -100,8 +100,12 @@ class ViewJobWindow : public JobWindow {
     std::function<void()> run;
   };
 
-  void Queue(Kind kind, Bar bar, int file, std::function<void()> run);
-  void Queue(std::function<void()> run) { Queue(Kind::kOther, Bar::kFile, -1, std::move(run)); }
+  void Queue(Kind kind, Bar bar, std::function<void()> run, int file = -1);
+  void Queue(std::function<void()> run) { Queue(Kind::kOther, Bar::kFile, std::move(run)); }
+  // A call that changes file item `file`.
+  void QueueFileChange(int file, std::function<void()> run) {
+    Queue(Kind::kOther, Bar::kFile, std::move(run), file);
+  }
   // Whether a queued call changes file item `file`.
   bool QueueChangesFile(int file);
   // One synchronous message: everything queued before (or, for a read of file item `file`,
