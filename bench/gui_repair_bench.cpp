@@ -29,11 +29,11 @@
 
 #include "engine/job/job_texts.h"
 #include "engine/job/working_folder.h"
-#include "ui/dialogs.h"
-#include "ui/main_frame.h"
+#include "ui/dialogs/dialogs.h"
+#include "ui/frame/main_frame.h"
 #include "ui/resource_ids.h"
-#include "ui/rich_text.h"
-#include "ui/velmora_view.h"
+#include "ui/view/rich_text.h"
+#include "ui/view/velmora_view.h"
 #include "winfw/gdiplus_session.h"
 #include "winfw/message_pump.h"
 

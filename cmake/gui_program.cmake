@@ -12,7 +12,7 @@ if(TARGET velmora_gui)
   target_sources(velmora_gui INTERFACE $<TARGET_OBJECTS:velmora_resources>)
   target_link_libraries(velmora_gui PUBLIC dwmapi uxtheme)
 
-  add_executable(Velmora WIN32 ${PROJECT_SOURCE_DIR}/src/ui/win_main.cpp)
+  add_executable(Velmora WIN32 ${PROJECT_SOURCE_DIR}/src/ui/app/win_main.cpp)
   target_link_libraries(Velmora PRIVATE velmora_gui)
   target_link_options(Velmora PRIVATE -municode)
 endif()

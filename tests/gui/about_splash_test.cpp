@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "feedback/link_target.h"
-#include "ui/about_dlg.h"
-#include "ui/splash_window.h"
-#include "ui/transparent_static.h"
+#include "ui/about/about_dlg.h"
+#include "ui/about/splash_window.h"
+#include "ui/about/transparent_static.h"
 #include "winfw/gdi.h"
 #include "winfw/window.h"
 

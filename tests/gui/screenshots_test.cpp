@@ -12,7 +12,7 @@
 #include <string>
 
 #include "support/gui_harness.h"
-#include "ui/about_dlg.h"
+#include "ui/about/about_dlg.h"
 #include "ui/resource_ids.h"
 #include "winfw/gdi.h"
 

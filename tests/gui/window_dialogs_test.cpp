@@ -9,9 +9,9 @@
 #include <string>
 
 #include "support/gui_harness.h"
-#include "ui/app_message_box.h"
+#include "ui/app/single_instance_guard.h"
+#include "ui/dialogs/app_message_box.h"
 #include "ui/resource_ids.h"
-#include "ui/single_instance_guard.h"
 
 namespace velmora::ui::test {
 namespace {

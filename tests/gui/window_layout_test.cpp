@@ -11,8 +11,8 @@
 #include <string>
 
 #include "support/gui_harness.h"
+#include "ui/app/visual_style.h"
 #include "ui/resource_ids.h"
-#include "ui/visual_style.h"
 #include "winfw/controls.h"
 
 namespace velmora::ui::test {

@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "ui/dialogs.h"
-#include "ui/main_frame.h"
-#include "ui/velmora_view.h"
+#include "ui/dialogs/dialogs.h"
+#include "ui/frame/main_frame.h"
+#include "ui/view/velmora_view.h"
 
 namespace velmora::ui::test {
 
