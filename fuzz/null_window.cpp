@@ -29,7 +29,7 @@ std::wstring NullWindow::FileText(int index) {
 
 void NullWindow::ReplaceFileItem(int index, const std::wstring& text, int image) {
   CheckIndex(index, files.size());
-  files[static_cast<size_t>(index)] = Item{text, image, 0};
+  files[static_cast<size_t>(index)] = Item{text, image, 0, {}};
 }
 
 intptr_t NullWindow::FileData(int index) {
@@ -40,6 +40,16 @@ intptr_t NullWindow::FileData(int index) {
 void NullWindow::SetFileData(int index, intptr_t data) {
   CheckIndex(index, files.size());
   files[static_cast<size_t>(index)].data = data;
+}
+
+FileVerdict NullWindow::GetFileVerdict(int index) {
+  CheckIndex(index, files.size());
+  return files[static_cast<size_t>(index)].verdict;
+}
+
+void NullWindow::SetFileVerdict(int index, const FileVerdict& verdict) {
+  CheckIndex(index, files.size());
+  files[static_cast<size_t>(index)].verdict = verdict;
 }
 
 }  // namespace velmora::fuzz

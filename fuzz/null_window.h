@@ -16,6 +16,7 @@ class NullWindow : public JobWindow {
     std::wstring text;
     int image = kImageAdded;
     intptr_t data = 0;
+    FileVerdict verdict;
   };
   std::vector<Item> files;
   std::vector<RecoveredEntry> entries;
@@ -42,6 +43,8 @@ class NullWindow : public JobWindow {
   void ReplaceFileItem(int index, const std::wstring& text, int image) override;
   intptr_t FileData(int index) override;
   void SetFileData(int index, intptr_t data) override;
+  FileVerdict GetFileVerdict(int index) override;
+  void SetFileVerdict(int index, const FileVerdict& verdict) override;
   void ClearEntries() override { entries.clear(); }
   void AppendEntry(const RecoveredEntry& entry) override { entries.push_back(entry); }
 };

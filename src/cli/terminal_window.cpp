@@ -58,7 +58,7 @@ std::wstring TerminalLogLine(const std::wstring& text, uint32_t colour_ref, bool
 }
 
 TerminalWindow::TerminalWindow(int index, int count, const std::wstring& path, bool colour)
-    : index_(index), count_(count), item_{path, kImageAdded, 0}, colour_(colour) {}
+    : index_(index), count_(count), item_{path, kImageAdded, 0, {}}, colour_(colour) {}
 
 void TerminalWindow::SetStop(const std::atomic<int>* stopped, JobRunning* running) {
   stopped_ = stopped;
@@ -129,7 +129,7 @@ std::wstring TerminalWindow::FileText(int index) {
 }
 
 void TerminalWindow::ReplaceFileItem(int index, const std::wstring& text, int image) {
-  if (index == index_) item_ = {text, image, 0};
+  if (index == index_) item_ = {text, image, 0, {}};
 }
 
 intptr_t TerminalWindow::FileData(int index) {
@@ -138,6 +138,14 @@ intptr_t TerminalWindow::FileData(int index) {
 
 void TerminalWindow::SetFileData(int index, intptr_t data) {
   if (index == index_) item_.data = data;
+}
+
+FileVerdict TerminalWindow::GetFileVerdict(int index) {
+  return index == index_ ? item_.verdict : FileVerdict{};
+}
+
+void TerminalWindow::SetFileVerdict(int index, const FileVerdict& verdict) {
+  if (index == index_) item_.verdict = verdict;
 }
 
 }  // namespace velmora::cli

@@ -65,6 +65,8 @@ class TerminalWindow : public JobWindow {
   void ReplaceFileItem(int index, const std::wstring& text, int image) override;
   intptr_t FileData(int index) override;
   void SetFileData(int index, intptr_t data) override;
+  FileVerdict GetFileVerdict(int index) override;
+  void SetFileVerdict(int index, const FileVerdict& verdict) override;
   // The terminal shows no entry list.
   void ClearEntries() override {}
   void AppendEntry(const RecoveredEntry&) override {}
@@ -74,6 +76,7 @@ class TerminalWindow : public JobWindow {
     std::wstring text;
     int image;
     intptr_t data;
+    FileVerdict verdict;
   };
   void Keep(platform::Stream stream, std::wstring text);
 

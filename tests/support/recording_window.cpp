@@ -67,7 +67,7 @@ void RecordingWindow::Record(std::wstring line) {
 
 void RecordingWindow::AddFile(const std::wstring& path, int image, intptr_t data) {
   std::lock_guard lock(mutex_);
-  files.push_back({path, image, data});
+  files.push_back({path, image, data, {}});
 }
 
 std::vector<std::wstring> RecordingWindow::LogTexts() const {
@@ -210,7 +210,7 @@ void RecordingWindow::ReplaceFileItem(int index, const std::wstring& text, int i
   Record(L"ReplaceFileItem " + std::to_wstring(index) + L" " + std::to_wstring(image) + L" " +
          text);
   if (index < 0 || index >= static_cast<int>(files.size())) return;
-  files[index] = {text, image, 0};
+  files[index] = {text, image, 0, {}};
 }
 
 intptr_t RecordingWindow::FileData(int index) {
@@ -224,6 +224,20 @@ void RecordingWindow::SetFileData(int index, intptr_t data) {
   Record(L"SetFileData " + std::to_wstring(index) + L" " + std::to_wstring(data));
   if (index < 0 || index >= static_cast<int>(files.size())) return;
   files[index].data = data;
+}
+
+FileVerdict RecordingWindow::GetFileVerdict(int index) {
+  std::lock_guard lock(mutex_);
+  if (index < 0 || index >= static_cast<int>(files.size())) return {};
+  return files[index].verdict;
+}
+
+void RecordingWindow::SetFileVerdict(int index, const FileVerdict& verdict) {
+  std::lock_guard lock(mutex_);
+  Record(L"SetFileVerdict " + std::to_wstring(index) + L" " +
+         std::to_wstring(static_cast<int>(verdict.verdict)) + L" " + verdict.summary);
+  if (index < 0 || index >= static_cast<int>(files.size())) return;
+  files[index].verdict = verdict;
 }
 
 void RecordingWindow::ClearEntries() {

@@ -22,6 +22,7 @@ struct FileItem {
   std::wstring text;
   int image = kImageAdded;
   intptr_t data = 0;
+  FileVerdict verdict;
 };
 
 struct BarState {
@@ -91,6 +92,8 @@ class RecordingWindow : public JobWindow {
   void ReplaceFileItem(int index, const std::wstring& text, int image) override;
   intptr_t FileData(int index) override;
   void SetFileData(int index, intptr_t data) override;
+  FileVerdict GetFileVerdict(int index) override;
+  void SetFileVerdict(int index, const FileVerdict& verdict) override;
   void ClearEntries() override;
   void AppendEntry(const RecoveredEntry& entry) override;
 

@@ -23,6 +23,8 @@ namespace velmora {
 inline constexpr uint32_t kBlack = 0x000000;
 inline constexpr uint32_t kGreen = 0x009900;
 inline constexpr uint32_t kRed = 0x0000FF;
+// A file that came back only in part: neither the green of success nor the red of failure.
+inline constexpr uint32_t kOrange = 0x0066CC;
 
 // Message box flags and the answer the jobs rely on.
 inline constexpr unsigned kMbInformation = 64;  // OK button, information icon
@@ -47,6 +49,31 @@ enum PreviewCode : int {
 inline constexpr int kImageNotRepaired = 0;
 inline constexpr int kImageRepaired = 1;
 inline constexpr int kImageAdded = 2;
+inline constexpr int kImagePartlyRepaired = 3;
+
+// File-list item data: what the save job may do with the item.
+inline constexpr intptr_t kItemNotRepaired = 0;
+inline constexpr intptr_t kItemRepaired = 1;  // a package is written for each recovered document
+inline constexpr intptr_t kItemLost = 2;      // no sheet data came back: no package, but its
+                                              // pictures are still copied out when asked
+
+// What a repair brought back of a document, judged from what was recovered.
+enum class Verdict : int {
+  kNone = 0,     // not judged (not repaired yet)
+  kComplete,     // every part that holds the user's data came back whole
+  kPartial,      // sheet data came back, but not all of it
+  kLost,         // no sheet data came back: no package is written
+  kNotRepaired,  // not a repair at all (not an OpenDocument package, not opened, stopped)
+};
+
+// The verdict of a listed file, kept with its list item like the item data: the window shows
+// the summary in the item's tip and under its preview, the save job reads the documents'.
+struct FileVerdict {
+  Verdict verdict = Verdict::kNone;  // the file's: its worst document's
+  std::wstring summary;              // one line, e.g. "3 sheets, 1,612 rows; ..."; "" for none
+  std::vector<Verdict> documents;    // one per document, in the order of their folders
+  bool operator==(const FileVerdict&) const = default;
+};
 
 // Controls the jobs act on, by role (both progress labels share one control id in the
 // window, so ids cannot name them).
@@ -136,6 +163,9 @@ class JobWindow {
   virtual void ReplaceFileItem(int index, const std::wstring& text, int image) = 0;
   virtual intptr_t FileData(int index) = 0;
   virtual void SetFileData(int index, intptr_t data) = 0;
+  // The item's verdict; a replaced item (ReplaceFileItem) has none, as has a new one.
+  virtual FileVerdict GetFileVerdict(int index) = 0;
+  virtual void SetFileVerdict(int index, const FileVerdict& verdict) = 0;
 
   // The hidden entry list of the file being repaired, in discovery order. The window only
   // shows it; the job keeps its own copy of the entries and never reads them back from here.

@@ -51,6 +51,16 @@ void CTarvikListCtrl::SetItemData(int index, LPARAM data) {
   SendMessageW(hwnd(), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
+FileVerdict CTarvikListCtrl::ItemVerdict(int index) const {
+  if (index < 0 || index >= static_cast<int>(verdicts_.size())) return {};
+  return verdicts_[static_cast<size_t>(index)];
+}
+
+void CTarvikListCtrl::SetItemVerdict(int index, const FileVerdict& verdict) {
+  if (index < 0 || index >= static_cast<int>(verdicts_.size())) return;
+  verdicts_[static_cast<size_t>(index)] = verdict;
+}
+
 int CTarvikListCtrl::Insert(int index, const std::wstring& text, int image) {
   LVITEMW item{};
   item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
@@ -58,8 +68,11 @@ int CTarvikListCtrl::Insert(int index, const std::wstring& text, int image) {
   item.pszText = const_cast<wchar_t*>(text.c_str());
   item.iImage = image;
   item.lParam = 0;
-  return static_cast<int>(
-      SendMessageW(hwnd(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  const int at =
+      static_cast<int>(SendMessageW(hwnd(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  if (at >= 0 && at <= static_cast<int>(verdicts_.size()))
+    verdicts_.insert(verdicts_.begin() + at, FileVerdict{});
+  return at;
 }
 
 int CTarvikListCtrl::Append(const std::wstring& text, int image) {
@@ -76,16 +89,20 @@ void CTarvikListCtrl::Replace(int index, const std::wstring& text, int image) {
   item.state = 0;
   item.stateMask = static_cast<UINT>(-1);
   if (!SendMessageW(hwnd(), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return;
+  SetItemVerdict(index, {});
   if (SendMessageW(hwnd(), LVM_GETSELECTIONMARK, 0, 0) == index)
     SendMessageW(hwnd(), LVM_SETSELECTIONMARK, 0, -1);
 }
 
 void CTarvikListCtrl::Delete(int index) {
-  SendMessageW(hwnd(), LVM_DELETEITEM, index, 0);
+  if (SendMessageW(hwnd(), LVM_DELETEITEM, index, 0) && index >= 0 &&
+      index < static_cast<int>(verdicts_.size()))
+    verdicts_.erase(verdicts_.begin() + index);
 }
 
 void CTarvikListCtrl::DeleteAll() {
   SendMessageW(hwnd(), LVM_DELETEALLITEMS, 0, 0);
+  verdicts_.clear();
 }
 
 int CTarvikListCtrl::FirstSelected() const {

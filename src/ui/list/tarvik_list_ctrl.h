@@ -7,7 +7,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "engine/job/job_window.h"
 #include "winfw/subclassed_window.h"
 
 namespace velmora::ui {
@@ -27,6 +29,9 @@ class CTarvikListCtrl : public winfw::SubclassedWindow {
   int ItemImage(int index) const;
   LPARAM ItemData(int index) const;
   void SetItemData(int index, LPARAM data);
+  // The verdict of the repair, kept beside each item and moving with it.
+  FileVerdict ItemVerdict(int index) const;
+  void SetItemVerdict(int index, const FileVerdict& verdict);
   int Append(const std::wstring& text, int image);
   int Insert(int index, const std::wstring& text, int image);
   // The item at `index` becomes what a fresh item inserted there would be: this text and
@@ -49,6 +54,7 @@ class CTarvikListCtrl : public winfw::SubclassedWindow {
   void RequestPreview(int index);
 
   std::function<void(const std::wstring&)> status_sink_;
+  std::vector<FileVerdict> verdicts_;  // one per item, in item order
 };
 
 }  // namespace velmora::ui

@@ -127,6 +127,8 @@ class CVelmoraView : public winfw::Window, public JobWindow {
   void ReplaceFileItem(int index, const std::wstring& text, int image) override;
   intptr_t FileData(int index) override;
   void SetFileData(int index, intptr_t data) override;
+  FileVerdict GetFileVerdict(int index) override;
+  void SetFileVerdict(int index, const FileVerdict& verdict) override;
   void ClearEntries() override;
   void AppendEntry(const RecoveredEntry& entry) override;
 

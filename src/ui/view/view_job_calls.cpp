@@ -190,6 +190,14 @@ void CVelmoraView::SetFileData(int index, intptr_t data) {
   list_.SetItemData(index, data);
 }
 
+FileVerdict CVelmoraView::GetFileVerdict(int index) {
+  return list_.ItemVerdict(index);
+}
+
+void CVelmoraView::SetFileVerdict(int index, const FileVerdict& verdict) {
+  list_.SetItemVerdict(index, verdict);
+}
+
 void CVelmoraView::ClearEntries() {
   SendMessageW(entry_list_, LVM_DELETEALLITEMS, 0, 0);
   entries_.clear();

@@ -171,6 +171,14 @@ intptr_t ViewJobWindow::FileData(int index) {
 void ViewJobWindow::SetFileData(int index, intptr_t data) {
   QueueFileChange(index, [this, index, data] { target_.SetFileData(index, data); });
 }
+FileVerdict ViewJobWindow::GetFileVerdict(int index) {
+  FileVerdict result;
+  Run([&] { result = target_.GetFileVerdict(index); }, index);
+  return result;
+}
+void ViewJobWindow::SetFileVerdict(int index, const FileVerdict& verdict) {
+  QueueFileChange(index, [this, index, verdict] { target_.SetFileVerdict(index, verdict); });
+}
 void ViewJobWindow::ClearEntries() {
   Queue([this] { target_.ClearEntries(); });
 }
