@@ -137,7 +137,7 @@ bool CVelmoraView::CreateControls() {
 
   winfw::Bitmap icons = winfw::LoadBitmapResource(IDB_LIST_ICONS);
   const bool alpha = winfw::HasAlpha(icons.get());
-  images_ = ImageList_Create(20, 20, alpha ? ILC_COLOR32 : (ILC_COLOR24 | ILC_MASK), 3, 0);
+  images_ = ImageList_Create(20, 20, alpha ? ILC_COLOR32 : (ILC_COLOR24 | ILC_MASK), 4, 0);
   if (icons) {
     if (alpha) {
       ImageList_Add(images_, icons.get(), nullptr);
