@@ -38,6 +38,7 @@ TEST_F(PreviewLookupTest, ThumbnailOrFirstPictureOrCode) {
     int result;
     std::wstring shown;  // relative to the working folder; empty: no picture
     int code;
+    Verdict verdict = Verdict::kNone;  // the item's, as the repair judged it
   };
   const Case cases[] = {
       {"thumbnail",
@@ -96,6 +97,30 @@ TEST_F(PreviewLookupTest, ThumbnailOrFirstPictureOrCode) {
        1,
        L"Budget.ods0/Thumbnails/thumbnail.png",
        kPreviewBlank},
+      // The verdict: a file whose sheets did not come back shows no picture, since its
+      // thumbnail shows a table of which nothing came back; a partial one shows it.
+      {"partly repaired",
+       {L"Budget.ods0/Thumbnails/thumbnail.png"},
+       0,
+       1,
+       L"Budget.ods0/Thumbnails/thumbnail.png",
+       kPreviewBlank,
+       Verdict::kPartial},
+      {"lost", {L"Budget.ods0/Thumbnails/thumbnail.png"}, 0, 0, L"", kPreviewBlank, Verdict::kLost},
+      {"not repaired",
+       {L"Budget.ods0/Pictures/a.png"},
+       0,
+       0,
+       L"",
+       kPreviewBlank,
+       Verdict::kNotRepaired},
+      {"lost, two documents",
+       {L"Budget.ods0/Thumbnails/thumbnail.png", L"Budget.ods0~2/content.xml"},
+       0,
+       0,
+       L"",
+       kPreviewSeveralDocuments,
+       Verdict::kLost},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -104,6 +129,7 @@ TEST_F(PreviewLookupTest, ThumbnailOrFirstPictureOrCode) {
     for (const std::wstring& file : c.files) scratch_.Write(L"ClcTemp/" + file, "p");
     test::RecordingWindow view;
     for (int i = 0; i <= c.position; ++i) view.AddFile(docs + L"Budget.ods");
+    view.SetFileVerdict(c.position, FileVerdict{c.verdict, L"", {}});
     EXPECT_EQ(OnPreviewRequest(view, c.position), c.result);
     const std::wstring shown = c.shown.empty() ? L"" : Under(c.shown);
     EXPECT_EQ(view.previews, (std::vector<std::pair<std::wstring, int>>{{shown, c.code}}));

@@ -39,6 +39,13 @@ int OnPreviewRequest(JobWindow& view, int position) {
   }
   const std::wstring folder = FileFolderPath(view.FileText(position), position);
   const bool several = DocumentFolderCount(folder) > 1;
+  // No sheet data came back (or the file was not repaired at all): its stored thumbnail
+  // would show a table of which nothing came back, so no picture is shown.
+  const Verdict verdict = view.GetFileVerdict(position).verdict;
+  if (verdict == Verdict::kLost || verdict == Verdict::kNotRepaired) {
+    view.ShowPreview(L"", several ? kPreviewSeveralDocuments : kPreviewBlank);
+    return 0;
+  }
   const PreviewCode picture_code = several ? kPreviewSeveralDocuments : kPreviewBlank;
   const std::wstring thumbnail =
       platform::JoinPath(platform::JoinPath(folder, L"Thumbnails"), L"thumbnail.png");

@@ -16,7 +16,11 @@ namespace velmora {
 // When the file was repaired into several documents (the further documents' folders beside
 // its own, as the repair job writes them), code 7 takes the place of 6 and of 4, with the same
 // path, so that the pane says so.
-// The item's repaired mark is not consulted. Returns 1 when a picture was shown, else 0.
+// The item's verdict decides whether a picture is shown at all: a file judged lost or not
+// repaired gets an empty path with code 6 (7 for several documents), so that its stored
+// thumbnail, which shows what did not come back, is not shown; the window then shows the
+// verdict alone. The item's repaired mark is not consulted. Returns 1 when a picture was
+// shown, else 0.
 int OnPreviewRequest(JobWindow& view, int position);
 
 }  // namespace velmora

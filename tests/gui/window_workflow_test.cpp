@@ -132,7 +132,7 @@ TEST_F(WindowWorkflowTest, SelectRepairPreviewDestinationSave) {
   SendMessageW(list().hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, at);
   SendMessageW(list().hwnd(), WM_LBUTTONUP, 0, at);
   EXPECT_TRUE(h_.view().preview().has_picture());
-  EXPECT_EQ(h_.view().preview().mode(), CPictureBox::kStretched);
+  EXPECT_EQ(h_.view().preview().mode(), CPictureBox::kFitted);
 
   // The destination through the folder browser, then Save with media.
   TempDir out;

@@ -3,8 +3,9 @@
 #include <commctrl.h>
 #include <wchar.h>
 
-#include <algorithm>
 #include <vector>
+
+#include "ui/list/verdict_text.h"
 
 namespace velmora::ui {
 
@@ -59,6 +60,16 @@ FileVerdict CTarvikListCtrl::ItemVerdict(int index) const {
 void CTarvikListCtrl::SetItemVerdict(int index, const FileVerdict& verdict) {
   if (index < 0 || index >= static_cast<int>(verdicts_.size())) return;
   verdicts_[static_cast<size_t>(index)] = verdict;
+}
+
+std::wstring CTarvikListCtrl::ItemTip(int index) const {
+  const std::wstring line = VerdictLine(ItemVerdict(index));
+  return line.empty() ? ItemText(index) : ItemText(index) + L"\n" + line;
+}
+
+std::wstring CTarvikListCtrl::ItemStatus(int index) const {
+  const std::wstring line = VerdictLine(ItemVerdict(index));
+  return line.empty() ? ItemText(index) : ItemText(index) + L"  " + line;
 }
 
 int CTarvikListCtrl::Insert(int index, const std::wstring& text, int image) {
@@ -138,8 +149,7 @@ LRESULT CTarvikListCtrl::HandleMessage(UINT message, WPARAM wparam, LPARAM lpara
       ScreenToClient(hwnd(), &p);
       const int index = HitItem(p);
       if (index >= 0 && status_sink_) {
-        const std::wstring text = ItemText(index);
-        if (!text.empty()) status_sink_(text);
+        if (!ItemText(index).empty()) status_sink_(ItemStatus(index));
       }
       return Default(message, wparam, lparam);
     }
@@ -184,10 +194,11 @@ LRESULT CTarvikListCtrl::OnReflected(UINT message, WPARAM, LPARAM lparam, bool& 
       handled = true;
       auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(lparam);
       if (tip->pszText != nullptr && tip->cchTextMax > 0) {
-        const std::wstring text = ItemText(tip->iItem);
-        const size_t n = std::min(text.size(), static_cast<size_t>(tip->cchTextMax - 1));
-        text.copy(tip->pszText, n);
-        tip->pszText[n] = L'\0';
+        // A tip too long for the buffer ends at a blank with "...", never inside a number.
+        const std::wstring text =
+            FitAtBlank(ItemTip(tip->iItem), static_cast<size_t>(tip->cchTextMax - 1));
+        text.copy(tip->pszText, text.size());
+        tip->pszText[text.size()] = L'\0';
       }
       return 0;
     }

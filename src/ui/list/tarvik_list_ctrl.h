@@ -1,6 +1,7 @@
 // CTarvikListCtrl: the list of files to repair. One column, the full path as item text, an
 // image telling the file's state and item data 1 for a file the last run repaired. Clicks and
-// keys ask the parent for the preview of the item (kPreviewRequest).
+// keys ask the parent for the preview of the item (kPreviewRequest). An item's tip and the
+// status bar's text under the pointer name the file and what its repair brought back.
 #pragma once
 
 #include <windows.h>
@@ -32,6 +33,11 @@ class CTarvikListCtrl : public winfw::SubclassedWindow {
   // The verdict of the repair, kept beside each item and moving with it.
   FileVerdict ItemVerdict(int index) const;
   void SetItemVerdict(int index, const FileVerdict& verdict);
+  // The item's info tip: its path and, on a line of its own, its verdict (VerdictLine).
+  std::wstring ItemTip(int index) const;
+  // The status bar's text while the pointer is over the item: its path, two blanks and its
+  // verdict, as the log writes the file's line.
+  std::wstring ItemStatus(int index) const;
   int Append(const std::wstring& text, int image);
   int Insert(int index, const std::wstring& text, int image);
   // The item at `index` becomes what a fresh item inserted there would be: this text and

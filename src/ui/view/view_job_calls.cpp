@@ -52,7 +52,8 @@ int CVelmoraView::ShowMessageBox(BoxOwner owner, const std::wstring& text, unsig
 
 void CVelmoraView::ShowPreview(const std::wstring& path, PreviewCode code) {
   picture_.SetPicture(path, code);
-  picture_.set_mode(CPictureBox::kStretched);
+  // Fitted, never stretched: a picture keeps its shape.
+  picture_.set_mode(CPictureBox::kFitted);
   InvalidateRect(picture_.hwnd(), nullptr, TRUE);
 }
 

@@ -11,6 +11,7 @@
 #include "output/save_job.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/frame/main_frame.h"
+#include "ui/list/verdict_text.h"
 
 namespace velmora::ui {
 
@@ -40,6 +41,12 @@ void CVelmoraView::OnStop() {
 
 void CVelmoraView::OnPreviewRequest(int position) {
   velmora::OnPreviewRequest(*this, position);
+  // The lookup has chosen what to show from the verdict; the pane adds its words, unless the
+  // repair's results are gone (no working folder).
+  if (picture_.code() == kPreviewNotRepaired) return;
+  const FileVerdict verdict = list_.ItemVerdict(position);
+  picture_.SetVerdict(verdict.verdict, VerdictLine(verdict));
+  InvalidateRect(picture_.hwnd(), nullptr, TRUE);
 }
 
 void CVelmoraView::OnBrowse() {
