@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,34 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes) {
   if (f == nullptr) return false;
   const bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return fclose(f) == 0 && ok;
+}
+
+// A picture as a 24-bit BMP.
+bool WriteShot(const std::wstring& path, const Shot& shot) {
+  const int stride = (shot.width * 3 + 3) & ~3;
+  BITMAPFILEHEADER file{};
+  BITMAPINFOHEADER info{};
+  info.biSize = sizeof info;
+  info.biWidth = shot.width;
+  info.biHeight = shot.height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biSizeImage = static_cast<DWORD>(stride * shot.height);
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + info.biSizeImage;
+  std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+  bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+  for (int y = shot.height - 1; y >= 0; --y) {
+    std::string row(static_cast<size_t>(stride), '\0');
+    for (int x = 0; x < shot.width; ++x) {
+      row[x * 3] = static_cast<char>(GetBValue(shot.at(x, y)));
+      row[x * 3 + 1] = static_cast<char>(GetGValue(shot.at(x, y)));
+      row[x * 3 + 2] = static_cast<char>(GetRValue(shot.at(x, y)));
+    }
+    bytes += row;
+  }
+  return WriteBytes(path, bytes);
 }
 
 class WindowVerdictTest : public ::testing::Test {
@@ -413,6 +442,36 @@ TEST_F(WindowVerdictTest, ThePartlyRepairedLogLineIsOrange) {
   UpdateWindow(h_.frame().hwnd());
   RedrawWindow(log, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   EXPECT_GT(OnScreen(log).Count(IsOrange), 20);
+}
+
+// Not a test: a picture of the window with a partly repaired file selected, its verdict in
+// the list, the log and the pane, for a developer to look at. Run with
+//   --gtest_also_run_disabled_tests --gtest_filter='*LookAt*'
+// and VELMORA_SHOTS naming the folder the bitmap goes to.
+TEST_F(WindowVerdictTest, DISABLED_LookAtAPartlyRepairedFile) {
+  const char* folder = std::getenv("VELMORA_SHOTS");
+  ASSERT_NE(folder, nullptr) << "VELMORA_SHOTS names the folder for the picture";
+  const std::wstring first = Fixture("tests/interop/fixtures/pictures.ods", L"Ledger.ods");
+  const std::wstring second = Fixture("tests/interop/fixtures/numbers_text.ods", L"Lost.ods");
+  SelectAndRepair({first, second});
+  h_.view().ReplaceFileItem(0, first, kImagePartlyRepaired);
+  h_.view().SetFileData(0, kItemRepaired);
+  h_.view().SetFileVerdict(0, {Verdict::kPartial, kPartialSummary, {Verdict::kPartial}});
+  h_.view().SetFileVerdict(1, {Verdict::kLost, L"no sheet data came back", {Verdict::kLost}});
+  h_.view().AppendLog(first + L"  Partly repaired: " + kPartialSummary + L"....\r\n", kOrange);
+  h_.view().FlushLog();
+  ListView_SetItemState(list().hwnd(), 0, LVIS_SELECTED | LVIS_FOCUSED,
+                        LVIS_SELECTED | LVIS_FOCUSED);
+  SendMessageW(h_.view().hwnd(), kPreviewRequest, 0, 0);
+  RedrawWindow(h_.frame().hwnd(), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  Pump([] { return false; }, 700);
+  const std::string narrow(folder);
+  const std::wstring out(narrow.begin(), narrow.end());
+  EXPECT_TRUE(WriteShot(out + L"\\partly-repaired.bmp", OnScreen(h_.frame().hwnd())));
+  SendMessageW(h_.view().hwnd(), kPreviewRequest, 1, 0);
+  RedrawWindow(pane().hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_TRUE(WriteShot(out + L"\\lost-pane.bmp", OnScreen(pane().hwnd())));
 }
 
 }  // namespace

@@ -8,6 +8,12 @@
 #include "ui/list/verdict_text.h"
 
 namespace velmora::ui {
+namespace {
+
+// The widest an item's tip grows before its lines wrap, in pixels.
+constexpr LPARAM kTipWidth = 600;
+
+}  // namespace
 
 int CTarvikListCtrl::Count() const {
   return static_cast<int>(SendMessageW(hwnd(), LVM_GETITEMCOUNT, 0, 0));
@@ -193,6 +199,10 @@ LRESULT CTarvikListCtrl::OnReflected(UINT message, WPARAM, LPARAM lparam, bool& 
     case LVN_GETINFOTIPW: {
       handled = true;
       auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(lparam);
+      // The tip's verdict is a line of its own: a tooltip breaks lines only once it has a
+      // width to wrap at.
+      if (const auto tips = reinterpret_cast<HWND>(SendMessageW(hwnd(), LVM_GETTOOLTIPS, 0, 0)))
+        SendMessageW(tips, TTM_SETMAXTIPWIDTH, 0, kTipWidth);
       if (tip->pszText != nullptr && tip->cchTextMax > 0) {
         // A tip too long for the buffer ends at a blank with "...", never inside a number.
         const std::wstring text =
