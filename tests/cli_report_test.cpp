@@ -140,27 +140,67 @@ TEST(ReportWriter, JsonOfAHandMadeRecovery) {
   }
 }
 
-// A file that held two documents says so, with each document's entries and completion; a file
-// of one document has no "documents" at all, so its report reads as it always did.
-TEST(ReportWriter, AFileOfSeveralDocumentsSaysSo) {
-  ReportWriter writer("repair", {L"a.ods", L"one.ods"});
+// Every document a file held has its record: its verdict, sheets, pictures and lost parts, with
+// its entries and completion; the summary counts the files by verdict and by save.
+TEST(ReportWriter, EveryDocumentHasItsVerdict) {
+  ReportWriter writer("repair", {L"a.ods", L"one.ods", L"gone.ods"});
   FileRecovery joined = HandMadeRecovery(L"a.ods");
-  joined.documents = {{0, 2, {L"mimetype", L"META-INF/manifest.xml"}},
-                      {2, 2, {L"META-INF/manifest.xml"}}};
+  DocumentRecovery first;
+  first.entry_count = 2;
+  first.synthesised = {L"mimetype", L"META-INF/manifest.xml"};
+  first.verdict.verdict = Verdict::kPartial;
+  first.verdict.sheets = {{L"Ledger", 1612, 3224, true}, {L"Été", 3, 6, false}};
+  first.verdict.notes = {L"sheet 'Ledger' ends at the damage", L"2 of 3 pictures"};
+  first.verdict.pictures_referenced = 3;
+  first.verdict.pictures_recovered = 2;
+  first.verdict.parts_lost = {L"Pictures/caf\u00E9.png"};
+  DocumentRecovery second;
+  second.first_entry = 2;
+  second.entry_count = 2;
+  second.synthesised = {L"META-INF/manifest.xml"};
+  second.verdict.verdict = Verdict::kLost;
+  second.verdict.notes = {L"no sheet data came back (content.xml is missing)"};
+  joined.documents = {first, second};
+  joined.verdict.verdict = Verdict::kPartial;
+  joined.verdict.summary = L"Partly repaired: ....";
   writer.OnFileRecovered(joined);
   FileRecovery single = HandMadeRecovery(L"one.ods");
-  single.documents = {{0, 4, {}}};
+  DocumentRecovery whole;
+  whole.entry_count = 4;
+  whole.verdict.verdict = Verdict::kComplete;
+  single.documents = {whole};
+  single.verdict.verdict = Verdict::kComplete;
   writer.OnFileRecovered(single);
+  writer.OnFileSaved({L"a.ods", true});
+  writer.OnFileSaved({L"one.ods", false});
+  writer.OnFileSaved({L"gone.ods", false});
   const std::string json = writer.Json(false);
-  EXPECT_NE(json.find("\"synthesised\": [\"mimetype\", \"META-INF/manifest.xml\"],\n"
-                      "      \"documents\": [\n"
-                      "        {\"first_entry\": 0, \"entries\": 2, \"package_suffix\": \"\", "
-                      "\"synthesised\": [\"mimetype\", \"META-INF/manifest.xml\"]},\n"
-                      "        {\"first_entry\": 2, \"entries\": 2, \"package_suffix\": \"~2\", "
-                      "\"synthesised\": [\"META-INF/manifest.xml\"]}\n      ]}"),
-            std::string::npos)
-      << json;
-  EXPECT_EQ(json.find("\"documents\"", json.find("one.ods")), std::string::npos) << json;
+  for (const char* part : {
+           "\"summary\": {\"files\": 3, \"complete\": 1, \"partial\": 1, \"lost\": 0, "
+           "\"not_repaired\": 1, \"saved\": 1, \"not_saved\": 2}",
+           "\"verdict\": \"partial\", \"summary\": \"Partly repaired: ....\", \"saved\": true",
+           "      \"documents\": [\n"
+           "        {\"verdict\": \"partial\", \"reason\": \"sheet 'Ledger' ends at the damage; 2 "
+           "of 3 pictures\", \"package\": null,\n"
+           "         \"sheets\": [{\"name\": \"Ledger\", \"rows\": 1612, \"cells\": 3224, "
+           "\"cut\": true}, {\"name\": \"\xC3\x89t\xC3\xA9\", \"rows\": 3, \"cells\": 6, "
+           "\"cut\": false}],\n"
+           "         \"pictures\": {\"referenced\": 3, \"recovered\": 2}, \"parts_lost\": "
+           "[\"Pictures/caf\\u00E9.png\"],\n"
+           "         \"first_entry\": 0, \"entries\": 2, \"package_suffix\": \"\", "
+           "\"synthesised\": [\"mimetype\", \"META-INF/manifest.xml\"]},\n"
+           "        {\"verdict\": \"lost\", \"reason\": \"no sheet data came back (content.xml is "
+           "missing)\", \"package\": null,\n"
+           "         \"sheets\": [],\n"
+           "         \"pictures\": {\"referenced\": 0, \"recovered\": 0}, \"parts_lost\": [],\n"
+           "         \"first_entry\": 2, \"entries\": 2, \"package_suffix\": \"~2\", "
+           "\"synthesised\": [\"META-INF/manifest.xml\"]}\n      ]}",
+           "\"verdict\": \"complete\", \"summary\": \"\", \"saved\": false",
+           "{\"path\": \"gone.ods\", \"reached\": false, \"opened\": false, \"repaired\": "
+           "false,\n      \"verdict\": \"not_repaired\"",
+       }) {
+    EXPECT_NE(json.find(part), std::string::npos) << part << "\nin\n" << json;
+  }
 }
 
 TEST(ReportWriter, WriteFailsWhereNoFileCanBeMade) {

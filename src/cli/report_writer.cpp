@@ -240,8 +240,9 @@ void AppendFile(std::string& out, const std::wstring& path, const FileRecovery* 
   out += std::string(", \"opened\": ") + Bool(recovery != nullptr && recovery->opened);
   out += std::string(", \"repaired\": ") + Bool(recovery != nullptr && recovery->repaired);
   out += std::string(",\n      \"verdict\": \"") + VerdictWord(FileVerdictOf(recovery)) + "\"";
-  std::wstring summary = recovery != nullptr ? recovery->verdict.summary : L"";
-  if (summary.empty()) summary = L"Not repaired: the run was stopped before it....";
+  const std::wstring summary = recovery != nullptr
+                                   ? recovery->verdict.summary
+                                   : L"Not repaired: the run was stopped before it....";
   out += ", \"summary\": " + JsonText(summary);
   out += std::string(", \"saved\": ") + (save != nullptr ? Bool(save->saved) : "null");
   out += ",\n      \"entries\": [";
