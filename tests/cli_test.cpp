@@ -74,6 +74,10 @@ TEST_F(CliTest, WrongCommandLinesSayWhatIsWrongAndPointToTheHelp) {
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("velmora repair FILE... --out DEST"), std::string::npos);
   EXPECT_NE(help.out.find("--jobs N"), std::string::npos);
+  // The verdicts and the exit status of each.
+  EXPECT_NE(help.out.find("\"Partly repaired: ...\""), std::string::npos);
+  EXPECT_NE(help.out.find("Exit status: 0 when every file came back complete"), std::string::npos);
+  EXPECT_NE(help.out.find("; 3 when\n"), std::string::npos);
 }
 
 TEST_F(CliTest, RepairWritesThePackageAndMediaAndCleansUp) {
