@@ -15,6 +15,7 @@
 #include "engine/verdict/verdict_text.h"
 #include "platform/platform.h"
 #include "support/job_runner.h"
+#include "support/peak_memory.h"
 #include "support/recording_window.h"
 #include "support/scratch.h"
 
@@ -129,6 +130,46 @@ TEST(SheetCounterTest, ReferencesInsideThePackageOnlyOnce) {
   EXPECT_EQ(part.references, (std::vector<PartReference>{{"Pictures/a.png", false},
                                                          {"Object 1", true},
                                                          {"ObjectReplacements/Object 1", false}}));
+}
+
+// A 140 MB content.xml, and one whose sheet name is a 32 MB attribute value: read as a stream,
+// the peak memory stays far below either.
+TEST(SheetCounterTest, LargePartsInBoundedMemory) {
+  ScratchFolder scratch;
+  const std::wstring big = scratch.Path(L"big.xml");
+  const std::string rows = [] {
+    std::string r;
+    for (int i = 0; i < 1000; ++i) r += Row(Cell("value " + std::to_string(i)) + Cell("x"));
+    return r;
+  }();
+  {
+    platform::File file = platform::File::Create(big);
+    ASSERT_TRUE(file.IsOpen());
+    const std::string head = kOpen + "<table:table table:name=\"Big\">";
+    ASSERT_TRUE(file.Write(head.data(), head.size()));
+    uint64_t written = head.size();
+    uint64_t blocks = 0;
+    for (; written < 140u * 1000 * 1000; written += rows.size(), ++blocks)
+      ASSERT_TRUE(file.Write(rows.data(), rows.size()));
+    const std::string tail = "</table:table>" + kClose;
+    ASSERT_TRUE(file.Write(tail.data(), tail.size()));
+    file.Close();
+    const PeakMemory peak;
+    const XmlPartSummary part = ReadXmlPart(big);
+    EXPECT_EQ(part.sheets,
+              (std::vector<SheetCount>{{L"Big", blocks * 1000, blocks * 2000, false}}));
+    if (peak.available()) EXPECT_LT(peak.GrowthKiB(), 8 * 1024) << "peak memory grew by 8 MB";
+  }
+  const std::string huge_name = kOpen + "<table:table table:name=\"" + std::string(32 << 20, 'n') +
+                                "\">" + Row(Cell("a")) + "</table:table>" + kClose;
+  ASSERT_TRUE(WriteText(big, huge_name));
+  const PeakMemory peak;
+  const XmlPartSummary part = ReadXmlPart(big);
+  ASSERT_EQ(part.sheets.size(), 1u);
+  EXPECT_EQ(part.sheets[0].rows, 1u);
+  EXPECT_EQ(part.sheets[0].name.size(), 4096u);  // the name is kept short, never whole
+  if (!peak.available()) GTEST_SKIP() << "the peak memory cannot be measured here";
+  EXPECT_LT(peak.GrowthKiB(), 8 * 1024) << "peak memory grew by 8 MB";
 }
 
 // The fixtures' sheets hold exactly the non-empty rows and cells LibreOffice reads back from

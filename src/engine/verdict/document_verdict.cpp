@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "engine/extract/entry_path.h"
 #include "platform/platform.h"
@@ -62,9 +63,19 @@ bool IsPictureName(const std::wstring& name) {
   return false;
 }
 
-void AddLost(std::vector<std::wstring>& lost, const std::wstring& name) {
-  if (std::find(lost.begin(), lost.end(), name) == lost.end()) lost.push_back(name);
-}
+// The parts lost, each once, in the order met (a file may hold very many entries: no linear
+// search per entry).
+class LostParts {
+ public:
+  explicit LostParts(std::vector<std::wstring>& lost) : lost_(lost) {}
+  void Add(const std::wstring& name) {
+    if (names_.insert(name).second) lost_.push_back(name);
+  }
+
+ private:
+  std::vector<std::wstring>& lost_;
+  std::set<std::wstring> names_;
+};
 
 }  // namespace
 
@@ -77,10 +88,12 @@ DocumentVerdict JudgeDocument(const std::wstring& folder,
   // entry that fails leaves an earlier one's file in place.
   std::map<std::wstring, const EntryOutcome*> written;
   std::vector<std::wstring> seen;
+  std::set<std::wstring> seen_names;
+  LostParts lost(verdict.parts_lost);
   for (size_t i = 0; i < entries.size() && i < outcomes.size(); ++i) {
     const std::wstring name = PartName(entries[i].name);
     if (name.empty()) continue;
-    if (std::find(seen.begin(), seen.end(), name) == seen.end()) seen.push_back(name);
+    if (seen_names.insert(name).second) seen.push_back(name);
     if (outcomes[i].written) written[name] = &outcomes[i];
     if (outcomes[i].written && IsPictureName(name)) verdict.any_picture = true;
   }
@@ -90,10 +103,10 @@ DocumentVerdict JudgeDocument(const std::wstring& folder,
   };
   for (const std::wstring& name : seen) {
     const EntryOutcome* outcome = find(name);
-    if (outcome == nullptr || !Whole(*outcome)) AddLost(verdict.parts_lost, name);
+    if (outcome == nullptr || !Whole(*outcome)) lost.Add(name);
   }
   for (const wchar_t* part : {L"mimetype", L"content.xml", L"styles.xml", L"META-INF/manifest.xml"})
-    if (find(part) == nullptr) AddLost(verdict.parts_lost, part);
+    if (find(part) == nullptr) lost.Add(part);
 
   const EntryOutcome* content = find(L"content.xml");
   XmlPartSummary sheets;
@@ -155,7 +168,7 @@ DocumentVerdict JudgeDocument(const std::wstring& folder,
       if (object != nullptr && Whole(*object)) {
         ++verdict.objects_recovered;
       } else {
-        AddLost(verdict.parts_lost, name);
+        lost.Add(name);
       }
       continue;
     }
@@ -166,7 +179,7 @@ DocumentVerdict JudgeDocument(const std::wstring& folder,
     if (picture != nullptr && Whole(*picture) && !stand_in) {
       ++verdict.pictures_recovered;
     } else {
-      AddLost(verdict.parts_lost, name);
+      lost.Add(name);
     }
   }
   if (verdict.pictures_recovered < verdict.pictures_referenced) {

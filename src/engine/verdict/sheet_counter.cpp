@@ -1,6 +1,7 @@
 #include "engine/verdict/sheet_counter.h"
 
 #include <algorithm>
+#include <set>
 #include <string_view>
 
 #include "platform/platform.h"
@@ -9,11 +10,12 @@
 namespace velmora {
 namespace {
 
-constexpr size_t kMaxName = 256;          // an element or attribute name longer than this is
-                                          // no name this reader looks for
-constexpr size_t kMaxValue = 4096;        // values kept: sheet names, counts, references
-constexpr size_t kMaxDepth = 1 << 20;     // open elements followed; deeper ones are not looked at
-constexpr size_t kMaxReferences = 65536;  // distinct references kept
+constexpr size_t kMaxName = 256;         // an element or attribute name longer than this is
+                                         // no name this reader looks for
+constexpr size_t kMaxValue = 4096;       // values kept: sheet names, counts, references
+constexpr size_t kMaxDepth = 1 << 20;    // open elements followed; deeper ones are not looked at
+constexpr size_t kMaxReferences = 4096;  // distinct references kept
+constexpr size_t kMaxAttributes = 256;   // attributes of one tag looked at
 constexpr uint64_t kMaxCount = UINT64_MAX / 2;
 
 bool IsSpace(uint8_t c) {
@@ -306,6 +308,9 @@ class PartReader {
   }
 
   Attribute& NewAttribute() {
+    // A tag with more attributes than any office document writes: the further ones share the
+    // last slot, so that memory does not grow with them.
+    if (attributes_used_ == kMaxAttributes) --attributes_used_;
     if (attributes_used_ == attributes_.size()) attributes_.emplace_back();
     Attribute& a = attributes_[attributes_used_++];
     a.name.clear();
@@ -425,10 +430,9 @@ class PartReader {
     while (!name.empty() && name.back() == '/') name.pop_back();
     if (name.empty()) return;
     const bool object = Is(name_, Ns::kDraw, "object");
-    for (const PartReference& seen : summary_.references) {
-      if (seen.name == name) return;
-    }
-    if (summary_.references.size() < kMaxReferences) summary_.references.push_back({name, object});
+    if (summary_.references.size() >= kMaxReferences || !seen_references_.insert(name).second)
+      return;
+    summary_.references.push_back({name, object});
   }
 
   void EndElement(uint64_t at) {
@@ -495,6 +499,7 @@ class PartReader {
   bool cell_filled_ = false;
   size_t annotation_depth_ = 0;
   XmlPartSummary summary_;
+  std::set<std::string> seen_references_;
 };
 
 }  // namespace
