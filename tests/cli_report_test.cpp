@@ -134,7 +134,9 @@ TEST(ReportWriter, JsonOfAHandMadeRecovery) {
            "\"written\": false, \"bytes_written\": 0",
            "\"synthesised\": [\"mimetype\", \"META-INF/manifest.xml\"]",
            "{\"path\": \"b.ods\", \"reached\": false, \"opened\": false, \"repaired\": false,\n"
-           "      \"entries\": [],\n      \"synthesised\": []}",
+           "      \"verdict\": \"not_repaired\", \"summary\": \"Not repaired: the run was stopped "
+           "before it....\", \"saved\": null,\n"
+           "      \"entries\": [],\n      \"synthesised\": [],\n      \"documents\": []}",
        }) {
     EXPECT_NE(json.find(part), std::string::npos) << part << "\nin\n" << json;
   }
@@ -211,8 +213,9 @@ TEST(ReportWriter, WriteFailsWhereNoFileCanBeMade) {
   ASSERT_TRUE(writer.Write(path, false));
   const test::Bytes bytes = test::ReadBytes(path);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
-            "{\"report\": \"velmora\", \"version\": 1, \"command\": \"extract\", \"stopped\": "
-            "false,\n  \"files\": []}\n");
+            "{\"report\": \"velmora\", \"version\": 2, \"command\": \"extract\", \"stopped\": "
+            "false,\n  \"summary\": {\"files\": 0, \"complete\": 0, \"partial\": 0, \"lost\": 0, "
+            "\"not_repaired\": 0, \"saved\": 0, \"not_saved\": 0},\n  \"files\": []}\n");
 }
 
 #ifndef _WIN32
@@ -265,9 +268,12 @@ TEST(ReportWriter, PythonReadsTheReportBack) {
   ASSERT_TRUE(writer.Write(report, true));
   const std::string sizes_zero = "header_offset=0 data_offset=0 ";
   const std::vector<std::string> expected = {
-      "report report=\"velmora\" version=1 command=\"repair\" stopped=true",
-      "file path=\"/tmp/a.ods\" reached=true opened=true repaired=true "
-      "synthesised=[\"mimetype\", \"META-INF/manifest.xml\"]",
+      "report report=\"velmora\" version=2 command=\"repair\" stopped=true "
+      "summary={\"files\": 2, \"complete\": 0, \"partial\": 0, \"lost\": 0, \"not_repaired\": 2, "
+      "\"saved\": 0, \"not_saved\": 2}",
+      "file path=\"/tmp/a.ods\" reached=true opened=true repaired=true verdict=\"not_repaired\" "
+      "summary=\"\" saved=null synthesised=[\"mimetype\", \"META-INF/manifest.xml\"] "
+      "documents=[]",
       "entry name=\"content.xml\" header_offset=84 data_offset=125 compressed_size=300 "
       "uncompressed_size=1000 method=8 flags=8 size_source=\"stream\" crc32=\"0a1b2c3d\" "
       "crc_matched=true written=true bytes_written=1000 salvaged=false salvaged_bytes=0 "
@@ -284,7 +290,9 @@ TEST(ReportWriter, PythonReadsTheReportBack) {
           "compressed_size=7 uncompressed_size=7 method=0 flags=0 size_source=\"descriptor\" "
           "crc32=\"00000000\" crc_matched=null written=false bytes_written=0 salvaged=false "
           "salvaged_bytes=0 repaired=false repair=null output=false",
-      "file path=\"/tmp/b\\u00ff.ods\" reached=false opened=false repaired=false synthesised=[]",
+      "file path=\"/tmp/b\\u00ff.ods\" reached=false opened=false repaired=false "
+      "verdict=\"not_repaired\" summary=\"Not repaired: the run was stopped before it....\" "
+      "saved=null synthesised=[] documents=[]",
   };
   EXPECT_EQ(ReadBack(scratch, report), expected);
 }
@@ -296,8 +304,9 @@ class CliReportTest : public ::testing::Test {
     platform::MakeDirectory(tmp_);
     test::Bytes zip =
         test::MakeZip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
-                       {"content.xml", "<doc>" + std::string(2000, 'c') + "</doc>", true, true},
-                       {"Pictures/p.png", "png", false}});
+                       {"content.xml", test::TinyContentXml(std::string(2000, 'c')), true, true},
+                       {"Pictures/p.png", "png", false},
+                       {"styles.xml", test::kTinyStylesXml, true}});
     // content.xml's header starts after mimetype's 30 + 8 + 46 bytes; bit 8 of its
     // compressed size, written as 0, flipped.
     zip[84 + 18 + 1] ^= 0x01;
@@ -320,14 +329,17 @@ TEST_F(CliReportTest, RepairWritesTheReport) {
   EXPECT_EQ(r.status, 0) << r.out;
   const std::vector<std::string> lines = ReadBack(scratch_, report);
   ASSERT_GE(lines.size(), 2u) << r.out;
-  EXPECT_EQ(lines[0], "report report=\"velmora\" version=1 command=\"repair\" stopped=false");
-  const std::string file =
-      "file path=\"" + platform::NarrowPath(input_) + "\" reached=true opened=true repaired=true ";
+  EXPECT_EQ(lines[0],
+            "report report=\"velmora\" version=2 command=\"repair\" stopped=false "
+            "summary={\"files\": 1, \"complete\": 1, \"partial\": 0, \"lost\": 0, "
+            "\"not_repaired\": 0, \"saved\": 1, \"not_saved\": 0}");
+  const std::string file = "file path=\"" + platform::NarrowPath(input_) +
+                           "\" reached=true opened=true repaired=true verdict=\"complete\" ";
   EXPECT_EQ(lines[1].substr(0, file.size()), file);
   // Every entry is found with its true sizes, even the one whose header lies; each is written,
   // and no CRC-32 comparison failed.
   const std::vector<std::string> entries(lines.begin() + 2, lines.end());
-  ASSERT_EQ(entries.size(), 3u) << r.out;
+  ASSERT_EQ(entries.size(), 4u) << r.out;
   const std::string starts[] = {
       "entry name=\"mimetype\" header_offset=0 data_offset=38 compressed_size=46 "
       "uncompressed_size=46 method=0 flags=0 size_source=\"header\" ",
@@ -339,10 +351,12 @@ TEST_F(CliReportTest, RepairWritesTheReport) {
     EXPECT_NE(entries[i].find(" written=true "), std::string::npos) << entries[i];
     EXPECT_EQ(entries[i].find(" crc_matched=false "), std::string::npos) << entries[i];
   }
-  EXPECT_NE(entries[1].find(" uncompressed_size=2011 method=8 flags=8 size_source=\"descriptor\" "),
+  const std::string size = std::to_string(test::TinyContentXml(std::string(2000, 'c')).size());
+  EXPECT_NE(entries[1].find(" uncompressed_size=" + size +
+                            " method=8 flags=8 size_source=\"descriptor\" "),
             std::string::npos)
       << entries[1];
-  EXPECT_NE(entries[1].find(" bytes_written=2011 "), std::string::npos) << entries[1];
+  EXPECT_NE(entries[1].find(" bytes_written=" + size + " "), std::string::npos) << entries[1];
 }
 
 TEST_F(CliReportTest, ReportThatCannotBeWrittenExitsWithOne) {
