@@ -19,7 +19,7 @@ int NullWindow::ShowMessageBox(BoxOwner, const std::wstring&, unsigned) {
 }
 
 void NullWindow::AppendLog(const std::wstring& text, uint32_t) {
-  if (text == L"Repairing process completed....\r\n") repair_completed = true;
+  if (text.compare(0, 28, L"Repairing process completed:") == 0) repair_completed = true;
 }
 
 std::wstring NullWindow::FileText(int index) {

@@ -21,7 +21,7 @@ class NullWindow : public JobWindow {
   std::vector<Item> files;
   std::vector<RecoveredEntry> entries;
   int boxes = 0;
-  bool repair_completed = false;  // "Repairing process completed...." was logged
+  bool repair_completed = false;  // "Repairing process completed: ..." was logged
 
   int ShowMessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) override;
   void ShowPreview(const std::wstring&, PreviewCode) override {}

@@ -134,33 +134,75 @@ TEST(ReportWriter, JsonOfAHandMadeRecovery) {
            "\"written\": false, \"bytes_written\": 0",
            "\"synthesised\": [\"mimetype\", \"META-INF/manifest.xml\"]",
            "{\"path\": \"b.ods\", \"reached\": false, \"opened\": false, \"repaired\": false,\n"
-           "      \"entries\": [],\n      \"synthesised\": []}",
+           "      \"verdict\": \"not_repaired\", \"summary\": \"Not repaired: the run was stopped "
+           "before it....\", \"saved\": null,\n"
+           "      \"entries\": [],\n      \"synthesised\": [],\n      \"documents\": []}",
        }) {
     EXPECT_NE(json.find(part), std::string::npos) << part << "\nin\n" << json;
   }
 }
 
-// A file that held two documents says so, with each document's entries and completion; a file
-// of one document has no "documents" at all, so its report reads as it always did.
-TEST(ReportWriter, AFileOfSeveralDocumentsSaysSo) {
-  ReportWriter writer("repair", {L"a.ods", L"one.ods"});
+// Every document a file held has its record: its verdict, sheets, pictures and lost parts, with
+// its entries and completion; the summary counts the files by verdict and by save.
+TEST(ReportWriter, EveryDocumentHasItsVerdict) {
+  ReportWriter writer("repair", {L"a.ods", L"one.ods", L"gone.ods"});
   FileRecovery joined = HandMadeRecovery(L"a.ods");
-  joined.documents = {{0, 2, {L"mimetype", L"META-INF/manifest.xml"}},
-                      {2, 2, {L"META-INF/manifest.xml"}}};
+  DocumentRecovery first;
+  first.entry_count = 2;
+  first.synthesised = {L"mimetype", L"META-INF/manifest.xml"};
+  first.verdict.verdict = Verdict::kPartial;
+  first.verdict.sheets = {{L"Ledger", 1612, 3224, true}, {L"Été", 3, 6, false}};
+  first.verdict.notes = {L"sheet 'Ledger' ends at the damage", L"2 of 3 pictures"};
+  first.verdict.pictures_referenced = 3;
+  first.verdict.pictures_recovered = 2;
+  first.verdict.parts_lost = {L"Pictures/caf\u00E9.png"};
+  DocumentRecovery second;
+  second.first_entry = 2;
+  second.entry_count = 2;
+  second.synthesised = {L"META-INF/manifest.xml"};
+  second.verdict.verdict = Verdict::kLost;
+  second.verdict.notes = {L"no sheet data came back (content.xml is missing)"};
+  joined.documents = {first, second};
+  joined.verdict.verdict = Verdict::kPartial;
+  joined.verdict.summary = L"Partly repaired: ....";
   writer.OnFileRecovered(joined);
   FileRecovery single = HandMadeRecovery(L"one.ods");
-  single.documents = {{0, 4, {}}};
+  DocumentRecovery whole;
+  whole.entry_count = 4;
+  whole.verdict.verdict = Verdict::kComplete;
+  single.documents = {whole};
+  single.verdict.verdict = Verdict::kComplete;
   writer.OnFileRecovered(single);
+  writer.OnFileSaved({L"a.ods", true});
+  writer.OnFileSaved({L"one.ods", false});
+  writer.OnFileSaved({L"gone.ods", false});
   const std::string json = writer.Json(false);
-  EXPECT_NE(json.find("\"synthesised\": [\"mimetype\", \"META-INF/manifest.xml\"],\n"
-                      "      \"documents\": [\n"
-                      "        {\"first_entry\": 0, \"entries\": 2, \"package_suffix\": \"\", "
-                      "\"synthesised\": [\"mimetype\", \"META-INF/manifest.xml\"]},\n"
-                      "        {\"first_entry\": 2, \"entries\": 2, \"package_suffix\": \"~2\", "
-                      "\"synthesised\": [\"META-INF/manifest.xml\"]}\n      ]}"),
-            std::string::npos)
-      << json;
-  EXPECT_EQ(json.find("\"documents\"", json.find("one.ods")), std::string::npos) << json;
+  for (const char* part : {
+           "\"summary\": {\"files\": 3, \"complete\": 1, \"partial\": 1, \"lost\": 0, "
+           "\"not_repaired\": 1, \"saved\": 1, \"not_saved\": 2}",
+           "\"verdict\": \"partial\", \"summary\": \"Partly repaired: ....\", \"saved\": true",
+           "      \"documents\": [\n"
+           "        {\"verdict\": \"partial\", \"reason\": \"sheet 'Ledger' ends at the damage; 2 "
+           "of 3 pictures\", \"package\": null,\n"
+           "         \"sheets\": [{\"name\": \"Ledger\", \"rows\": 1612, \"cells\": 3224, "
+           "\"cut\": true}, {\"name\": \"\xC3\x89t\xC3\xA9\", \"rows\": 3, \"cells\": 6, "
+           "\"cut\": false}],\n"
+           "         \"pictures\": {\"referenced\": 3, \"recovered\": 2}, \"parts_lost\": "
+           "[\"Pictures/caf\\u00E9.png\"],\n"
+           "         \"first_entry\": 0, \"entries\": 2, \"package_suffix\": \"\", "
+           "\"synthesised\": [\"mimetype\", \"META-INF/manifest.xml\"]},\n"
+           "        {\"verdict\": \"lost\", \"reason\": \"no sheet data came back (content.xml is "
+           "missing)\", \"package\": null,\n"
+           "         \"sheets\": [],\n"
+           "         \"pictures\": {\"referenced\": 0, \"recovered\": 0}, \"parts_lost\": [],\n"
+           "         \"first_entry\": 2, \"entries\": 2, \"package_suffix\": \"~2\", "
+           "\"synthesised\": [\"META-INF/manifest.xml\"]}\n      ]}",
+           "\"verdict\": \"complete\", \"summary\": \"\", \"saved\": false",
+           "{\"path\": \"gone.ods\", \"reached\": false, \"opened\": false, \"repaired\": "
+           "false,\n      \"verdict\": \"not_repaired\"",
+       }) {
+    EXPECT_NE(json.find(part), std::string::npos) << part << "\nin\n" << json;
+  }
 }
 
 TEST(ReportWriter, WriteFailsWhereNoFileCanBeMade) {
@@ -171,8 +213,9 @@ TEST(ReportWriter, WriteFailsWhereNoFileCanBeMade) {
   ASSERT_TRUE(writer.Write(path, false));
   const test::Bytes bytes = test::ReadBytes(path);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
-            "{\"report\": \"velmora\", \"version\": 1, \"command\": \"extract\", \"stopped\": "
-            "false,\n  \"files\": []}\n");
+            "{\"report\": \"velmora\", \"version\": 2, \"command\": \"extract\", \"stopped\": "
+            "false,\n  \"summary\": {\"files\": 0, \"complete\": 0, \"partial\": 0, \"lost\": 0, "
+            "\"not_repaired\": 0, \"saved\": 0, \"not_saved\": 0},\n  \"files\": []}\n");
 }
 
 #ifndef _WIN32
@@ -225,9 +268,12 @@ TEST(ReportWriter, PythonReadsTheReportBack) {
   ASSERT_TRUE(writer.Write(report, true));
   const std::string sizes_zero = "header_offset=0 data_offset=0 ";
   const std::vector<std::string> expected = {
-      "report report=\"velmora\" version=1 command=\"repair\" stopped=true",
-      "file path=\"/tmp/a.ods\" reached=true opened=true repaired=true "
-      "synthesised=[\"mimetype\", \"META-INF/manifest.xml\"]",
+      "report report=\"velmora\" version=2 command=\"repair\" stopped=true "
+      "summary={\"files\": 2, \"complete\": 0, \"partial\": 0, \"lost\": 0, \"not_repaired\": 2, "
+      "\"saved\": 0, \"not_saved\": 2}",
+      "file path=\"/tmp/a.ods\" reached=true opened=true repaired=true verdict=\"not_repaired\" "
+      "summary=\"\" saved=null synthesised=[\"mimetype\", \"META-INF/manifest.xml\"] "
+      "documents=[]",
       "entry name=\"content.xml\" header_offset=84 data_offset=125 compressed_size=300 "
       "uncompressed_size=1000 method=8 flags=8 size_source=\"stream\" crc32=\"0a1b2c3d\" "
       "crc_matched=true written=true bytes_written=1000 salvaged=false salvaged_bytes=0 "
@@ -244,7 +290,9 @@ TEST(ReportWriter, PythonReadsTheReportBack) {
           "compressed_size=7 uncompressed_size=7 method=0 flags=0 size_source=\"descriptor\" "
           "crc32=\"00000000\" crc_matched=null written=false bytes_written=0 salvaged=false "
           "salvaged_bytes=0 repaired=false repair=null output=false",
-      "file path=\"/tmp/b\\u00ff.ods\" reached=false opened=false repaired=false synthesised=[]",
+      "file path=\"/tmp/b\\u00ff.ods\" reached=false opened=false repaired=false "
+      "verdict=\"not_repaired\" summary=\"Not repaired: the run was stopped before it....\" "
+      "saved=null synthesised=[] documents=[]",
   };
   EXPECT_EQ(ReadBack(scratch, report), expected);
 }
@@ -256,8 +304,9 @@ class CliReportTest : public ::testing::Test {
     platform::MakeDirectory(tmp_);
     test::Bytes zip =
         test::MakeZip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
-                       {"content.xml", "<doc>" + std::string(2000, 'c') + "</doc>", true, true},
-                       {"Pictures/p.png", "png", false}});
+                       {"content.xml", test::TinyContentXml(std::string(2000, 'c')), true, true},
+                       {"Pictures/p.png", "png", false},
+                       {"styles.xml", test::kTinyStylesXml, true}});
     // content.xml's header starts after mimetype's 30 + 8 + 46 bytes; bit 8 of its
     // compressed size, written as 0, flipped.
     zip[84 + 18 + 1] ^= 0x01;
@@ -280,14 +329,17 @@ TEST_F(CliReportTest, RepairWritesTheReport) {
   EXPECT_EQ(r.status, 0) << r.out;
   const std::vector<std::string> lines = ReadBack(scratch_, report);
   ASSERT_GE(lines.size(), 2u) << r.out;
-  EXPECT_EQ(lines[0], "report report=\"velmora\" version=1 command=\"repair\" stopped=false");
-  const std::string file =
-      "file path=\"" + platform::NarrowPath(input_) + "\" reached=true opened=true repaired=true ";
+  EXPECT_EQ(lines[0],
+            "report report=\"velmora\" version=2 command=\"repair\" stopped=false "
+            "summary={\"files\": 1, \"complete\": 1, \"partial\": 0, \"lost\": 0, "
+            "\"not_repaired\": 0, \"saved\": 1, \"not_saved\": 0}");
+  const std::string file = "file path=\"" + platform::NarrowPath(input_) +
+                           "\" reached=true opened=true repaired=true verdict=\"complete\" ";
   EXPECT_EQ(lines[1].substr(0, file.size()), file);
   // Every entry is found with its true sizes, even the one whose header lies; each is written,
   // and no CRC-32 comparison failed.
   const std::vector<std::string> entries(lines.begin() + 2, lines.end());
-  ASSERT_EQ(entries.size(), 3u) << r.out;
+  ASSERT_EQ(entries.size(), 4u) << r.out;
   const std::string starts[] = {
       "entry name=\"mimetype\" header_offset=0 data_offset=38 compressed_size=46 "
       "uncompressed_size=46 method=0 flags=0 size_source=\"header\" ",
@@ -299,10 +351,12 @@ TEST_F(CliReportTest, RepairWritesTheReport) {
     EXPECT_NE(entries[i].find(" written=true "), std::string::npos) << entries[i];
     EXPECT_EQ(entries[i].find(" crc_matched=false "), std::string::npos) << entries[i];
   }
-  EXPECT_NE(entries[1].find(" uncompressed_size=2011 method=8 flags=8 size_source=\"descriptor\" "),
+  const std::string size = std::to_string(test::TinyContentXml(std::string(2000, 'c')).size());
+  EXPECT_NE(entries[1].find(" uncompressed_size=" + size +
+                            " method=8 flags=8 size_source=\"descriptor\" "),
             std::string::npos)
       << entries[1];
-  EXPECT_NE(entries[1].find(" bytes_written=2011 "), std::string::npos) << entries[1];
+  EXPECT_NE(entries[1].find(" bytes_written=" + size + " "), std::string::npos) << entries[1];
 }
 
 TEST_F(CliReportTest, ReportThatCannotBeWrittenExitsWithOne) {

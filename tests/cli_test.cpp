@@ -31,7 +31,8 @@ class CliTest : public ::testing::Test {
     good_ = scratch_.Path(L"good.ods");
     WriteBytes(good_,
                MakeZip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
-                        {"content.xml", "<doc>cells</doc>", true, true},
+                        {"content.xml", TinyContentXml(), true, true},
+                        {"styles.xml", kTinyStylesXml, true},
                         {"Pictures/p.png", "png", true}}));
   }
   // True when the private temporary folder holds nothing.
@@ -73,6 +74,10 @@ TEST_F(CliTest, WrongCommandLinesSayWhatIsWrongAndPointToTheHelp) {
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("velmora repair FILE... --out DEST"), std::string::npos);
   EXPECT_NE(help.out.find("--jobs N"), std::string::npos);
+  // The verdicts and the exit status of each.
+  EXPECT_NE(help.out.find("\"Partly repaired: ...\""), std::string::npos);
+  EXPECT_NE(help.out.find("Exit status: 0 when every file came back complete"), std::string::npos);
+  EXPECT_NE(help.out.find("; 3 when\n"), std::string::npos);
 }
 
 TEST_F(CliTest, RepairWritesThePackageAndMediaAndCleansUp) {
@@ -166,8 +171,14 @@ TEST_F(CliTest, JobsChangeNothingInTheOutputOrTheResults) {
               std::string::npos);
     at = stars;
   }
-  EXPECT_EQ(outputs[0].find("Repairing process completed...."),
-            outputs[0].rfind("Repairing process completed...."));
+  // Counted over the whole list, once: f0, f2, f3, f5, f6 and good came back whole; f1 and f4
+  // hold no package; missing.ods did not open.
+  EXPECT_EQ(outputs[0].find("Repairing process completed:"),
+            outputs[0].rfind("Repairing process completed:"));
+  EXPECT_NE(outputs[0].find("\nRepairing process completed: 6 repaired, 0 partly repaired, 3 not "
+                            "repaired....\n"),
+            std::string::npos)
+      << outputs[0];
   EXPECT_EQ(outputs[0].find("Saved file(s) location is:"),
             outputs[0].rfind("Saved file(s) location is:"));
 }
@@ -179,7 +190,7 @@ TEST_F(CliTest, KeepWorkLeavesTheWorkingFolderWhereAsked) {
                  " --work " + QuotedPath(work) + " --keep-work",
              tmp_);
   EXPECT_EQ(r.status, 0) << r.out;
-  EXPECT_EQ(ReadBytes(work + L"/ClcTemp/good.ods0/content.xml"), ToBytes("<doc>cells</doc>"));
+  EXPECT_EQ(ReadBytes(work + L"/ClcTemp/good.ods0/content.xml"), ToBytes(TinyContentXml()));
 }
 
 TEST_F(CliTest, ExtractFillsTheFolderLayout) {
@@ -188,11 +199,85 @@ TEST_F(CliTest, ExtractFillsTheFolderLayout) {
       "extract " + QuotedPath(good_) + " " + QuotedPath(good_) + " --into " + QuotedPath(into),
       tmp_);
   EXPECT_EQ(r.status, 0) << r.out;
-  EXPECT_EQ(ReadBytes(into + L"/good.ods0/content.xml"), ToBytes("<doc>cells</doc>"));
+  EXPECT_EQ(ReadBytes(into + L"/good.ods0/content.xml"), ToBytes(TinyContentXml()));
   EXPECT_EQ(ReadBytes(into + L"/good.ods1/Pictures/p.png"), ToBytes("png"));
   RunResult missing = RunCli(
       "extract " + QuotedPath(scratch_.Path(L"nope.ods")) + " --into " + QuotedPath(into), tmp_);
   EXPECT_EQ(missing.status, 1);
+}
+
+// The exit status tells the verdicts apart: 0 all complete (and saved), 3 all with sheet data but
+// some only in part, 1 any not repaired or not saved; `extract` the same without saving.
+TEST_F(CliTest, ExitStatusFollowsTheVerdicts) {
+  const std::wstring partial = scratch_.Path(L"partial.ods");
+  WriteBytes(partial,
+             MakeZip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
+                      {"content.xml", TinyContentXml(), true, true}}));
+  const std::wstring lost = scratch_.Path(L"lost.ods");
+  WriteBytes(lost, MakeZip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
+                            {"styles.xml", kTinyStylesXml, true},
+                            {"Pictures/p.png", "png", true}}));
+  const std::wstring text = scratch_.Path(L"text.ods");
+  WriteBytes(text, ToBytes("a text file, no package"));
+  const struct {
+    const char* what;
+    std::vector<std::wstring> files;
+    int repair;
+    int extract;
+  } cases[] = {
+      {"complete", {good_}, 0, 0},
+      {"complete and partial", {good_, partial}, 3, 3},
+      {"lost: no package", {good_, lost}, 1, 1},
+      {"nothing in it", {good_, text}, 1, 1},
+  };
+  int run = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string files;
+    for (const std::wstring& f : c.files) files += QuotedPath(f) + " ";
+    const std::wstring out = scratch_.Path(L"out" + std::to_wstring(run++));
+    const RunResult repair = RunCli("repair " + files + "--out " + QuotedPath(out), tmp_);
+    EXPECT_EQ(repair.status, c.repair) << repair.out;
+    const RunResult extract = RunCli("extract " + files + "--into " + QuotedPath(out + L"x"), tmp_);
+    EXPECT_EQ(extract.status, c.extract) << extract.out;
+  }
+  const RunResult partly = RunCli("extract " + QuotedPath(partial), tmp_);
+  EXPECT_NE(partly.out.find(platform::NarrowPath(partial) +
+                            "  Partly repaired: 1 sheet, 1 row; styles.xml is missing....\n"),
+            std::string::npos)
+      << partly.out;
+}
+
+// The report's version 2: the verdict of every document with its sheets, and the run's summary.
+TEST_F(CliTest, ReportTellsTheVerdictOfEveryDocument) {
+  const std::wstring lost = scratch_.Path(L"lost.ods");
+  WriteBytes(lost, MakeZip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
+                            {"styles.xml", kTinyStylesXml, true}}));
+  const std::wstring report = scratch_.Path(L"r.json");
+  const RunResult r =
+      RunCli("repair " + QuotedPath(good_) + " " + QuotedPath(lost) + " --out " +
+                 QuotedPath(scratch_.Path(L"out")) + " --report " + QuotedPath(report),
+             tmp_);
+  EXPECT_EQ(r.status, 1) << r.out;
+  const Bytes bytes = ReadBytes(report);
+  const std::string json(bytes.begin(), bytes.end());
+  for (const char* part : {
+           "\"version\": 2",
+           "\"summary\": {\"files\": 2, \"complete\": 1, \"partial\": 0, \"lost\": 1, "
+           "\"not_repaired\": 0, \"saved\": 1, \"not_saved\": 1}",
+           "\"verdict\": \"complete\", \"summary\": \"Repaired: 1 sheet, 1 row....\", "
+           "\"saved\": true",
+           "{\"verdict\": \"complete\", \"reason\": \"\", \"package\": null,\n         "
+           "\"sheets\": [{\"name\": \"Sheet1\", \"rows\": 1, \"cells\": 1, \"cut\": false}],\n"
+           "         \"pictures\": {\"referenced\": 0, \"recovered\": 0}, \"parts_lost\": "
+           "[\"META-INF/manifest.xml\"]",
+           "\"verdict\": \"lost\", \"summary\": \"Not repaired: no sheet data came back "
+           "(content.xml is missing)....\", \"saved\": false",
+           "{\"verdict\": \"lost\", \"reason\": \"no sheet data came back (content.xml is "
+           "missing)\", \"package\": null,\n         \"sheets\": []",
+       }) {
+    EXPECT_NE(json.find(part), std::string::npos) << part << "\nin\n" << json;
+  }
 }
 
 // Runs velmora with `args`, whose first files are the FIFOs `fifos`: opening one blocks until a

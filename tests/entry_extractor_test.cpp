@@ -312,22 +312,31 @@ std::string SheetXml(uint32_t rows) {
 
 // What salvage must give for a well-formed `text` of which only the first `limit` bytes are
 // sound: the text up to the end of the last element (or, before any, the root's start tag)
-// that ends within them, then the end tags of the elements open there. Works on the tag
-// shapes the fixtures above use; "<none>" when not even the root's start tag is whole.
+// that ends within them outside any cell, then the end tags of the elements open there. Works
+// on the tag shapes the fixtures above use; "<none>" when not even the root's start tag is
+// whole.
 std::string ExpectedSalvage(const std::string& text, size_t limit) {
   std::vector<std::string> open;
   std::vector<std::string> open_at_cut;
   size_t cut = std::string::npos;
+  // A cell is kept whole or not at all: no cut while one is open.
+  const auto in_cell = [&open] {
+    return std::find(open.begin(), open.end(), "table:table-cell") != open.end();
+  };
   for (size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at)) {
     const size_t close = text.find('>', at);
     if (close == std::string::npos || close >= limit) break;
     if (text[at + 1] == '/') {
       open.pop_back();
-      cut = close + 1;
-      open_at_cut = open;
+      if (!in_cell()) {
+        cut = close + 1;
+        open_at_cut = open;
+      }
     } else if (text[close - 1] == '/') {
-      cut = close + 1;
-      open_at_cut = open;
+      if (!in_cell()) {
+        cut = close + 1;
+        open_at_cut = open;
+      }
     } else if (text[at + 1] != '?') {
       open.push_back(text.substr(at + 1, text.find_first_of(" >", at) - at - 1));
       if (cut == std::string::npos) {

@@ -131,7 +131,11 @@ class HostileJob {
   // The job's promises, whatever the input.
   void ExpectContained() {
     const std::vector<std::wstring> log = window_.LogTexts();
-    EXPECT_NE(std::find(log.begin(), log.end(), L"Repairing process completed....\r\n"), log.end());
+    EXPECT_NE(std::find_if(log.begin(), log.end(),
+                           [](const std::wstring& line) {
+                             return line.compare(0, 29, L"Repairing process completed: ") == 0;
+                           }),
+              log.end());
     EXPECT_EQ(running_.load(), 0);
     // Nothing beside the input, the working folder and the temporary-files folder; nothing in
     // the working folder but the file folder; no temporary file left.

@@ -63,7 +63,8 @@ class RepairJobTest : public ::testing::Test {
 
 const std::vector<ZipPart> kSmallOds = {
     {"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
-    {"content.xml", "<office:document-content>cells</office:document-content>", true, true},
+    {"content.xml", TinyContentXml(), true, true},
+    {"styles.xml", kTinyStylesXml, true},
     {"Thumbnails/thumbnail.png", "\x89PNG fake picture bytes", false},
 };
 
@@ -71,7 +72,8 @@ TEST_F(RepairJobTest, EmptyListEndsWithClosingLinesAndControlsBack) {
   Run();
   EXPECT_EQ(
       window_.LogTexts(),
-      (std::vector<std::wstring>{L"Repairing process completed....\r\n",
+      (std::vector<std::wstring>{L"Repairing process completed: 0 repaired, 0 partly repaired, 0 "
+                                 L"not repaired....\r\n",
                                  L"________________________________________________________________"
                                  L"\r\n\r\n"}));
   EXPECT_EQ(running_.load(), 0);
@@ -137,14 +139,16 @@ TEST_F(RepairJobTest, RepairedFileGetsItsLinesImageDataAndFolder) {
                 L"*******************************************************************"
                 L"******************"
                 L"\r\n",
-                L"Repairing process completed....\r\n",
+                L"Repairing process completed: 1 repaired, 0 partly repaired, 0 not "
+                L"repaired....\r\n",
                 L"________________________________________________________________"
                 L"\r\n\r\n"}));
   EXPECT_EQ(window_.log[4].colour, kGreen);
   EXPECT_EQ(window_.files[0].image, kImageRepaired);
   EXPECT_EQ(window_.files[0].data, 1);
-  EXPECT_EQ(ReadBytes(Work(L"Budget.ods0" + kSep + L"content.xml")),
-            ToBytes("<office:document-content>cells</office:document-content>"));
+  EXPECT_EQ(ReadBytes(Work(L"Budget.ods0" + kSep + L"content.xml")), ToBytes(TinyContentXml()));
+  EXPECT_EQ(window_.files[0].verdict.verdict, Verdict::kComplete);
+  EXPECT_EQ(window_.files[0].verdict.summary, L"Repaired: 1 sheet, 1 row....");
   EXPECT_TRUE(
       platform::PathExists(Work(L"Budget.ods0" + kSep + L"Thumbnails" + kSep + L"thumbnail.png")));
   EXPECT_EQ(window_.CallsStartingWith(L"SetBarPos Total"),
@@ -205,8 +209,9 @@ TEST_F(RepairJobTest, FilesThatYieldNothingAreNotRepaired) {
   }
 }
 
-// "Repaired" means a file came out, at any depth: entries that were all found but all failed
-// leave at most empty folders, and a lone picture below a folder is still the user's data.
+// Not one file came out (entries that were all found but all failed leave at most empty
+// folders): " not Repaired....". A lone picture below a folder came out, but no sheet data: it
+// is lost (its pictures are still copied out), not repaired.
 TEST_F(RepairJobTest, RepairedOnlyWhenAFileCameOutAtAnyDepth) {
   // Deflated entries whose data is no DEFLATE stream: the first byte starts a block of the
   // reserved type, so every one fails to inflate.
@@ -232,7 +237,7 @@ TEST_F(RepairJobTest, RepairedOnlyWhenAFileCameOutAtAnyDepth) {
        broken({{"Pictures/a.png", "picture bytes a", true}, {"b.bin", "bytes of b", true}}),
        kImageNotRepaired, 0},
       {"the only file sits in a sub-folder",
-       MakeZip({{"Pictures/a.png", "picture bytes a", false}}), kImageRepaired, 1},
+       MakeZip({{"Pictures/a.png", "picture bytes a", false}}), kImageNotRepaired, kItemLost},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -244,10 +249,13 @@ TEST_F(RepairJobTest, RepairedOnlyWhenAFileCameOutAtAnyDepth) {
     RunRepairJob(context);
     EXPECT_EQ(window.files[0].image, c.image);
     EXPECT_EQ(window.files[0].data, c.data);
-    const std::wstring last = c.data == 1 ? L"  Repaired....\r\n" : L" not Repaired....\r\n";
+    const std::wstring last =
+        c.data == kItemLost
+            ? L"  Not repaired: no sheet data came back (content.xml is missing)....\r\n"
+            : L" not Repaired....\r\n";
     const std::vector<std::wstring> lines = window.LogTexts();
     EXPECT_NE(std::find(lines.begin(), lines.end(), path + last), lines.end());
-    if (c.data == 1) {
+    if (c.data == kItemLost) {
       EXPECT_EQ(ReadBytes(Work(L"x.ods0" + kSep + L"Pictures" + kSep + L"a.png")),
                 ToBytes("picture bytes a"));
     }
@@ -281,9 +289,10 @@ TEST_F(RepairJobTest, StopDuringTheSecondScanKeepsWhatWasFoundAndSkipsTheRest) {
   };
   Run();
   EXPECT_EQ(window_.files[0].data, 1);
-  EXPECT_EQ(window_.files[1].data,
-            1);  // extracted with the one entry found before the stop
-  EXPECT_EQ(window_.files[1].image, kImageRepaired);
+  // Extracted with the one entry found before the stop, the mimetype: no sheet data, so no
+  // package for it.
+  EXPECT_EQ(window_.files[1].data, kItemLost);
+  EXPECT_EQ(window_.files[1].image, kImageNotRepaired);
   EXPECT_TRUE(platform::PathExists(Work(L"b.ods1" + kSep + L"mimetype")));
   EXPECT_FALSE(platform::PathExists(Work(L"b.ods1" + kSep + L"content.xml")));
   EXPECT_EQ(window_.files[2].data, 0);
@@ -295,7 +304,7 @@ TEST_F(RepairJobTest, StopDuringTheSecondScanKeepsWhatWasFoundAndSkipsTheRest) {
       c + L" not Repaired....\r\n",
       L"***********************************************************************"
       L"**************\r\n",
-      L"Repairing process completed....\r\n",
+      L"Repairing process completed: 1 repaired, 0 partly repaired, 2 not repaired....\r\n",
       L"________________________________________________________________"
       L"\r\n\r\n"};
   ASSERT_GE(lines.size(), tail.size());
@@ -466,8 +475,8 @@ TEST_F(RepairJobTest, TwoPackagesJoinedComeBackApart) {
   const auto package = [](const std::string& cells) {
     return std::vector<ZipPart>{
         {"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
-        {"content.xml", "<office:document-content>" + cells + "</office:document-content>", true,
-         true},
+        {"content.xml", TinyContentXml(cells), true, true},
+        {"styles.xml", kTinyStylesXml, true},
         {"META-INF/manifest.xml", "<manifest:manifest/>", true, true},
     };
   };
@@ -479,9 +488,9 @@ TEST_F(RepairJobTest, TwoPackagesJoinedComeBackApart) {
   window_.AddFile(path);
   Run();
   EXPECT_EQ(ReadBytes(Work(L"Joined.ods0" + kSep + L"content.xml")),
-            ToBytes("<office:document-content>first</office:document-content>"));
+            ToBytes(TinyContentXml("first")));
   EXPECT_EQ(ReadBytes(Work(L"Joined.ods0~2" + kSep + L"content.xml")),
-            ToBytes("<office:document-content>second</office:document-content>"));
+            ToBytes(TinyContentXml("second")));
   const std::vector<std::wstring> log = window_.LogTexts();
   ASSERT_GE(log.size(), 7u);
   EXPECT_EQ(log[4], path + L"  Repaired....\r\n");

@@ -75,13 +75,13 @@ class SaveJobTest : public ::testing::Test {
 
 const std::vector<ZipPart> kWithPictures = {
     {"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
-    {"content.xml", "<office:document-content>cells</office:document-content>", true, true},
+    {"content.xml", TinyContentXml(), true, true},
     {"Pictures/a.png", "png bytes a", true},
     {"Thumbnails/thumbnail.png", "png bytes t", true},
 };
 const std::vector<ZipPart> kNoPictures = {
     {"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
-    {"content.xml", "<office:document-content>cells</office:document-content>", true},
+    {"content.xml", TinyContentXml(), true},
 };
 
 TEST_F(SaveJobTest, DestinationThatIsNoFolderIsRefusedAndNothingChanges) {
@@ -168,7 +168,7 @@ TEST_F(SaveJobTest, SavedPackageReadsBackThroughTheScanner) {
   RunRepairJob({&running, &again});
   EXPECT_EQ(
       ReadBytes(scratch_.Path(L"again" + kSep + L"VONDRELREP_a.ods0" + kSep + L"content.xml")),
-      ToBytes("<office:document-content>cells</office:document-content>"));
+      ToBytes(TinyContentXml()));
 }
 
 TEST_F(SaveJobTest, TrailingSeparatorGivesTheSamePackageAndIsShownAsTyped) {
@@ -371,8 +371,7 @@ TEST_F(SaveJobTest, AFileOfTwoDocumentsIsSavedAsTwoPackages) {
   const auto package = [](const std::string& cells) {
     return std::vector<ZipPart>{
         {"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
-        {"content.xml", "<office:document-content>" + cells + "</office:document-content>", true,
-         true},
+        {"content.xml", TinyContentXml(cells), true, true},
         {"META-INF/manifest.xml", "<manifest:manifest/>", true, true},
     };
   };

@@ -68,9 +68,30 @@ struct TrackCase {
   std::string salvaged;  // "<none>" when not even the root's start tag came through
 };
 
+// A sheet whose row holds one whole cell: a cell the damage cut after it goes, whatever part of
+// its text was whole.
+const std::string kSheet =
+    kDecl +
+    "<office:doc xmlns:office=\"urn:o\" xmlns:table=\"urn:t\" xmlns:text=\"urn:x\">"
+    "<table:table><table:table-row><table:table-cell><text:p>A</text:p></table:table-cell>";
+const std::string kSheetKept = kSheet + "</table:table-row></table:table></office:doc>";
+
 std::vector<TrackCase> Cases() {
   const std::string head = kDecl + kRoot + kRow1;
   return {
+      {"cell cut after a space element inside its text",
+       kSheet + "<table:table-cell><text:p>T\xC3\xBCr-D\xC3\xA4<text:s/>mm", false, kSheetKept},
+      {"cell cut in its second paragraph",
+       kSheet + "<table:table-cell><text:p>one</text:p><text:p>tw", false, kSheetKept},
+      {"covered cell cut after a span",
+       kSheet + "<table:covered-table-cell><text:p>a<text:span>b</text:span>c", false, kSheetKept},
+      {"damage in a cell after an empty cell",
+       kSheet + "<table:table-cell/><table:table-cell><text:p>x\x01", false,
+       kSheet + "<table:table-cell/></table:table-row></table:table></office:doc>"},
+      {"cell cut inside a table inside it",
+       kSheet + "<table:table-cell><table:table><table:table-row><table:table-cell>"
+                "<text:p>in</text:p></table:table-cell></table:table-row><table:table-ro",
+       false, kSheetKept},
       {"whole document with comments, instructions, CDATA and references",
        kDecl + "<!-- made by hand -->\n" + kRoot + kRow1 +
            "<t:row><t:c a='x &amp; &lt;y&gt;'>&#x41;&#66; &quot;q&apos;</t:c></t:row>"

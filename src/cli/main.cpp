@@ -17,6 +17,7 @@
 #include "engine/job/recovery_observer.h"
 #include "engine/job/repair_job.h"
 #include "engine/job/working_folder.h"
+#include "engine/verdict/verdict_text.h"
 #include "output/save_job.h"
 #include "platform/console.h"
 #include "platform/platform.h"
@@ -54,29 +55,38 @@ bool MakeFolders(const std::wstring& path) {
          (platform::MakeDirectories(path) && platform::IsDirectory(path));
 }
 
-// What the jobs reported about one file: whether it was repaired and saved, for the exit
-// status, and, when a report is asked for, what the repair job recovered from it, until the
-// batch hands it to the report in list order.
+// What the jobs reported about one file: its verdict and whether it was saved, for the exit
+// status, and, when a report is asked for, what the jobs reported of it, until the batch hands
+// it to the report in list order.
 class FileObserver : public RecoveryObserver {
  public:
   void OnFileRecovered(const FileRecovery& recovery) override {
-    repaired_ = recovery.repaired;
+    verdict_ = recovery.verdict.verdict;
     if (keep_) recoveries_.push_back(recovery);
   }
-  void OnFileSaved(const FileSave& save) override { saved_ = save.saved; }
+  void OnFileSaved(const FileSave& save) override {
+    saved_ = save.saved;
+    if (keep_) saves_.push_back(save);
+  }
   void Keep(bool on) { keep_ = on; }
-  void HandTo(RecoveryObserver& report) {
+  void HandRecoveriesTo(RecoveryObserver& report) {
     for (const FileRecovery& recovery : recoveries_) report.OnFileRecovered(recovery);
     recoveries_.clear();
   }
-  bool repaired() const { return repaired_; }
+  void HandSavesTo(RecoveryObserver& report) {
+    for (const FileSave& save : saves_) report.OnFileSaved(save);
+    saves_.clear();
+  }
+  // kNone while the repair job has not reported the file.
+  Verdict verdict() const { return verdict_; }
   bool saved() const { return saved_; }
 
  private:
   bool keep_ = false;
-  bool repaired_ = false;
+  Verdict verdict_ = Verdict::kNone;
   bool saved_ = false;
   std::vector<FileRecovery> recoveries_;
+  std::vector<FileSave> saves_;
 };
 
 // The listed files of one command, run `jobs` at a time. Each file has its own window, stop
@@ -164,10 +174,15 @@ class Batch {
     }
     for (std::thread& worker : workers) worker.join();
     ClearProgress();
-    // Every file's run closed the same way; the list gets those lines once.
+    // Every file's run closed the same way; the list gets those lines once, with the repair
+    // count over the whole list rather than the first file's.
     for (int i = 0; i < n_; ++i) {
       std::vector<OutputLine> closing = runs_[i].window->TakeClosing();
-      if (i == 0) Print(closing);
+      if (i != 0) continue;
+      for (OutputLine& line : closing) {
+        if (IsRepairCountLine(line.text)) line.text = CountLine();
+      }
+      Print(closing);
     }
   }
 
@@ -181,13 +196,19 @@ class Batch {
     }
   }
 
-  void HandRecoveriesTo(RecoveryObserver& report) {
-    for (int i = 0; i < n_; ++i) runs_[i].observer.HandTo(report);
+  void HandTo(RecoveryObserver& report) {
+    for (int i = 0; i < n_; ++i) runs_[i].observer.HandRecoveriesTo(report);
+    for (int i = 0; i < n_; ++i) runs_[i].observer.HandSavesTo(report);
   }
-  int RepairedCount() const {
-    int count = 0;
-    for (int i = 0; i < n_; ++i) count += runs_[i].observer.repaired() ? 1 : 0;
-    return count;
+  // Files by verdict: [kNone .. kNotRepaired]; a file the repair job did not report (not
+  // opened, stopped before it) counts as not repaired.
+  std::vector<int> VerdictCounts() const {
+    std::vector<int> counts(5, 0);
+    for (int i = 0; i < n_; ++i) {
+      const Verdict verdict = runs_[i].observer.verdict();
+      ++counts[static_cast<int>(verdict == Verdict::kNone ? Verdict::kNotRepaired : verdict)];
+    }
+    return counts;
   }
   int SavedCount() const {
     int count = 0;
@@ -201,6 +222,18 @@ class Batch {
     std::unique_ptr<TerminalWindow> window;
     FileObserver observer;
   };
+  static bool IsRepairCountLine(const std::wstring& text) {
+    return text.compare(0, 28, L"Repairing process completed:") == 0;
+  }
+  // The repair job's count line over every file of the list (a black line: no colour codes).
+  std::wstring CountLine() const {
+    const std::vector<int> counts = VerdictCounts();
+    return TerminalLogLine(RepairCountLine(counts[static_cast<int>(Verdict::kComplete)],
+                                           counts[static_cast<int>(Verdict::kPartial)],
+                                           counts[static_cast<int>(Verdict::kLost)] +
+                                               counts[static_cast<int>(Verdict::kNotRepaired)]),
+                           kBlack, false);
+  }
   void DrawProgress(int done) {
     if (!progress_ || done >= n_) return;
     platform::WriteText(Stream::kErr,
@@ -241,7 +274,7 @@ class RunReport {
   // Writes the report, also after a stop. Returns the exit status to use.
   int Finish(int status) {
     if (!writer_) return status;
-    batch_.HandRecoveriesTo(*writer_);
+    batch_.HandTo(*writer_);
     if (!writer_->Write(path_, g_interrupted.load() != 0)) {
       Error(L"cannot write the report " + path_ + L": " +
             platform::SystemErrorText(platform::LastError()));
@@ -256,6 +289,20 @@ class RunReport {
   std::unique_ptr<ReportWriter> writer_;
 };
 
+// 0 when every file came back complete (and, when `saves`, was saved); 3 when every file came
+// back with sheet data (and was saved) but some only in part; 1 when any file was not repaired
+// (lost included: it gets no package) or not saved, or the run was stopped or broke off.
+int ExitStatus(const Batch& batch, bool saves) {
+  const int n = batch.FileCount();
+  if (batch.Failed() || g_interrupted.load() != 0) return 1;
+  if (saves && batch.SavedCount() != n) return 1;
+  const std::vector<int> counts = batch.VerdictCounts();
+  const int complete = counts[static_cast<int>(Verdict::kComplete)];
+  const int partial = counts[static_cast<int>(Verdict::kPartial)];
+  if (complete + partial != n) return 1;
+  return partial > 0 ? 3 : 0;
+}
+
 int RunExtract(const Options& options) {
   const std::wstring into = platform::AbsolutePath(options.into.empty() ? L"." : options.into);
   if (!MakeFolders(into)) {
@@ -269,7 +316,7 @@ int RunExtract(const Options& options) {
   batch.Run(RepairWorker);
   if (batch.Failed()) Error(L"the job ended unexpectedly");
   if (g_interrupted.load()) Error(L"stopped by the user");
-  return report.Finish(batch.RepairedCount() == batch.FileCount() && !g_interrupted.load() ? 0 : 1);
+  return report.Finish(ExitStatus(batch, false));
 }
 
 // The working folder of one repair run and what removes it at the end.
@@ -340,8 +387,7 @@ int RunRepair(const Options& options) {
     Error(L"stopped by the user");
     return report.Finish(1);
   }
-  const int n = batch.FileCount();
-  return report.Finish(batch.RepairedCount() == n && batch.SavedCount() == n ? 0 : 1);
+  return report.Finish(ExitStatus(batch, true));
 }
 
 int Run(const std::vector<std::wstring>& args) {

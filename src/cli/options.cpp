@@ -35,11 +35,12 @@ const wchar_t* const kUsage =
     L"                lines of each file are shown together and the files in the\n"
     L"                order given, whatever N is\n"
     L"  --report JSON write a report to the file JSON (replaced if it exists): for each FILE,\n"
-    L"                every entry found (offsets, sizes and where they came from, method,\n"
-    L"                whether its CRC-32 matched, whether it was written or salvaged) and\n"
-    L"                the package parts written to complete it. It is written at the end of\n"
-    L"                the run, also after Ctrl+C; when it cannot be written the exit status\n"
-    L"                is 1\n"
+    L"                its verdict and its documents' (sheets with their rows and cells,\n"
+    L"                pictures, the parts lost), every entry found (offsets, sizes and where\n"
+    L"                they came from, method, whether its CRC-32 matched, whether it was\n"
+    L"                written or salvaged) and the package parts written to complete it; a\n"
+    L"                summary of the run. It is written at the end of the run, also after\n"
+    L"                Ctrl+C; when it cannot be written the exit status is 1\n"
     L"  --help        show this text\n"
     L"  --version     show the version\n"
     L"\n"
@@ -48,8 +49,14 @@ const wchar_t* const kUsage =
     L"Ctrl+C stops the run: the files not yet handled are reported as not repaired (or not\n"
     L"saved) and the working folder is removed.\n"
     L"\n"
-    L"Exit status: 0 when every file was repaired (and, for repair, saved); 1 when any was\n"
-    L"not; 2 for a wrong command line.\n";
+    L"Each file gets a verdict from what came back: \"Repaired....\" (complete: every part\n"
+    L"that holds data came back whole), \"Partly repaired: ...\" (sheet data came back, not\n"
+    L"all of it: the line says what is missing) or \"Not repaired: ...\" with the reason (no\n"
+    L"sheet data came back, so no package is written; or another format's workbook).\n"
+    L"\n"
+    L"Exit status: 0 when every file came back complete (and, for repair, was saved); 3 when\n"
+    L"every file came back with sheet data (and was saved) but some only in part; 1 when any\n"
+    L"file was not repaired or not saved; 2 for a wrong command line.\n";
 
 namespace {
 

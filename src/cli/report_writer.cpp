@@ -193,11 +193,58 @@ void AppendPaths(std::string& out, const std::vector<std::wstring>& paths) {
   }
 }
 
-void AppendFile(std::string& out, const std::wstring& path, const FileRecovery* recovery) {
+void AppendNames(std::string& out, const std::vector<std::wstring>& names) {
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) out += ", ";
+    out += JsonBytes(NameBytes(names[i]));
+  }
+}
+
+void AppendDocument(std::string& out, const DocumentRecovery& document, size_t index) {
+  const DocumentVerdict& verdict = document.verdict;
+  std::wstring reason;
+  for (const std::wstring& note : verdict.notes) reason += (reason.empty() ? L"" : L"; ") + note;
+  out += "        {\"verdict\": \"" + std::string(VerdictWord(verdict.verdict)) + "\"";
+  out += ", \"reason\": " + JsonText(reason);
+  // The save job does not yet say which package each document went to (FileSave holds one
+  // flag per file): until it does, the package is not named.
+  out += ", \"package\": null";
+  out += ",\n         \"sheets\": [";
+  for (size_t s = 0; s < verdict.sheets.size(); ++s) {
+    const SheetCount& sheet = verdict.sheets[s];
+    if (s > 0) out += ", ";
+    out += "{\"name\": " + JsonText(sheet.name) + ", \"rows\": " + Number(sheet.rows) +
+           ", \"cells\": " + Number(sheet.cells) + ", \"cut\": " + Bool(sheet.cut) + "}";
+  }
+  out += "],\n         \"pictures\": {\"referenced\": " + Number(verdict.pictures_referenced) +
+         ", \"recovered\": " + Number(verdict.pictures_recovered) + "}, \"parts_lost\": [";
+  AppendNames(out, verdict.parts_lost);
+  out += "],\n         \"first_entry\": " + Number(document.first_entry) +
+         ", \"entries\": " + Number(document.entry_count) +
+         ", \"package_suffix\": " + JsonPath(DocumentSuffix(index)) + ", \"synthesised\": [";
+  AppendPaths(out, document.synthesised);
+  out += "]}";
+}
+
+// A file's verdict as the job gave it; kNone (not reached) counts as not repaired.
+Verdict FileVerdictOf(const FileRecovery* recovery) {
+  if (recovery == nullptr || recovery->verdict.verdict == Verdict::kNone)
+    return Verdict::kNotRepaired;
+  return recovery->verdict.verdict;
+}
+
+void AppendFile(std::string& out, const std::wstring& path, const FileRecovery* recovery,
+                const FileSave* save) {
   out += "    {\"path\": " + JsonPath(path);
   out += std::string(", \"reached\": ") + Bool(recovery != nullptr);
   out += std::string(", \"opened\": ") + Bool(recovery != nullptr && recovery->opened);
   out += std::string(", \"repaired\": ") + Bool(recovery != nullptr && recovery->repaired);
+  out += std::string(",\n      \"verdict\": \"") + VerdictWord(FileVerdictOf(recovery)) + "\"";
+  const std::wstring summary = recovery != nullptr
+                                   ? recovery->verdict.summary
+                                   : L"Not repaired: the run was stopped before it....";
+  out += ", \"summary\": " + JsonText(summary);
+  out += std::string(", \"saved\": ") + (save != nullptr ? Bool(save->saved) : "null");
   out += ",\n      \"entries\": [";
   if (recovery != nullptr) {
     for (size_t i = 0; i < recovery->entries.size(); ++i) {
@@ -211,18 +258,16 @@ void AppendFile(std::string& out, const std::wstring& path, const FileRecovery* 
   out += "],\n      \"synthesised\": [";
   if (recovery != nullptr) AppendPaths(out, recovery->synthesised);
   out += "]";
-  if (recovery != nullptr && recovery->documents.size() > 1) {
+  if (recovery != nullptr && recovery->opened) {
     out += ",\n      \"documents\": [";
     for (size_t d = 0; d < recovery->documents.size(); ++d) {
-      const DocumentRecovery& document = recovery->documents[d];
       out += d == 0 ? "\n" : ",\n";
-      out += "        {\"first_entry\": " + Number(document.first_entry) +
-             ", \"entries\": " + Number(document.entry_count) +
-             ", \"package_suffix\": " + JsonPath(DocumentSuffix(d)) + ", \"synthesised\": [";
-      AppendPaths(out, document.synthesised);
-      out += "]}";
+      AppendDocument(out, recovery->documents[d], d);
     }
-    out += "\n      ]";
+    if (!recovery->documents.empty()) out += "\n      ";
+    out += "]";
+  } else {
+    out += ",\n      \"documents\": []";
   }
   out += "}";
 }
@@ -267,26 +312,84 @@ void ReportWriter::OnFileRecovered(const FileRecovery& recovery) {
   recoveries_.push_back(recovery);
 }
 
+void ReportWriter::OnFileSaved(const FileSave& save) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  saves_.push_back(save);
+}
+
+std::string JsonText(const std::wstring& text) {
+#ifdef _WIN32
+  return JsonUtf16(text);
+#else
+  std::string out = "\"";
+  for (wchar_t c : text) {
+    const auto code = static_cast<uint32_t>(c);
+    if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+      AppendEscape(out, 0xFFFD);
+    } else {
+      AppendUtf8(out, code);
+    }
+  }
+  return out + "\"";
+#endif
+}
+
+const char* VerdictWord(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::kComplete:
+      return "complete";
+    case Verdict::kPartial:
+      return "partial";
+    case Verdict::kLost:
+      return "lost";
+    default:
+      return "not_repaired";
+  }
+}
+
 std::string ReportWriter::Json(bool stopped) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  std::string out =
-      "{\"report\": \"velmora\", \"version\": 1, \"command\": " + JsonBytes(command_) +
-      ", \"stopped\": " + Bool(stopped) + ",\n  \"files\": [";
   // The job takes the files in list order and reports each it gets to, so the reports match
-  // the list in order; a listed file with no report of its own was not reached.
+  // the list in order; a listed file with no report of its own was not reached. The save job
+  // reports every listed file, in list order.
+  std::vector<const FileRecovery*> recovered(files_.size(), nullptr);
+  std::vector<const FileSave*> saved(files_.size(), nullptr);
   size_t next = 0;
   for (size_t i = 0; i < files_.size(); ++i) {
-    const FileRecovery* recovery = nullptr;
-    if (next < recoveries_.size() && recoveries_[next].path == files_[i]) {
-      recovery = &recoveries_[next++];
-    }
+    if (next < recoveries_.size() && recoveries_[next].path == files_[i])
+      recovered[i] = &recoveries_[next++];
+  }
+  size_t next_save = 0;
+  for (size_t i = 0; i < files_.size(); ++i) {
+    if (next_save < saves_.size() && saves_[next_save].path == files_[i])
+      saved[i] = &saves_[next_save++];
+  }
+  uint64_t by_verdict[5] = {};
+  uint64_t saved_count = 0;
+  for (size_t i = 0; i < files_.size(); ++i) {
+    ++by_verdict[static_cast<int>(FileVerdictOf(recovered[i]))];
+    if (saved[i] != nullptr && saved[i]->saved) ++saved_count;
+  }
+  const bool saves = command_ == "repair";
+  std::string out =
+      "{\"report\": \"velmora\", \"version\": 2, \"command\": " + JsonBytes(command_) +
+      ", \"stopped\": " + Bool(stopped) + ",\n  \"summary\": {";
+  out += "\"files\": " + Number(files_.size());
+  out += ", \"complete\": " + Number(by_verdict[static_cast<int>(Verdict::kComplete)]);
+  out += ", \"partial\": " + Number(by_verdict[static_cast<int>(Verdict::kPartial)]);
+  out += ", \"lost\": " + Number(by_verdict[static_cast<int>(Verdict::kLost)]);
+  out += ", \"not_repaired\": " + Number(by_verdict[static_cast<int>(Verdict::kNotRepaired)]);
+  out += ", \"saved\": " + Number(saves ? saved_count : 0);
+  out += ", \"not_saved\": " + Number(saves ? files_.size() - saved_count : 0);
+  out += "},\n  \"files\": [";
+  for (size_t i = 0; i < files_.size(); ++i) {
     out += i == 0 ? "\n" : ",\n";
-    AppendFile(out, files_[i], recovery);
+    AppendFile(out, files_[i], recovered[i], saved[i]);
   }
   // Reports for paths that are not listed (none are expected) are kept rather than lost.
   for (; next < recoveries_.size(); ++next) {
     out += files_.empty() && next == 0 ? "\n" : ",\n";
-    AppendFile(out, recoveries_[next].path, &recoveries_[next]);
+    AppendFile(out, recoveries_[next].path, &recoveries_[next], nullptr);
   }
   if (!files_.empty() || !recoveries_.empty()) out += "\n  ";
   return out + "]}\n";

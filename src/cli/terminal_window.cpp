@@ -50,7 +50,10 @@ std::wstring PlainMessageText(const std::wstring& text) {
 std::wstring TerminalLogLine(const std::wstring& text, uint32_t colour_ref, bool colour) {
   std::wstring line = UnixLines(text);
   if (colour && colour_ref != kBlack) {
-    const wchar_t* start = colour_ref == kGreen ? L"\x1b[32m" : L"\x1b[31m";
+    // A partly repaired file's orange is the terminal's yellow.
+    const wchar_t* start = colour_ref == kGreen    ? L"\x1b[32m"
+                           : colour_ref == kOrange ? L"\x1b[33m"
+                                                   : L"\x1b[31m";
     size_t body = line.find_last_not_of(L'\n') + 1;
     line = start + line.substr(0, body) + L"\x1b[0m" + line.substr(body);
   }
@@ -112,7 +115,7 @@ int TerminalWindow::ShowMessageBox(BoxOwner owner, const std::wstring& text, uns
 }
 
 void TerminalWindow::AppendLog(const std::wstring& text, uint32_t colour) {
-  if (text == L"Repairing process completed....\r\n" ||
+  if (text.compare(0, 28, L"Repairing process completed:") == 0 ||
       text == L"Saving processing completed....\r\n" || text == kUnderscoreLine) {
     std::lock_guard lock(mutex_);
     closing_.push_back({Stream::kOut, TerminalLogLine(text, colour, colour_)});

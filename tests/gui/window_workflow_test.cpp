@@ -117,7 +117,9 @@ TEST_F(WindowWorkflowTest, SelectRepairPreviewDestinationSave) {
     EXPECT_EQ(list().ItemData(i), 1) << i;
   }
   EXPECT_TRUE(LogHas(h_, pictures + L"  Repaired....\r\n"));
-  EXPECT_TRUE(LogHas(h_, L"Repairing process completed...."));
+  EXPECT_TRUE(LogHas(h_,
+                     L"Repairing process completed: 2 repaired, 0 partly repaired, 0 not "
+                     L"repaired...."));
   EXPECT_TRUE(IsDir(h_.work() + L"\\pictures.ods0"));
   EXPECT_TRUE(IsDir(h_.work() + L"\\Budget-damaged.ods1"));
   EXPECT_EQ(h_.view().preview().code(), kPreviewSelectFile);

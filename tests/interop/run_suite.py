@@ -123,6 +123,13 @@ class Case:
         self.others = []
         self.further_packages = []  # VONDRELREP_<stem>.ods~N.ods written
         self.velmora_documents = 1  # documents velmora's report tells of
+        # What velmora's report says of the file and of this case's document:
+        # the file's verdict, whether it was saved, the document's record
+        # (verdict, sheets with their rows and cells).
+        self.file_verdict = None
+        self.file_saved = None
+        self.document = None
+        self.verdicts = []  # every document's verdict, in order
 
     @property
     def name(self):
@@ -194,12 +201,20 @@ def run_repair(case, velmora):
                              ", ".join(sorted(others)))
     if os.path.isfile(written):
         case.package = written
-        if case.repair_status != 0:
-            case.problems.append("velmora wrote a package but exited with "
-                                 "status %s" % case.repair_status)
     elif case.repair_status == 0:
         case.problems.append("velmora exited with 0 but wrote no package")
     read_velmora_report(case)
+    # The exit status says what the report says: 0 every file complete and
+    # saved, 3 saved but partly repaired, 1 anything else.
+    want = {"complete": 0, "partial": 3}.get(case.file_verdict, 1)
+    if not case.file_saved:
+        want = 1
+    if case.repair_status != want:
+        case.problems.append("velmora exited with status %s; its report says "
+                             "%s, %s, which is status %d" % (
+                                 case.repair_status, case.file_verdict,
+                                 "saved" if case.file_saved else "not saved",
+                                 want))
 
 
 def read_velmora_report(case, document=0):
@@ -220,6 +235,11 @@ def read_velmora_report(case, document=0):
     entries = record.get("entries", [])
     documents = record.get("documents")
     case.velmora_documents = len(documents) if documents else 1
+    case.file_verdict = record.get("verdict")
+    case.file_saved = record.get("saved")
+    case.verdicts = [d.get("verdict") for d in documents or []]
+    if documents and document < len(documents):
+        case.document = documents[document]
     if documents:
         if document >= len(documents):
             return
@@ -623,6 +643,75 @@ def check_salvaged_rows(case, want):
                     len(came - should)))
 
 
+# ---------------------------------------------------------------- velmora's verdict
+
+
+def csv_counts(path):
+    """(rows, cells) of one CSV: the rows with a non-empty cell and those
+    cells."""
+    cells = read_cells(path)
+    return len({r for r, _ in cells}), len(cells)
+
+
+def check_document_verdict(case):
+    """What velmora's report says of a document must be true of its package:
+    no document reported complete misses a cell, every package that misses
+    cells is reported partial (or lost), a lost document gets no package, and
+    every sheet it counts reads back from the package with exactly its rows
+    and cells. Call before the cells of further documents are added."""
+    doc = case.document
+    if doc is None:
+        if case.package:
+            case.problems.append("--report has no document record for %s" %
+                                 os.path.basename(case.package))
+        return
+    verdict = doc.get("verdict")
+    short = (not case.opens or case.cells != case.cells_expected or
+             case.wrong_cells)
+    missing = case.cells_expected - case.cells
+    if verdict == "complete" and short:
+        case.problems.append("reported complete, but %s" % (
+            "the package does not open" if not case.opens else
+            "%d of %d cells came back (+%d wrong)" % (
+                case.cells, case.cells_expected, case.wrong_cells)))
+    if case.package and short and verdict not in ("partial", "lost"):
+        case.problems.append("the package misses %d cells but is reported %s"
+                             % (missing, verdict))
+    if verdict in ("lost", "not_repaired") and case.package:
+        case.problems.append("reported %s, yet a package was written" %
+                             verdict)
+    if not case.opens:
+        return
+    for sheet in doc.get("sheets", []):
+        name = sheet.get("name")
+        if name not in case.sheets:
+            case.problems.append("sheet %r counted by velmora does not read "
+                                 "back" % name)
+            continue
+        rows, cells = csv_counts(case.sheets[name])
+        if (rows, cells) != (sheet.get("rows"), sheet.get("cells")):
+            case.problems.append(
+                "sheet %r: velmora counts %s rows and %s cells, LibreOffice "
+                "reads back %d rows and %d cells" % (
+                    name, sheet.get("rows"), sheet.get("cells"), rows, cells))
+
+
+def check_recorded_verdict(case, expectation):
+    """The verdicts velmora gives each document are recorded per case, so
+    that a change shows."""
+    if expectation is None:
+        return
+    seen = case.verdicts[0] if len(case.verdicts) == 1 else case.verdicts
+    want = expectation.get("verdict")
+    if want is None:
+        case.problems.append("no verdict recorded: add \"verdict\": %s to the "
+                             "expectation" % json.dumps(seen))
+    elif seen != want:
+        case.problems.append("velmora's verdict is %s, expected %s: if the "
+                             "change is right, record it (and its note)" % (
+                                 json.dumps(seen), json.dumps(want)))
+
+
 # ---------------------------------------------------------------- verdict
 
 
@@ -856,16 +945,23 @@ def main():
         rows = []
         for c in cases:
             compare_cells(c, wants[c.expect_fixture])
+            check_document_verdict(c)
             # Further documents' cells count with the file's: "all" means
             # every document opens with all its cells.
             for o in c.others:
                 compare_cells(o, wants[o.fixture])
+                before = len(o.problems)
+                check_document_verdict(o)
+                c.problems += ["document %s: %s" % (
+                    o.stem.rsplit("document", 1)[-1], p)
+                    for p in o.problems[before:]]
                 c.cells += o.cells
                 c.wrong_cells += o.wrong_cells
                 c.cells_expected += o.cells_expected
                 c.opens = c.opens and o.opens
             check_salvaged_rows(c, wants[c.expect_fixture])
             expectation = expectations.get((c.fixture, c.variant))
+            check_recorded_verdict(c, expectation)
             c.verdict = judge(c, expectation)
             rows.append(row_of(c, expectation, intacts[c.expect_fixture]))
 

@@ -177,4 +177,13 @@ Bytes MakeZip(const std::vector<ZipPart>& parts) {
   return out;
 }
 
+std::string TinyContentXml(const std::string& text) {
+  return "<office:document-content><office:body><office:spreadsheet><table:table "
+         "table:name=\"Sheet1\"><table:table-row><table:table-cell office:value-type=\"string\">"
+         "<text:p>" +
+         text +
+         "</text:p></table:table-cell></table:table-row></table:table></office:spreadsheet>"
+         "</office:body></office:document-content>";
+}
+
 }  // namespace velmora::test

@@ -57,6 +57,11 @@ struct ZipPart {
 // record.
 Bytes MakeZip(const std::vector<ZipPart>& parts);
 
+// The smallest content.xml and styles.xml of a spreadsheet that a repair calls whole: one sheet
+// "Sheet1" whose one row holds one text cell with `text`.
+std::string TinyContentXml(const std::string& text = "cells");
+inline constexpr const char* kTinyStylesXml = "<office:document-styles/>";
+
 // A narrow (ASCII) string as a wide text.
 std::wstring W(const std::string& ascii);
 

@@ -102,6 +102,12 @@ bool IsDeclarationBody(const std::string& body) {
   return i == body.size();
 }
 
+// A spreadsheet cell, by the name office documents give it (the table namespace is bound to
+// "table" by every writer of them).
+bool IsCellName(std::string_view name) {
+  return name == "table:table-cell" || name == "table:covered-table-cell";
+}
+
 // The prefix of a qualified name, or an empty view when it has none.
 std::string_view PrefixOf(std::string_view name) {
   const size_t colon = name.find(':');
@@ -196,6 +202,7 @@ bool XmlTracker::EndName() {
 }
 
 void XmlTracker::MarkCut() {
+  if (cell_depth_ != 0) return;  // inside a cell: the cut stays before it
   has_cut_ = true;
   cut_ = at_ + 1;
   cut_depth_ = starts_.size();
@@ -241,6 +248,8 @@ void XmlTracker::PushPendingElement() {
   if (starts_.size() >= kMaxDepth) return Damage();
   if (!OpenNamespaceScope()) return Damage();
   starts_.push_back(static_cast<uint32_t>(top_end_));
+  if (cell_depth_ == 0 && IsCellName(std::string_view(names_).substr(top_end_)))
+    cell_depth_ = starts_.size();
   top_end_ = names_.size();
   state_ = State::kText;
   run_ = 0;
@@ -255,6 +264,7 @@ void XmlTracker::PopElement() {
   names_.resize(starts_.back());
   starts_.pop_back();
   top_end_ = names_.size();
+  if (starts_.size() < cell_depth_) cell_depth_ = 0;  // the cell itself ended: whole
   if (starts_.empty()) root_closed_ = true;
   state_ = State::kText;
   run_ = 0;

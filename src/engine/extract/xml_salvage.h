@@ -34,6 +34,11 @@ bool IsSalvageableXmlPart(const std::wstring& entry_name);
 // Every element open at the cut is still open where the tracker stands, so closing them in
 // reverse order after the cut gives a well-formed document that keeps every element that was
 // whole. Whatever follows the cut (the rest of a row cut in the middle, the garbage) is dropped.
+//
+// A spreadsheet cell (table:table-cell, table:covered-table-cell) is kept whole or not at all:
+// no cut falls inside one, so a cell the damage cut in the middle is dropped with everything
+// in it rather than kept with the part of its text that survived ("Tür-Dä" of "Tür-Dämmung", a
+// value the document never held). Its row keeps the whole cells before it.
 class XmlTracker {
  public:
   XmlTracker();
@@ -129,6 +134,9 @@ class XmlTracker {
   bool has_cut_ = false;
   uint64_t cut_ = 0;
   size_t cut_depth_ = 0;
+  // Depth (open elements, itself included) of the outermost open cell, 0 when none is open:
+  // the cut stays where it was when the cell began until the cell ends.
+  size_t cell_depth_ = 0;
 };
 
 }  // namespace velmora

@@ -69,9 +69,11 @@ enum class Verdict : int {
 // The verdict of a listed file, kept with its list item like the item data: the window shows
 // the summary in the item's tip and under its preview, the save job reads the documents'.
 struct FileVerdict {
-  Verdict verdict = Verdict::kNone;  // the file's: its worst document's
-  std::wstring summary;              // one line, e.g. "3 sheets, 1,612 rows; ..."; "" for none
-  std::vector<Verdict> documents;    // one per document, in the order of their folders
+  // The file's, from its documents': complete when all are, partial when one has a package
+  // and not all are complete, lost when none has sheet data but one is lost, else not repaired.
+  Verdict verdict = Verdict::kNone;
+  std::wstring summary;            // one line, e.g. "3 sheets, 1,612 rows; ..."; "" for none
+  std::vector<Verdict> documents;  // one per document, in the order of their folders
   bool operator==(const FileVerdict&) const = default;
 };
 

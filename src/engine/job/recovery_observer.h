@@ -8,6 +8,7 @@
 
 #include "engine/extract/entry_outcome.h"
 #include "engine/scan/recovered_entry.h"
+#include "engine/verdict/document_verdict.h"
 
 namespace velmora {
 
@@ -17,18 +18,20 @@ struct DocumentRecovery {
   size_t first_entry = 0;
   size_t entry_count = 0;
   std::vector<std::wstring> synthesised;  // parts package completion wrote into its folder
+  DocumentVerdict verdict;                // judged after extraction and completion
 };
 
 struct FileRecovery {
   std::wstring path;                      // the listed path
   bool opened = false;                    // the scan could open the file
-  bool repaired = false;                  // the job reported it repaired
+  bool repaired = false;                  // the job reported it repaired or partly repaired
   std::vector<RecoveredEntry> entries;    // in discovery order
   std::vector<EntryOutcome> outcomes;     // one per entry, same order
   std::vector<std::wstring> synthesised;  // package parts written or rewritten by completion
                                           // (of the first document)
   // The documents the file held, in order: one for a file of one document (or none found).
   std::vector<DocumentRecovery> documents;
+  FileVerdict verdict;  // as the job set it on the file's item
 };
 
 // What the save job did with one listed file.

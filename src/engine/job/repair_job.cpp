@@ -13,6 +13,7 @@
 #include "engine/job/working_folder.h"
 #include "engine/package/package_completion.h"
 #include "engine/scan/document_split.h"
+#include "engine/verdict/verdict_text.h"
 #include "platform/platform.h"
 
 namespace velmora {
@@ -34,12 +35,30 @@ void Report(const JobContext& context, FileRecovery recovery) {
   if (context.observer) context.observer->OnFileRecovered(recovery);
 }
 
-void MarkNotRepaired(JobWindow& view, int index, const std::wstring& path) {
+void MarkNotRepaired(JobWindow& view, int index, const std::wstring& path,
+                     const std::wstring& reason) {
   view.ReplaceFileItem(index, path, kImageNotRepaired);
   view.AppendLog(path + L" not Repaired....\r\n", kRed);
   view.AppendLog(kAsteriskLine, kBlack);
   view.SetFileData(index, 0);
+  view.SetFileVerdict(index, NotRepairedVerdict(reason));
 }
+
+// The run's closing count: every file the job handled, by its verdict.
+struct RunCount {
+  int repaired = 0;
+  int partly = 0;
+  int not_repaired = 0;
+  void Add(Verdict verdict) {
+    if (verdict == Verdict::kComplete) {
+      ++repaired;
+    } else if (verdict == Verdict::kPartial) {
+      ++partly;
+    } else {
+      ++not_repaired;
+    }
+  }
+};
 
 }  // namespace
 
@@ -73,6 +92,7 @@ unsigned RepairWorker(JobContext context) {
   // reuse the names it freed lately would otherwise slow down at each file.
   InflateScratch own_scratch;
   InflateScratch& scratch = context.scratch != nullptr ? *context.scratch : own_scratch;
+  RunCount count;
   int i = 0;
   for (; i < n; ++i) {
     if (!HandlesFile(context, i)) continue;
@@ -82,8 +102,12 @@ unsigned RepairWorker(JobContext context) {
     if (context.job_running->load() == 0) break;
     if (!ScanArchive(view, path, context, entries)) {
       view.AppendLog(path + L" extraction of file failed....\r\n", kBlack);
+      // The item keeps what it showed (an earlier run's result stays usable); the count and
+      // the report say this run could not open it.
+      count.Add(Verdict::kNotRepaired);
       FileRecovery unopened;
       unopened.path = path;
+      unopened.verdict = NotRepairedVerdict(L"the file could not be opened");
       Report(context, std::move(unopened));
     } else {
       FileRecovery recovery;
@@ -94,6 +118,8 @@ unsigned RepairWorker(JobContext context) {
       // searches of all of them share one budget.
       RepairBudget budget;
       bool repaired = false;
+      bool shows_something = false;
+      std::vector<DocumentVerdict> verdicts;
       const std::vector<size_t> starts = DocumentStarts(entries);
       for (size_t d = 0; d < starts.size(); ++d) {
         const size_t end = d + 1 < starts.size() ? starts[d + 1] : entries.size();
@@ -111,28 +137,50 @@ unsigned RepairWorker(JobContext context) {
         // refused by office programs even when every sheet survived.
         document.synthesised = CompletePackage(folder);
         if (d == 0) recovery.synthesised = document.synthesised;
+        document.verdict = JudgeDocument(folder, part, outcomes, document.synthesised);
+        shows_something = shows_something || document.verdict.any_picture ||
+                          document.verdict.verdict == Verdict::kComplete ||
+                          document.verdict.verdict == Verdict::kPartial;
+        verdicts.push_back(document.verdict);
         recovery.documents.push_back(std::move(document));
         repaired = HoldsAnyFile(folder) || repaired;
       }
-      recovery.repaired = repaired;
+      const FileVerdict verdict =
+          repaired ? FileVerdictOf(verdicts) : NotRepairedVerdict(L"no part of it could be read");
+      count.Add(verdict.verdict);
+      recovery.repaired =
+          verdict.verdict == Verdict::kComplete || verdict.verdict == Verdict::kPartial;
+      recovery.verdict = verdict;
       recovery.entries = std::move(entries);
       Report(context, std::move(recovery));
       if (repaired) {
-        view.ReplaceFileItem(i, path, kImageRepaired);
-        view.AppendLog(path + L" preview of file is available....\r\n", kBlack);
-        view.AppendLog(path + L"  Repaired....\r\n", kGreen);
-        if (starts.size() > 1) {
+        view.ReplaceFileItem(i, path, ItemImageOf(verdict));
+        if (shows_something)
+          view.AppendLog(path + L" preview of file is available....\r\n", kBlack);
+        // A file that came back whole keeps the line users know; any other says what came back.
+        if (verdict.verdict == Verdict::kComplete) {
+          view.AppendLog(path + L"  Repaired....\r\n", kGreen);
+        } else {
+          view.AppendLog(path + L"  " + verdict.summary + L"\r\n", VerdictColour(verdict.verdict));
+        }
+        // Only where every document got a package; otherwise the line above names each.
+        bool all_packaged = true;
+        for (Verdict document : verdict.documents)
+          all_packaged =
+              all_packaged && (document == Verdict::kComplete || document == Verdict::kPartial);
+        if (starts.size() > 1 && all_packaged) {
           view.AppendLog(path + L" held " + std::to_wstring(starts.size()) +
                              L" documents: each is repaired and saved as a package of its "
                              L"own....\r\n",
                          kBlack);
         }
         view.AppendLog(kAsteriskLine, kBlack);
-        view.SetFileData(i, 1);
+        view.SetFileData(i, ItemDataOf(verdict));
+        view.SetFileVerdict(i, verdict);
       } else {
         // Not one entry came out: calling this file repaired would later save
         // an empty package as if it held the user's data.
-        MarkNotRepaired(view, i, path);
+        MarkNotRepaired(view, i, path, L"no part of it could be read");
       }
     }
     view.SetBarPos(Bar::kTotal, BarPosition(i + 1, n));
@@ -148,10 +196,12 @@ unsigned RepairWorker(JobContext context) {
     view.AppendLog(path + L" not Repaired....\r\n", kRed);
     view.AppendLog(kAsteriskLine, kBlack);
     view.SetFileData(j, 0);
+    view.SetFileVerdict(j, NotRepairedVerdict(L"the run was stopped before it"));
+    count.Add(Verdict::kNotRepaired);
   }
 
   view.SetBarPos(Bar::kTotal, BarPosition(n, n));
-  view.AppendLog(L"Repairing process completed....\r\n", kBlack);
+  view.AppendLog(RepairCountLine(count.repaired, count.partly, count.not_repaired), kBlack);
   view.AppendLog(kUnderscoreLine, kBlack);
   ApplyStep(view, WorkflowStep::kRepairEnded);
   context.job_running->store(0);
