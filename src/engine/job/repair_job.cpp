@@ -41,6 +41,18 @@ void MarkNotRepaired(JobWindow& view, int index, const std::wstring& path) {
   view.SetFileData(index, 0);
 }
 
+// The system's text for an error, without the full stop and blanks at its end, as it goes
+// into a log line that ends with dots of its own.
+std::wstring FailureReason(platform::ErrorCode error) {
+  std::wstring text = platform::SystemErrorText(error);
+  while (!text.empty() && (text.back() == L'.' || text.back() == L' ' || text.back() == L'\r' ||
+                           text.back() == L'\n')) {
+    text.pop_back();
+  }
+  if (text.empty()) text = L"error " + std::to_wstring(error);
+  return text;
+}
+
 }  // namespace
 
 bool OnRepairFiles(const JobContext& context, JobThread& worker, JobThread::OnEnd on_end) {
@@ -80,8 +92,15 @@ unsigned RepairWorker(JobContext context) {
     entries.clear();
     view.ClearEntries();
     if (context.job_running->load() == 0) break;
-    if (!ScanArchive(view, path, context, entries)) {
-      view.AppendLog(path + L" extraction of file failed....\r\n", kBlack);
+    platform::ErrorCode open_error = 0;
+    if (!ScanArchive(view, path, context, entries, &open_error)) {
+      // A file that vanished or cannot be read is named in the log with the system's reason,
+      // and the batch goes on with the next one rather than waiting on a box.
+      view.AppendLog(
+          path + L" extraction of file failed: " + FailureReason(open_error) + L"....\r\n", kRed);
+      view.AppendLog(kAsteriskLine, kBlack);
+      view.ReplaceFileItem(i, path, kImageNotRepaired);
+      view.SetFileData(i, 0);
       FileRecovery unopened;
       unopened.path = path;
       Report(context, std::move(unopened));
