@@ -185,8 +185,8 @@ TEST(FeedbackMessageBoxTest, ALongDestinationWrapsInsideTheWorkArea) {
     g_opened.push_back(target);
     return 42;
   });
-  std::wstring folder = L"C:\Repaired";
-  while (folder.size() < 220) folder += L"\a very long folder name";
+  std::wstring folder = L"C:\\Repaired";
+  while (folder.size() < 220) folder += L"\\a very long folder name";
   folder.resize(220);
   const std::wstring text =
       L"File(s) saving process has been completed.Saved file(s) location "

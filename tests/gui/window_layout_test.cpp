@@ -152,11 +152,11 @@ TEST(WindowLayout, ControlsFollowTheClientSize) {
   for (HWND row : {v.file_label(), v.file_bar(), v.total_label(), v.total_bar()})
     ShowWindow(row, SW_SHOW);
   v.Relayout();
-  ExpectAt(v.log(), Rect(10, 411, 980, 184), "log above both rows");
-  ExpectAt(v.file_label(), Rect(10, 600, 150, 18), "file label");
-  ExpectAt(v.file_bar(), Rect(165, 600, 825, 13), "file bar");
-  ExpectAt(v.total_label(), Rect(10, 623, 150, 18), "total label");
-  ExpectAt(v.total_bar(), Rect(165, 623, 825, 13), "total bar");
+  ExpectAt(v.log(), Rect(10, 411, 980, 182), "log above both rows");
+  ExpectAt(v.file_label(), Rect(10, 598, 150, 18), "file label");
+  ExpectAt(v.file_bar(), Rect(165, 598, 825, 13), "file bar");
+  ExpectAt(v.total_label(), Rect(10, 621, 150, 18), "total label");
+  ExpectAt(v.total_bar(), Rect(165, 621, 825, 13), "total bar");
   ShowWindow(v.file_label(), SW_HIDE);
   ShowWindow(v.file_bar(), SW_HIDE);
   v.Relayout();
@@ -297,7 +297,8 @@ int MenuCommandOf(int accelerator_command) {
 
 // Every item of a menu, through its sub-menus: the key named after its tab is bound to that
 // item's command in the accelerator table, and no two items of one pop-up share a mnemonic.
-void WalkMenu(HMENU menu, const std::vector<ACCEL>& table, const std::wstring& path) {
+void WalkMenu(HMENU menu, const std::vector<ACCEL>& table, const std::wstring& path,
+              bool bar) {
   std::vector<wchar_t> mnemonics;
   for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
     wchar_t buffer[128] = {};
@@ -319,8 +320,10 @@ void WalkMenu(HMENU menu, const std::vector<ACCEL>& table, const std::wstring& p
       mnemonics.push_back(m);
     }
     if (info.hSubMenu != nullptr) {
-      EXPECT_NE(amp, std::wstring::npos) << "a pop-up without its Alt key";
-      WalkMenu(info.hSubMenu, table, path + L"/" + text);
+      if (bar) {
+        EXPECT_NE(amp, std::wstring::npos) << "a menu of the bar without its Alt key";
+      }
+      WalkMenu(info.hSubMenu, table, path + L"/" + text, false);
       continue;
     }
     const size_t tab = text.find(L'\t');
@@ -346,10 +349,10 @@ TEST(WindowKeys, EveryMenuKeyTextIsTheKeyOfItsCommand) {
   ASSERT_NE(accelerators, nullptr);
   std::vector<ACCEL> table(static_cast<size_t>(CopyAcceleratorTableW(accelerators, nullptr, 0)));
   CopyAcceleratorTableW(accelerators, table.data(), static_cast<int>(table.size()));
-  WalkMenu(GetMenu(h.frame().hwnd()), table, L"main");
+  WalkMenu(GetMenu(h.frame().hwnd()), table, L"main", true);
   const HMENU edit = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_POPUP_EDIT));
   ASSERT_NE(edit, nullptr);
-  WalkMenu(edit, table, L"edit");
+  WalkMenu(edit, table, L"edit", false);
   DestroyMenu(edit);
   // F1 is help, whatever the menu says.
   int f1 = 0;
@@ -412,20 +415,16 @@ TEST(WindowKeys, TabFollowsTheReadingOrderAndEnterPressesTheFocusedButton) {
   EXPECT_FALSE(v.PreTranslateMessage(in_field));
 }
 
-// The window at its smallest (700 x 500) while a repair shows both progress rows: the log
-// keeps a readable height, the list gives way, and nothing overlaps or runs into the footer.
-TEST(WindowLayout, AtTheMinimumSizeDuringAJobTheLogKeepsItsHeight) {
+// The window at its smallest (700 x 500) with both progress rows, as a repair shows them: the
+// log keeps a readable height, the list gives way, and nothing overlaps or runs into the
+// footer.
+TEST(WindowLayout, AtTheMinimumSizeWithTheProgressRowsTheLogKeepsItsHeight) {
   GuiHarness h;
   CVelmoraView& v = h.view();
-  TempDir files;
-  const std::wstring a = files / L"a.ods";
-  ASSERT_TRUE(CopyInto(SourceFile("tests/interop/fixtures/numbers_text.ods"), a));
-  v.AddFiles({a});
   SetWindowPos(h.frame().hwnd(), nullptr, 0, 0, kMinTrackWidth, kMinTrackHeight, SWP_NOZORDER);
-  h.Press(ID_TARVIK_BTN_RECOVER_FILES);
-  PumpPending();
-  ASSERT_TRUE(Visible(v.total_label()));
-  ASSERT_TRUE(Visible(v.file_label()));
+  for (HWND row : {v.file_label(), v.file_bar(), v.total_label(), v.total_bar()})
+    ShowWindow(row, SW_SHOW);
+  v.Relayout();
   RECT client{};
   GetClientRect(v.hwnd(), &client);
   const RECT list = winfw::ChildRect(v.file_list().hwnd());
@@ -440,7 +439,6 @@ TEST(WindowLayout, AtTheMinimumSizeDuringAJobTheLogKeepsItsHeight) {
   EXPECT_LE(log.bottom, file_label.top);
   EXPECT_LE(file_label.bottom, total_label.top);
   EXPECT_LE(total_label.bottom, client.bottom - 60) << "the footer starts 60 pixels up";
-  ASSERT_TRUE(h.WaitIdle());
 }
 
 // A long log shown while the progress rows take room, then grown when they go (a Stop, the

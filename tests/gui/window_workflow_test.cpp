@@ -540,6 +540,17 @@ TEST_F(WindowWorkflowTest, ACloseConfirmedDuringTheFinalBoxClosesWhenTheJobEnds)
   EXPECT_FALSE(IsDir(h_.work()));
 }
 
+// Line `line` of the log, without its line break.
+std::wstring LogLine(HWND log, int line) {
+  std::vector<wchar_t> buffer(1024);
+  *reinterpret_cast<WORD*>(buffer.data()) = static_cast<WORD>(buffer.size() - 1);
+  const auto n = static_cast<size_t>(
+      SendMessageW(log, EM_GETLINE, line, reinterpret_cast<LPARAM>(buffer.data())));
+  std::wstring text(buffer.data(), n);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n')) text.pop_back();
+  return text;
+}
+
 // A file that vanished after it was listed: the batch goes on without a box, the log names the
 // file in red with the system's reason and its separator, and the item is marked not repaired.
 TEST_F(WindowWorkflowTest, AVanishedFileIsLoggedInRedAndTheBatchGoesOn) {
@@ -553,23 +564,27 @@ TEST_F(WindowWorkflowTest, AVanishedFileIsLoggedInRedAndTheBatchGoesOn) {
   EXPECT_EQ(list().ItemImage(0), kImageNotRepaired);
   EXPECT_EQ(list().ItemData(0), 0);
   EXPECT_EQ(list().ItemImage(1), kImageRepaired);
+  // The line, its colour and the separator line after it.
   const HWND log = h_.view().log();
-  const std::wstring all = LogText(h_);
-  const size_t at = all.find(gone + L" extraction of file failed: ");
-  ASSERT_NE(at, std::wstring::npos) << std::string(all.begin(), all.end());
-  const size_t end = all.find(L"....\r\n", at);
-  ASSERT_NE(end, std::wstring::npos);
-  EXPECT_GT(end, at + gone.size() + 28) << "a reason follows the colon";
-  // Its colour and the separator line after it.
-  const auto line = SendMessageW(log, EM_EXLINEFROMCHAR, 0, static_cast<LPARAM>(at));
-  CHARRANGE range{static_cast<LONG>(at), static_cast<LONG>(at + 1)};
+  const int lines = static_cast<int>(SendMessageW(log, EM_GETLINECOUNT, 0, 0));
+  int line = 0;
+  while (line < lines && LogLine(log, line).find(gone + L" extraction of file failed: ") != 0) {
+    ++line;
+  }
+  ASSERT_LT(line, lines) << std::string(LogText(h_).begin(), LogText(h_).end());
+  const std::wstring failed = LogLine(log, line);
+  const size_t reason = gone.size() + std::wstring(L" extraction of file failed: ").size();
+  ASSERT_GT(failed.size(), reason + 4);
+  EXPECT_EQ(failed.substr(failed.size() - 4), L"....");
+  EXPECT_NE(failed[reason], L'.') << "a reason follows the colon";
+  const auto start = static_cast<LONG>(SendMessageW(log, EM_LINEINDEX, line, 0));
+  CHARRANGE range{start, start + 1};
   SendMessageW(log, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
   CHARFORMATW format{};
   format.cbSize = sizeof format;
   SendMessageW(log, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
   EXPECT_EQ(format.crTextColor, static_cast<COLORREF>(kRed));
-  const auto next = SendMessageW(log, EM_LINEINDEX, line + 1, 0);
-  EXPECT_EQ(all.compare(static_cast<size_t>(next), 5, L"*****"), 0) << "the separator line";
+  EXPECT_EQ(LogLine(log, line + 1).substr(0, 5), L"*****") << "the separator line";
   EXPECT_TRUE(LogHas(h_, b + L"  Repaired....\r\n"));
 }
 

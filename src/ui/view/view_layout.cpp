@@ -3,8 +3,9 @@
 namespace velmora::ui {
 
 ViewLayout ComputeViewLayout(int w, int h, bool file_row_visible, bool total_row_visible) {
-  // The log's bottom edge: above the progress rows that show, or above the footer.
-  const int log_bottom = file_row_visible ? h - 105 : total_row_visible ? h - 90 : h - 70;
+  // The log's bottom edge: above the progress rows that show, or above the footer; the rows
+  // end above the footer, which starts 60 pixels up.
+  const int log_bottom = file_row_visible ? h - 107 : total_row_visible ? h - 90 : h - 70;
   // The upper half (list and preview) ends at h / 2, but gives way on a low window so that the
   // log keeps kMinLogHeight; the list keeps kMinListHeight whatever happens.
   int half = h / 2;
