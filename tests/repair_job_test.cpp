@@ -372,9 +372,10 @@ TEST_F(RepairJobTest, SecondRunStartsFromAnEmptyWorkingFolder) {
   Run();
   EXPECT_FALSE(platform::PathExists(Work(L"left-over.txt")));
   EXPECT_FALSE(platform::PathExists(Work(L"a.ods0")));
-  // The file no longer opens: its item keeps the mark of the first run.
-  EXPECT_EQ(window_.files[0].data, 1);
-  EXPECT_EQ(window_.files[0].image, kImageRepaired);
+  // The file no longer opens: its folder of the first run is gone with the rest, so the item
+  // is marked not repaired rather than keeping a mark nothing backs any more.
+  EXPECT_EQ(window_.files[0].data, 0);
+  EXPECT_EQ(window_.files[0].image, kImageNotRepaired);
 }
 
 // The inflated entries of every file of a run share one temporary file, which goes with the run.
@@ -431,7 +432,7 @@ TEST_F(RepairJobTest, AWorkersBoxWithoutOwnerHoldsOnlyTheWorker) {
   // user-interface thread, asks to stop. The stop goes through at once; when the box closes
   // the worker skips the rest.
   const std::wstring good = Package(L"good.ods", kSmallOds);
-  window_.AddFile(Package(L"clash.ods", {{"x", "file", false}, {"x/y", "below", false}}));
+  window_.AddFile(Package(L"clash.ods", {{"x", "file", false}, {"x/y/z", "below", false}}));
   window_.AddFile(good);
   std::mutex mutex;
   std::condition_variable changed;
