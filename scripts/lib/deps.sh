@@ -33,8 +33,9 @@ deps_windows() {
     wine wine64 wine32:i386 xvfb fp-utils
 }
 # The window under Wine: Arial, Times New Roman and Courier New as Windows measures them
-# (fonts-liberation), and `import` for screenshots of the virtual display (imagemagick).
-deps_gui() { deps_want fonts-liberation imagemagick; }
+# (fonts-liberation), Wine's own Tahoma, MS Sans Serif and Marlett (fonts-wine, copied into
+# the prefixes), and `import` for screenshots of the virtual display (imagemagick).
+deps_gui() { deps_want fonts-liberation fonts-wine imagemagick; }
 # file (libmagic) checks that packages name their type in their first bytes; 7z is one more reader.
 deps_tools() { deps_want unzip zip libarchive-tools p7zip-full file python3; }
 # For the format check of scripts/test.

@@ -91,7 +91,10 @@ wine_prefix_init() {
     rm -rf "$prefix"
   fi
   WINE_PREFIXES_STARTED+=("$prefix")
-  [ -f "$prefix/system.reg" ] && return 0
+  if [ -f "$prefix/system.reg" ]; then
+    wine_prefix_fonts "$prefix"
+    return 0
+  fi
   mkdir -p "$(dirname "$prefix")" "$VELMORA_LOGS"
   if [ "$arch" = win32 ]; then
     WINEARCH=win32 WINEPREFIX="$prefix" "$loader" wineboot -i >"$log" 2>&1
@@ -106,20 +109,28 @@ wine_prefix_init() {
     printf 'error: wineboot for %s failed (prefix %s)\n' "$arch" "$prefix" >&2
     return 1
   fi
+  wine_prefix_fonts "$prefix"
   note "wine prefix $prefix made in $(format_seconds $((SECONDS - started)))"
 }
 
-# wine_prefix_title_font PREFIX: puts Wine's own Marlett in the prefix's Fonts folder. Without
-# it the title bars Wine draws show the letters behind its button glyphs ("0 1 r"), which only
-# pictures of whole windows show; tests do not need it.
-wine_prefix_title_font() {
-  local fonts="$1/drive_c/windows/Fonts" font
-  for font in /usr/share/wine/fonts/marlett.ttf /usr/lib/wine/fonts/marlett.ttf; do
-    if [ -f "$font" ]; then
-      mkdir -p "$fonts" && cp -f "$font" "$fonts/"
-      return
-    fi
+# wine_prefix_fonts PREFIX: puts Wine's own fonts (Debian's fonts-wine: Tahoma, Marlett,
+# MS Sans Serif and the rest) in the prefix's Fonts folder, where Wine loads them. Without
+# them Wine's dialogs fall back to other faces (a text fitted to Tahoma is cut) and its title
+# bars show the letters behind Marlett's button glyphs ("0 1 r").
+wine_prefix_fonts() {
+  local fonts="$1/drive_c/windows/Fonts" dir font copied=0
+  for dir in /usr/share/wine/fonts /usr/lib/wine/fonts; do
+    [ -d "$dir" ] || continue
+    mkdir -p "$fonts" || return 1
+    for font in "$dir"/*.ttf "$dir"/*.fon; do
+      [ -f "$font" ] || continue
+      [ -f "$fonts/${font##*/}" ] && cmp -s "$font" "$fonts/${font##*/}" && continue
+      cp -f "$font" "$fonts/" && copied=$((copied + 1))
+    done
+    ((copied > 0)) && note "Wine's fonts ($copied) copied into $fonts"
+    return 0
   done
+  warn "Wine's own fonts are missing (Debian package fonts-wine): dialogs use other faces"
 }
 
 # wine_run ARCH EXE [ARGS...]: runs a Windows program in the architecture's prefix with

@@ -7,6 +7,7 @@
 
 #include "feedback/draw_manager.h"
 #include "feedback/markup_text.h"
+#include "winfw/window.h"
 
 namespace velmora {
 
@@ -311,6 +312,19 @@ RECT CMessageBoxDialog::FooterRect() const {
   return RECT{0, top, ClientWidth(), top + footer_height_};
 }
 
+int CMessageBoxDialog::WidestMessage() const {
+  HWND near_to = GetWindow(hwnd_, GW_OWNER);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(near_to != nullptr ? near_to : hwnd_, MONITOR_DEFAULTTONEAREST),
+                  &monitor);
+  RECT frame{0, 0, 0, 0};
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
+  const int work = static_cast<int>(monitor.rcWork.right - monitor.rcWork.left);
+  return std::max(Scale(200), work - static_cast<int>(frame.right - frame.left));
+}
+
 int CMessageBoxDialog::ClientWidth() const {
   RECT client{};
   if (hwnd_ != nullptr) GetClientRect(hwnd_, &client);
@@ -352,14 +366,8 @@ BOOL CMessageBoxDialog::OnInitDialog() {
     EnableMenuItem(GetSystemMenu(hwnd_, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
   }
 
-  RECT window{};
-  GetWindowRect(hwnd_, &window);
-  const int width = window.right - window.left, height = window.bottom - window.top;
-  RECT over{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  if (HWND owner = GetWindow(hwnd_, GW_OWNER)) GetWindowRect(owner, &over);
-  const int x = over.left + (over.right - width - over.left) / 2;
-  const int y = over.top + (over.bottom - height - over.top) / 2;
-  SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // Centred on the owner (or the screen), and wholly on the work area.
+  winfw::CentreOnOwner(hwnd_, GetWindow(hwnd_, GW_OWNER));
 
   PlaceControls();
   if (params_.flags & kMbTopmost) {
@@ -399,6 +407,8 @@ void CMessageBoxDialog::CreateControls() {
       width = std::max(width, static_cast<int>(c.cx) + 2 * pad);
     }
   }
+  // The box is never wider than the work area: a longer message (a long path) wraps.
+  message_renderer_.SetMaxWidth(WidestMessage() - 2 * mx);
   const SIZE message = message_renderer_.Measure(dc, message_);
   message_height_ = message.cy + 2 * my;
   width = std::max(width, static_cast<int>(message.cx) + 2 * mx);

@@ -59,6 +59,8 @@ class CMessageBoxDialog {
   RECT MessageRect() const;
   RECT FooterRect() const;
   int ClientWidth() const;
+  // The widest client the box may have: its monitor's work area less the frame.
+  int WidestMessage() const;
   void SetCountdownText();
   void SetDefaultButton(int index);
 

@@ -70,4 +70,28 @@ LRESULT CALLBACK WindowTrampoline(HWND hwnd, UINT message, WPARAM wparam, LPARAM
   return result;
 }
 
+void CentreOnOwner(HWND window, HWND owner) {
+  RECT self{};
+  if (window == nullptr || !GetWindowRect(window, &self)) return;
+  const bool has_owner = owner != nullptr && IsWindowVisible(owner) && !IsIconic(owner);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoW(MonitorFromWindow(has_owner ? owner : window, MONITOR_DEFAULTTONEAREST),
+                       &monitor)) {
+    return;
+  }
+  const RECT work = monitor.rcWork;
+  RECT around = work;
+  if (has_owner) GetWindowRect(owner, &around);
+  const int width = self.right - self.left;
+  const int height = self.bottom - self.top;
+  int x = (around.left + around.right - width) / 2;
+  int y = (around.top + around.bottom - height) / 2;
+  if (x + width > work.right) x = work.right - width;
+  if (y + height > work.bottom) y = work.bottom - height;
+  if (x < work.left) x = work.left;
+  if (y < work.top) y = work.top;
+  SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace velmora::winfw

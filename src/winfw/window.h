@@ -32,6 +32,10 @@ struct WindowArgs {
 // Registers a class whose procedure is the trampoline; registering a name twice is fine.
 bool RegisterWindowClass(const WindowClassArgs& args);
 
+// Moves `window` so that it is centred on `owner` (on the work area of the nearest monitor
+// when there is no visible owner), kept wholly inside that monitor's work area.
+void CentreOnOwner(HWND window, HWND owner);
+
 class Window {
  public:
   Window() = default;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "feedback/link_target.h"
+#include "support/gui_harness.h"
 #include "ui/about/about_dlg.h"
 #include "ui/about/splash_window.h"
 #include "ui/about/transparent_static.h"
@@ -96,6 +97,54 @@ TEST(AboutBox, TheCloseButtonClosesIt) {
   EXPECT_EQ(about.DoModal(nullptr), IDCANCEL);
   KillTimer(nullptr, timer);
   g_steps = nullptr;
+}
+
+// The box opens centred on the window that asked for it, wherever that window is, and stays
+// on the work area when that window hangs over the screen's edge.
+TEST(AboutBox, OpensCentredOnItsOwnerInsideTheWorkArea) {
+  struct Case {
+    RECT owner;
+    bool centred;
+  };
+  const Case cases[] = {
+      {{300, 200, 1100, 800}, true},
+      {{-600, -400, 200, 300}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.owner.left);
+    HWND owner =
+        CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, c.owner.left, c.owner.top,
+                        c.owner.right - c.owner.left, c.owner.bottom - c.owner.top, nullptr,
+                        nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+    RECT box_rect{}, work{};
+    std::vector<std::function<void()>> steps = {[&] {
+      HWND box = FindWindowW(L"#32770", velmora::ui::kAboutCaption);
+      ASSERT_NE(box, nullptr);
+      GetWindowRect(box, &box_rect);
+      MONITORINFO monitor{};
+      monitor.cbSize = sizeof monitor;
+      GetMonitorInfoW(MonitorFromWindow(box, MONITOR_DEFAULTTONEAREST), &monitor);
+      work = monitor.rcWork;
+      SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    }};
+    g_steps = &steps;
+    g_next_step = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, RunNextStep);
+    CAboutDlg about;
+    about.DoModal(owner);
+    KillTimer(nullptr, timer);
+    g_steps = nullptr;
+    DestroyWindow(owner);
+    if (c.centred) {
+      EXPECT_NEAR((box_rect.left + box_rect.right) / 2, (c.owner.left + c.owner.right) / 2, 1);
+      EXPECT_NEAR((box_rect.top + box_rect.bottom) / 2, (c.owner.top + c.owner.bottom) / 2, 1);
+    }
+    EXPECT_GE(box_rect.left, work.left);
+    EXPECT_GE(box_rect.top, work.top);
+    EXPECT_LE(box_rect.right, work.right);
+    EXPECT_LE(box_rect.bottom, work.bottom);
+  }
 }
 
 // The colour a static control's parent gives its text.
@@ -207,6 +256,27 @@ TEST(Splash, AppearsTopMostWithMagentaHolesAndGoesOnItsTimer) {
   EXPECT_FALSE(PtInRegion(shape.get(), 5, 10));
   EXPECT_TRUE(PtInRegion(shape.get(), 25, 10));
   EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); }));
+}
+
+// The program's frame shows its splash as the frame itself first shows, over it (on a Wine
+// virtual desktop a top-most window shown before its owner ended up under it), and the
+// splash goes on its timer.
+TEST(Splash, ComesOverTheFrameAsTheFrameShows) {
+  velmora::ui::test::GuiHarness h(true);
+  HWND splash = FindWindowW(L"VelmoraSplashClass", nullptr);
+  ASSERT_NE(splash, nullptr);
+  EXPECT_TRUE(IsWindowVisible(splash));
+  EXPECT_NE(GetWindowLongPtrW(splash, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+  bool over = false;
+  for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+    if (w == splash) {
+      over = true;
+      break;
+    }
+    if (w == h.frame().hwnd()) break;
+  }
+  EXPECT_TRUE(over) << "the splash is above the frame";
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(splash); }, 10000));
 }
 
 TEST(Splash, WithoutAPictureStartUpGoesOn) {

@@ -177,6 +177,51 @@ TEST(FeedbackMessageBoxTest, FolderLinkOpensTheFolderAndLeavesTheBoxOpen) {
   SetLinkOpenerForTest(nullptr);
 }
 
+// A destination of 220 characters: the box wraps the path rather than growing past the work
+// area, and every piece of the wrapped link still opens the whole path.
+TEST(FeedbackMessageBoxTest, ALongDestinationWrapsInsideTheWorkArea) {
+  g_opened.clear();
+  SetLinkOpenerForTest([](const std::wstring& target) {
+    g_opened.push_back(target);
+    return 42;
+  });
+  std::wstring folder = L"C:\\Repaired";
+  while (folder.size() < 220) folder += L"\\a very long folder name";
+  folder.resize(220);
+  const std::wstring text =
+      L"File(s) saving process has been completed.Saved file(s) location "
+      L"is:<br><a href='" +
+      folder + L"'>" + folder + L"</a>";
+  BoxDriver driver({
+      [&](HWND box) {
+        UpdateWindow(box);
+        RECT window{};
+        GetWindowRect(box, &window);
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        GetMonitorInfoW(MonitorFromWindow(box, MONITOR_DEFAULTTONEAREST), &monitor);
+        EXPECT_GE(window.left, monitor.rcWork.left);
+        EXPECT_LE(window.right, monitor.rcWork.right);
+        EXPECT_GE(window.top, monitor.rcWork.top);
+        auto* dialog = reinterpret_cast<CMessageBoxDialog*>(GetWindowLongPtrW(box, DWLP_USER));
+        ASSERT_NE(dialog, nullptr);
+        const auto& links = dialog->message_renderer().link_areas();
+        ASSERT_FALSE(links.empty());
+        for (const LinkArea& link : links) EXPECT_EQ(link.target, folder);
+        const RECT r = links.back().rect;
+        const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+        PostMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        PostMessageW(box, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+      },
+      [&](HWND box) {
+        EXPECT_EQ(g_opened, (std::vector<std::wstring>{folder}));
+        Press(box, IDOK);
+      },
+  });
+  EXPECT_EQ(AppMessageBox(nullptr, text, kAppBoxInformation), IDOK);
+  SetLinkOpenerForTest(nullptr);
+}
+
 TEST(FeedbackMessageBoxTest, ButtonSetsInOrder) {
   struct Case {
     unsigned flags;

@@ -108,6 +108,42 @@ TEST(WindowJobCalls, CallsThatAnswerAndBoxesSeeEveryEarlierCallDoneInOrder) {
   EXPECT_EQ(h.view().file_list().ItemText(0), L"C:\\data\\a.ods");
 }
 
+std::vector<int>* g_positions = nullptr;
+
+LRESULT CALLBACK RecordPositions(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                 DWORD_PTR) {
+  if (message == PBM_SETPOS && g_positions != nullptr) {
+    g_positions->push_back(static_cast<int>(wparam));
+  }
+  return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+// Of the positions queued in one batch only the last of each bar is drawn, but one set before
+// a new range of the same bar still reaches it: the completion estimate follows it.
+TEST(WindowJobCalls, ABatchKeepsAPositionSetBeforeARangeChangeOfItsBar) {
+  GuiHarness h;
+  const HWND bar = h.view().total_bar();
+  std::vector<int> positions;
+  g_positions = &positions;
+  ASSERT_TRUE(SetWindowSubclass(bar, RecordPositions, 1, 0));
+  // None of these calls waits for the window, and this thread handles no message until the
+  // worker has queued them all: they make one batch.
+  std::thread worker([&] {
+    JobWindow& w = h.view().worker_window();
+    w.SetBarPos(Bar::kTotal, 40);
+    w.SetBarRange(Bar::kTotal, 200);
+    w.SetBarPos(Bar::kTotal, 5);
+    w.SetBarPos(Bar::kTotal, 10);
+  });
+  worker.join();
+  h.view().DrainJobCalls();
+  RemoveWindowSubclass(bar, RecordPositions, 1);
+  g_positions = nullptr;
+  EXPECT_EQ(positions, (std::vector<int>{40, 10}));
+  EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 10);
+  EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), 200);
+}
+
 // The colour of the first character of log line `line`.
 COLORREF LineColour(HWND log, int line) {
   const auto start = static_cast<LONG>(SendMessageW(log, EM_LINEINDEX, line, 0));

@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 #include <richedit.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/gui_harness.h"
 #include "ui/app/visual_style.h"
@@ -149,11 +152,11 @@ TEST(WindowLayout, ControlsFollowTheClientSize) {
   for (HWND row : {v.file_label(), v.file_bar(), v.total_label(), v.total_bar()})
     ShowWindow(row, SW_SHOW);
   v.Relayout();
-  ExpectAt(v.log(), Rect(10, 411, 980, 184), "log above both rows");
-  ExpectAt(v.file_label(), Rect(10, 600, 150, 18), "file label");
-  ExpectAt(v.file_bar(), Rect(165, 600, 825, 13), "file bar");
-  ExpectAt(v.total_label(), Rect(10, 623, 150, 18), "total label");
-  ExpectAt(v.total_bar(), Rect(165, 623, 825, 13), "total bar");
+  ExpectAt(v.log(), Rect(10, 411, 980, 182), "log above both rows");
+  ExpectAt(v.file_label(), Rect(10, 598, 150, 18), "file label");
+  ExpectAt(v.file_bar(), Rect(165, 598, 825, 13), "file bar");
+  ExpectAt(v.total_label(), Rect(10, 621, 150, 18), "total label");
+  ExpectAt(v.total_bar(), Rect(165, 621, 825, 13), "total bar");
   ShowWindow(v.file_label(), SW_HIDE);
   ShowWindow(v.file_bar(), SW_HIDE);
   v.Relayout();
@@ -240,6 +243,229 @@ TEST(WindowLooks, CustomizeShowsHidesAndResetsToolbarButtons) {
   EXPECT_EQ(SendMessageW(repair, BM_GETCHECK, 0, 0), BST_CHECKED);
   SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
   EXPECT_EQ(h.frame().customize_dialog(), nullptr);
+}
+
+// A key as a menu writes it after the tab ("Ctrl+N", "F1", "Shift+Del") as an accelerator
+// entry's modifier bits and virtual key; false for a text it does not know.
+bool ParseKeyText(std::wstring text, BYTE& mods, WORD& key) {
+  mods = 0;
+  const std::pair<const wchar_t*, BYTE> prefixes[] = {
+      {L"Ctrl+", FCONTROL}, {L"Shift+", FSHIFT}, {L"Alt+", FALT}};
+  for (bool found = true; found;) {
+    found = false;
+    for (const auto& [prefix, bit] : prefixes) {
+      const std::wstring p(prefix);
+      if (text.compare(0, p.size(), p) == 0) {
+        mods |= bit;
+        text.erase(0, p.size());
+        found = true;
+      }
+    }
+  }
+  if (text.size() == 1 && iswalnum(text[0])) {
+    key = static_cast<WORD>(towupper(text[0]));
+    return true;
+  }
+  if (text.size() >= 2 && text[0] == L'F' && iswdigit(text[1])) {
+    key = static_cast<WORD>(VK_F1 + _wtoi(text.c_str() + 1) - 1);
+    return true;
+  }
+  const std::pair<const wchar_t*, WORD> names[] = {
+      {L"Del", VK_DELETE}, {L"Ins", VK_INSERT}, {L"Enter", VK_RETURN}, {L"Esc", VK_ESCAPE}};
+  for (const auto& [name, vk] : names) {
+    if (text == name) {
+      key = vk;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The menu command a key's command reaches: the frame sends the document's file keys to the
+// commands of the File menu.
+int MenuCommandOf(int accelerator_command) {
+  switch (accelerator_command) {
+    case ID_FILE_NEW:
+    case ID_FILE_OPEN:
+      return ID_SELECT_FILES;
+    case ID_FILE_SAVE:
+      return ID_SAVE_FILES;
+    default:
+      return accelerator_command;
+  }
+}
+
+// Every item of a menu, through its sub-menus: the key named after its tab is bound to that
+// item's command in the accelerator table, and no two items of one pop-up share a mnemonic.
+void WalkMenu(HMENU menu, const std::vector<ACCEL>& table, const std::wstring& path,
+              bool bar) {
+  std::vector<wchar_t> mnemonics;
+  for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
+    wchar_t buffer[128] = {};
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STRING | MIIM_ID | MIIM_SUBMENU | MIIM_FTYPE;
+    info.dwTypeData = buffer;
+    info.cch = 128;
+    ASSERT_TRUE(GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info));
+    if (info.fType & MFT_SEPARATOR) continue;
+    const std::wstring text(buffer);
+    SCOPED_TRACE(testing::Message()
+                 << "menu item \"" << std::string(text.begin(), text.end()) << "\" under \""
+                 << std::string(path.begin(), path.end()) << "\"");
+    const size_t amp = text.find(L'&');
+    if (amp != std::wstring::npos && amp + 1 < text.size()) {
+      const wchar_t m = static_cast<wchar_t>(towlower(text[amp + 1]));
+      EXPECT_EQ(std::count(mnemonics.begin(), mnemonics.end(), m), 0) << "a shared mnemonic";
+      mnemonics.push_back(m);
+    }
+    if (info.hSubMenu != nullptr) {
+      if (bar) {
+        EXPECT_NE(amp, std::wstring::npos) << "a menu of the bar without its Alt key";
+      }
+      WalkMenu(info.hSubMenu, table, path + L"/" + text, false);
+      continue;
+    }
+    const size_t tab = text.find(L'\t');
+    if (tab == std::wstring::npos) continue;
+    BYTE mods = 0;
+    WORD key = 0;
+    ASSERT_TRUE(ParseKeyText(text.substr(tab + 1), mods, key));
+    int bound = 0;
+    for (const ACCEL& a : table) {
+      if ((a.fVirt & FVIRTKEY) && a.key == key && (a.fVirt & (FCONTROL | FSHIFT | FALT)) == mods) {
+        ++bound;
+        EXPECT_EQ(MenuCommandOf(a.cmd), static_cast<int>(info.wID)) << "the key does another thing";
+      }
+    }
+    EXPECT_EQ(bound, 1) << "the key named is bound once";
+  }
+}
+
+TEST(WindowKeys, EveryMenuKeyTextIsTheKeyOfItsCommand) {
+  GuiHarness h;
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  const HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
+  ASSERT_NE(accelerators, nullptr);
+  std::vector<ACCEL> table(static_cast<size_t>(CopyAcceleratorTableW(accelerators, nullptr, 0)));
+  CopyAcceleratorTableW(accelerators, table.data(), static_cast<int>(table.size()));
+  WalkMenu(GetMenu(h.frame().hwnd()), table, L"main", true);
+  const HMENU edit = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_POPUP_EDIT));
+  ASSERT_NE(edit, nullptr);
+  WalkMenu(edit, table, L"edit", false);
+  DestroyMenu(edit);
+  // F1 is help, whatever the menu says.
+  int f1 = 0;
+  for (const ACCEL& a : table) {
+    if (a.key == VK_F1 && (a.fVirt & (FCONTROL | FSHIFT | FALT)) == 0) f1 = a.cmd;
+  }
+  EXPECT_EQ(f1, ID_SOFTWARE_HELP);
+}
+
+// Tab walks the controls in reading order, round the end, skipping those hidden or disabled;
+// tabbing into the destination selects its text; Enter presses the focused button.
+TEST(WindowKeys, TabFollowsTheReadingOrderAndEnterPressesTheFocusedButton) {
+  GuiHarness h;
+  CVelmoraView& v = h.view();
+  v.AddFiles({L"C:\\data\\a.ods"});
+  for (int id : {ID_TARVIK_BTN_SAVE_FILES, ID_TARVIK_BTN_BROWSE, ID_TARVIK_BROWSE_EDIT_CTRL,
+                 ID_CHECK_BTN_EXTRACT_FILE_CONTENT}) {
+    EnableWindow(v.Child(id), TRUE);
+  }
+  v.destination().ApplyText(L"C:\\out");
+  auto tab = [&] {
+    MSG msg{GetFocus(), WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+    EXPECT_TRUE(v.PreTranslateMessage(msg));
+    return GetDlgCtrlID(GetFocus());
+  };
+  SetFocus(v.file_list().hwnd());
+  std::vector<int> order;
+  for (int i = 0; i < 9; ++i) {
+    order.push_back(tab());
+    if (order.back() == ID_TARVIK_BROWSE_EDIT_CTRL) {
+      DWORD from = 1, to = 0;
+      SendMessageW(GetFocus(), EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                   reinterpret_cast<LPARAM>(&to));
+      EXPECT_EQ(from, 0u);
+      EXPECT_EQ(to, 6u) << "the destination's text is selected";
+    }
+  }
+  EXPECT_EQ(order,
+            (std::vector<int>{
+                ID_TARVIK_BTN_SELECT_FILES, ID_TARVIK_BTN_REMOVE_FILES, ID_TARVIK_BTN_RECOVER_FILES,
+                ID_TARVIK_BROWSE_EDIT_CTRL, ID_TARVIK_BTN_BROWSE, ID_TARVIK_BTN_SAVE_FILES,
+                ID_CHECK_BTN_EXTRACT_FILE_CONTENT, ID_TARVIK_BTN_EXIT, ID_TARVIK_LIST_CTRL}));
+  // A disabled control is passed over.
+  EnableWindow(v.Child(ID_TARVIK_BTN_REMOVE_FILES), FALSE);
+  SetFocus(v.Child(ID_TARVIK_BTN_SELECT_FILES));
+  EXPECT_EQ(tab(), ID_TARVIK_BTN_RECOVER_FILES);
+  EnableWindow(v.Child(ID_TARVIK_BTN_REMOVE_FILES), TRUE);
+
+  // Enter on Remove with nothing selected: Remove's own answer.
+  h.dialogs().ClearBoxes();
+  SetFocus(v.Child(ID_TARVIK_BTN_REMOVE_FILES));
+  MSG enter{GetFocus(), WM_KEYDOWN, VK_RETURN, 0, 0, {0, 0}};
+  EXPECT_TRUE(v.PreTranslateMessage(enter));
+  PumpPending();
+  ASSERT_EQ(h.dialogs().boxes().size(), 1u);
+  EXPECT_EQ(h.dialogs().boxes()[0].text, L"No file(s) selected to remove.");
+  // Enter in the destination field stays the field's.
+  SetFocus(v.destination().hwnd());
+  MSG in_field{GetFocus(), WM_KEYDOWN, VK_RETURN, 0, 0, {0, 0}};
+  EXPECT_FALSE(v.PreTranslateMessage(in_field));
+}
+
+// The window at its smallest (700 x 500) with both progress rows, as a repair shows them: the
+// log keeps a readable height, the list gives way, and nothing overlaps or runs into the
+// footer.
+TEST(WindowLayout, AtTheMinimumSizeWithTheProgressRowsTheLogKeepsItsHeight) {
+  GuiHarness h;
+  CVelmoraView& v = h.view();
+  SetWindowPos(h.frame().hwnd(), nullptr, 0, 0, kMinTrackWidth, kMinTrackHeight, SWP_NOZORDER);
+  for (HWND row : {v.file_label(), v.file_bar(), v.total_label(), v.total_bar()})
+    ShowWindow(row, SW_SHOW);
+  v.Relayout();
+  RECT client{};
+  GetClientRect(v.hwnd(), &client);
+  const RECT list = winfw::ChildRect(v.file_list().hwnd());
+  const RECT field = winfw::ChildRect(v.destination().hwnd());
+  const RECT log = winfw::ChildRect(v.log());
+  const RECT file_label = winfw::ChildRect(v.file_label());
+  const RECT total_label = winfw::ChildRect(v.total_label());
+  EXPECT_GE(log.bottom - log.top, 60) << "the log shows several lines";
+  EXPECT_GT(list.bottom - list.top, 0);
+  EXPECT_LT(list.bottom, field.top);
+  EXPECT_LE(field.bottom, log.top);
+  EXPECT_LE(log.bottom, file_label.top);
+  EXPECT_LE(file_label.bottom, total_label.top);
+  EXPECT_LE(total_label.bottom, client.bottom - 60) << "the footer starts 60 pixels up";
+}
+
+// A long log shown while the progress rows take room, then grown when they go (a Stop, the
+// end of a job): its last line is in sight without scrolling.
+TEST(WindowLayout, TheLogShowsItsLastLineWhenItGrows) {
+  GuiHarness h;
+  CVelmoraView& v = h.view();
+  for (HWND row : {v.file_label(), v.file_bar(), v.total_label(), v.total_bar()})
+    ShowWindow(row, SW_SHOW);
+  v.Relayout();
+  for (int i = 0; i < 300; ++i) v.AppendLog(L"line " + std::to_wstring(i) + L"\r\n", kBlack);
+  v.FlushLog();
+  for (HWND row : {v.file_label(), v.file_bar(), v.total_label(), v.total_bar()})
+    ShowWindow(row, SW_HIDE);
+  v.Relayout();
+  PumpPending();
+  const HWND log = v.log();
+  const auto lines = SendMessageW(log, EM_GETLINECOUNT, 0, 0);
+  const auto last = SendMessageW(log, EM_LINEINDEX, lines - 2, 0);  // the last line of text
+  POINTL at{};
+  SendMessageW(log, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&at), last);
+  RECT client{};
+  GetClientRect(log, &client);
+  EXPECT_GE(at.y, 0);
+  EXPECT_LT(at.y, client.bottom - 8) << "\"line 299\" is in sight";
+  const auto first = SendMessageW(log, EM_GETFIRSTVISIBLELINE, 0, 0);
+  EXPECT_GT(first, 0) << "the log is not scrolled back to its start";
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 
 #include "engine/job/job_texts.h"
 #include "support/gui_harness.h"
+#include "ui/app/instance_handover.h"
 #include "ui/resource_ids.h"
 #include "winfw/gdi.h"
 
@@ -468,6 +469,162 @@ TEST_F(WindowWorkflowTest, HelpWithoutItsFileAsksForAReinstall) {
   EXPECT_EQ(boxes[0].flags, static_cast<unsigned>(MB_ICONINFORMATION));
   EXPECT_TRUE(boxes[0].owned) << "the box belongs to the window";
   EXPECT_TRUE(h_.alive());
+}
+
+// A file that held two documents has a second folder ("~2"): Remove moves and deletes every
+// folder of an item, so the save still writes both packages of the file that moved up, and
+// none of the removed file's folders is left for a later item to find.
+TEST_F(WindowWorkflowTest, RemoveMovesAndDeletesEveryDocumentFolderOfAnItem) {
+  const std::wstring a = Fixture("tests/interop/fixtures/numbers_text.ods", L"a.ods");
+  const std::wstring joined = Fixture("tests/interop/fixtures/pictures.ods", L"joined.ods");
+  ASSERT_TRUE(Append(SourceFile("tests/interop/fixtures/numbers_text.ods"), joined));
+  const std::wstring twice = Fixture("tests/interop/fixtures/pictures.ods", L"twice.ods");
+  ASSERT_TRUE(Append(SourceFile("tests/interop/fixtures/numbers_text.ods"), twice));
+  Select({a, joined, twice});
+  RepairAndWait();
+  ASSERT_TRUE(IsDir(h_.work() + L"\\joined.ods1~2"));
+  ASSERT_TRUE(IsDir(h_.work() + L"\\twice.ods2~2"));
+
+  // a goes: joined moves up with both folders.
+  ListView_SetItemState(list().hwnd(), 0, LVIS_SELECTED, LVIS_SELECTED);
+  h_.Click(ID_TARVIK_BTN_REMOVE_FILES);
+  ASSERT_EQ(list().Count(), 2);
+  EXPECT_TRUE(IsDir(h_.work() + L"\\joined.ods0"));
+  EXPECT_TRUE(IsDir(h_.work() + L"\\joined.ods0~2"));
+  EXPECT_FALSE(IsDir(h_.work() + L"\\joined.ods1~2"));
+  EXPECT_TRUE(IsDir(h_.work() + L"\\twice.ods1~2"));
+
+  // joined goes: none of its folders stays behind.
+  ListView_SetItemState(list().hwnd(), 0, LVIS_SELECTED, LVIS_SELECTED);
+  h_.Click(ID_TARVIK_BTN_REMOVE_FILES);
+  ASSERT_EQ(list().Count(), 1);
+  EXPECT_FALSE(IsDir(h_.work() + L"\\joined.ods0"));
+  EXPECT_FALSE(IsDir(h_.work() + L"\\joined.ods0~2"));
+  EXPECT_TRUE(IsDir(h_.work() + L"\\twice.ods0"));
+  EXPECT_TRUE(IsDir(h_.work() + L"\\twice.ods0~2"));
+
+  // Both packages of the file that moved up are written.
+  TempDir out;
+  h_.view().destination().ApplyText(out.path());
+  h_.Click(ID_TARVIK_BTN_SAVE_FILES);
+  ASSERT_TRUE(h_.WaitIdle());
+  EXPECT_TRUE(Exists(out / L"VONDRELREP_twice.ods"));
+  EXPECT_TRUE(Exists(out / L"VONDRELREP_twice.ods~2.ods"));
+}
+
+// "End task" (a WM_CLOSE) while the save's final box is open, answered Yes: the window closes
+// once the job has ended, instead of waiting for that box from inside it and refusing every
+// later close.
+TEST_F(WindowWorkflowTest, ACloseConfirmedDuringTheFinalBoxClosesWhenTheJobEnds) {
+  Select({Fixture("tests/interop/fixtures/numbers_text.ods", L"a.ods")});
+  RepairAndWait();
+  TempDir out;
+  h_.view().destination().ApplyText(out.path());
+  const HWND frame = h_.frame().hwnd();
+  bool alive_after_close = false;
+  h_.dialogs().Answer(IDYES);  // to the exit question, asked while the final box is open
+  h_.dialogs().OnNextBox([&] {
+    SendMessageW(frame, WM_CLOSE, 0, 0);
+    // A second request while the first is pending asks nothing more.
+    SendMessageW(frame, WM_CLOSE, 0, 0);
+    alive_after_close = IsWindow(frame) != FALSE;
+  });
+  h_.dialogs().ClearBoxes();
+  h_.Press(ID_TARVIK_BTN_SAVE_FILES);
+  EXPECT_TRUE(Pump([&] { return !h_.alive(); }, 60000)) << "the window closed";
+  EXPECT_TRUE(alive_after_close) << "not while the box was open";
+  const auto boxes = h_.dialogs().boxes();
+  ASSERT_GE(boxes.size(), 2u);
+  EXPECT_NE(boxes[0].text.find(L"<a href="), std::wstring::npos) << "the final box first";
+  EXPECT_EQ(boxes[1].text, L"Do you really want to exit?");
+  EXPECT_EQ(boxes.size(), 2u);
+  EXPECT_TRUE(Exists(out / L"VONDRELREP_a.ods"));
+  EXPECT_FALSE(IsDir(h_.work()));
+}
+
+// Line `line` of the log, without its line break.
+std::wstring LogLine(HWND log, int line) {
+  std::vector<wchar_t> buffer(1024);
+  *reinterpret_cast<WORD*>(buffer.data()) = static_cast<WORD>(buffer.size() - 1);
+  const auto n = static_cast<size_t>(
+      SendMessageW(log, EM_GETLINE, line, reinterpret_cast<LPARAM>(buffer.data())));
+  std::wstring text(buffer.data(), n);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n')) text.pop_back();
+  return text;
+}
+
+// A file that vanished after it was listed: the batch goes on without a box, the log names the
+// file in red with the system's reason and its separator, and the item is marked not repaired.
+TEST_F(WindowWorkflowTest, AVanishedFileIsLoggedInRedAndTheBatchGoesOn) {
+  const std::wstring gone = Fixture("tests/interop/fixtures/numbers_text.ods", L"gone.ods");
+  const std::wstring b = Fixture("tests/interop/fixtures/pictures.ods", L"b.ods");
+  Select({gone, b});
+  ASSERT_TRUE(DeleteFileW(gone.c_str()));
+  h_.dialogs().ClearBoxes();
+  RepairAndWait();
+  EXPECT_TRUE(h_.dialogs().boxes().empty()) << "no box holds the batch";
+  EXPECT_EQ(list().ItemImage(0), kImageNotRepaired);
+  EXPECT_EQ(list().ItemData(0), 0);
+  EXPECT_EQ(list().ItemImage(1), kImageRepaired);
+  // The line, its colour and the separator line after it.
+  const HWND log = h_.view().log();
+  const int lines = static_cast<int>(SendMessageW(log, EM_GETLINECOUNT, 0, 0));
+  int line = 0;
+  while (line < lines && LogLine(log, line).find(gone + L" extraction of file failed: ") != 0) {
+    ++line;
+  }
+  ASSERT_LT(line, lines) << std::string(LogText(h_).begin(), LogText(h_).end());
+  const std::wstring failed = LogLine(log, line);
+  const size_t reason = gone.size() + std::wstring(L" extraction of file failed: ").size();
+  ASSERT_GT(failed.size(), reason + 4);
+  EXPECT_EQ(failed.substr(failed.size() - 4), L"....");
+  EXPECT_NE(failed[reason], L'.') << "a reason follows the colon";
+  const auto start = static_cast<LONG>(SendMessageW(log, EM_LINEINDEX, line, 0));
+  CHARRANGE range{start, start + 1};
+  SendMessageW(log, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+  CHARFORMATW format{};
+  format.cbSize = sizeof format;
+  SendMessageW(log, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+  EXPECT_EQ(format.crTextColor, static_cast<COLORREF>(kRed));
+  EXPECT_EQ(LogLine(log, line + 1).substr(0, 5), L"*****") << "the separator line";
+  EXPECT_TRUE(LogHas(h_, b + L"  Repaired....\r\n"));
+}
+
+// Files handed over by a second start of the program (WM_COPYDATA to the frame) are added as
+// Select adds them; while a job runs they are refused with a box and the list stays.
+TEST_F(WindowWorkflowTest, FilesHandedOverBySecondStartAreAddedAndRefusedDuringAJob) {
+  const std::wstring a = Fixture("tests/interop/fixtures/numbers_text.ods", L"a.ods");
+  const std::wstring b = Fixture("tests/interop/fixtures/pictures.ods", L"b.ods");
+  auto hand = [&](const std::vector<std::wstring>& files) {
+    std::wstring data;
+    for (const auto& f : files) data += f + L'\0';
+    COPYDATASTRUCT copy{kCopyDataFiles, static_cast<DWORD>(data.size() * sizeof(wchar_t)),
+                        data.data()};
+    const LRESULT taken =
+        SendMessageW(h_.frame().hwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
+    PumpPending();
+    return taken;
+  };
+  EXPECT_EQ(hand({a, b}), TRUE);
+  ASSERT_EQ(list().Count(), 2);
+  EXPECT_EQ(list().ItemText(0), a);
+  EXPECT_EQ(list().ItemText(1), b);
+  ExpectState(h_, kAdded);
+
+  // Data of another kind is not taken.
+  COPYDATASTRUCT other{1, 4, const_cast<wchar_t*>(L"x\0")};
+  EXPECT_EQ(SendMessageW(h_.frame().hwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&other)),
+            FALSE);
+
+  const std::wstring c = Fixture("tests/interop/fixtures/formulas_sheets.ods", L"c.ods");
+  h_.Press(ID_TARVIK_BTN_RECOVER_FILES);
+  h_.dialogs().ClearBoxes();
+  EXPECT_EQ(hand({c}), TRUE);
+  ASSERT_EQ(h_.dialogs().boxes().size(), 1u);
+  EXPECT_EQ(h_.dialogs().boxes()[0].text, kHandedFilesRefused);
+  EXPECT_TRUE(h_.dialogs().boxes()[0].owned);
+  ASSERT_TRUE(h_.WaitIdle());
+  EXPECT_EQ(list().Count(), 2);
 }
 
 }  // namespace

@@ -60,6 +60,18 @@ struct RunCount {
   }
 };
 
+// The system's text for an error, without the full stop and blanks at its end, as it goes
+// into a log line that ends with dots of its own.
+std::wstring FailureReason(platform::ErrorCode error) {
+  std::wstring text = platform::SystemErrorText(error);
+  while (!text.empty() && (text.back() == L'.' || text.back() == L' ' || text.back() == L'\r' ||
+                           text.back() == L'\n')) {
+    text.pop_back();
+  }
+  if (text.empty()) text = L"error " + std::to_wstring(error);
+  return text;
+}
+
 }  // namespace
 
 bool OnRepairFiles(const JobContext& context, JobThread& worker, JobThread::OnEnd on_end) {
@@ -100,14 +112,20 @@ unsigned RepairWorker(JobContext context) {
     entries.clear();
     view.ClearEntries();
     if (context.job_running->load() == 0) break;
-    if (!ScanArchive(view, path, context, entries)) {
-      view.AppendLog(path + L" extraction of file failed....\r\n", kBlack);
-      // The item keeps what it showed (an earlier run's result stays usable); the count and
-      // the report say this run could not open it.
+    platform::ErrorCode open_error = 0;
+    if (!ScanArchive(view, path, context, entries, &open_error)) {
+      // A file that vanished or cannot be read is named in the log with the system's reason,
+      // and the batch goes on with the next one rather than waiting on a box.
+      const std::wstring reason = FailureReason(open_error);
+      view.AppendLog(path + L" extraction of file failed: " + reason + L"....\r\n", kRed);
+      view.AppendLog(kAsteriskLine, kBlack);
+      view.ReplaceFileItem(i, path, kImageNotRepaired);
+      view.SetFileData(i, 0);
+      view.SetFileVerdict(i, NotRepairedVerdict(L"the file could not be opened: " + reason));
       count.Add(Verdict::kNotRepaired);
       FileRecovery unopened;
       unopened.path = path;
-      unopened.verdict = NotRepairedVerdict(L"the file could not be opened");
+      unopened.verdict = NotRepairedVerdict(L"the file could not be opened: " + reason);
       Report(context, std::move(unopened));
     } else {
       FileRecovery recovery;

@@ -17,10 +17,14 @@ constexpr uint16_t kSearchBarRange = 1000;
 }  // namespace
 
 bool ScanArchive(JobWindow& view, const std::wstring& path, const JobContext& context,
-                 std::vector<RecoveredEntry>& entries) {
+                 std::vector<RecoveredEntry>& entries, platform::ErrorCode* open_error) {
   platform::File file = platform::File::OpenRead(path, platform::Sharing::kNone);
   if (!file.IsOpen()) {
     const platform::ErrorCode error = platform::LastError();
+    if (open_error != nullptr) {
+      *open_error = error;
+      return false;
+    }
     view.ShowMessageBox(BoxOwner::kNone, platform::SystemErrorText(error), kMbInformation);
     return false;
   }

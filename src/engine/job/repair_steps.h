@@ -11,6 +11,7 @@
 #include "engine/extract/entry_outcome.h"
 #include "engine/job/job_context.h"
 #include "engine/scan/recovered_entry.h"
+#include "platform/platform.h"
 
 namespace velmora {
 
@@ -19,10 +20,11 @@ namespace velmora {
 // open....", then, when the scan has ended (end of file or JobRunning cleared), " file is
 // extracted...." and " file is closed....", all black. Returns true when the file could be
 // opened, whatever the scan found; when it cannot, shows the system's text for the error in a
-// message box with no owner and returns false without logging. Without a stop flag in the
-// context the scan runs to the end.
+// message box with no owner and returns false without logging; with `open_error`, shows no
+// box and leaves the system's error code there for the caller to report. Without a stop flag
+// in the context the scan runs to the end.
 bool ScanArchive(JobWindow& view, const std::wstring& path, const JobContext& context,
-                 std::vector<RecoveredEntry>& entries);
+                 std::vector<RecoveredEntry>& entries, platform::ErrorCode* open_error = nullptr);
 
 // Extracts every entry of `entries`, in order, into `folder`, creating sub-folders along the
 // names (CreatePathDirectories). The file bar counts the entries: range n, then position 0,

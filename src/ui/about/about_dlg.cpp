@@ -7,6 +7,7 @@
 #include "ui/resource_ids.h"
 #include "winfw/bitmaps.h"
 #include "winfw/dialog_template.h"
+#include "winfw/window.h"
 
 namespace velmora::ui {
 namespace {
@@ -118,6 +119,8 @@ void CAboutDlg::OnInitDialog() {
     links_[i].SetUnderlineMode(1);
   }
   SetWindowTextW(hwnd(), kAboutCaption);
+  // The box opens over the window that asked for it, not at the screen's corner.
+  winfw::CentreOnOwner(hwnd(), GetWindow(hwnd(), GW_OWNER));
 
   HWND ok = GetDlgItem(hwnd(), IDOK);
   ok_image_.Reset(OnButtonFace(winfw::LoadBitmapResource(IDB_BTN_OK).get()));

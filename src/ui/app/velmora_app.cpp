@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "ui/app/instance_handover.h"
 #include "ui/app/single_instance_guard.h"
 #include "ui/resource_ids.h"
 #include "ui/view/velmora_view.h"
@@ -40,6 +41,14 @@ bool CVelmoraApp::InitInstance(const std::vector<std::wstring>& files, int show)
     return false;
   }
   if (Guard().AnotherCopyRuns()) {
+    // Files named on the command line go to the running copy, which may still be making its
+    // window: it is looked for a few times over five seconds.
+    if (!files.empty()) {
+      for (int attempt = 0; attempt < 25; ++attempt) {
+        if (HandFilesTo(FindRunningFrame(), files)) return false;
+        Sleep(200);
+      }
+    }
     MessageBoxW(nullptr, L"Another instance of application is already running", L"Velmora",
                 MB_ICONINFORMATION);
     return false;

@@ -14,7 +14,7 @@ Dialogs g_real;
 Dialogs* g_current = nullptr;
 }  // namespace
 
-int Dialogs::MessageBox(HWND owner, const std::wstring& text, unsigned flags) {
+int Dialogs::ShowMessageBox(HWND owner, const std::wstring& text, unsigned flags) {
   return AppMessageBox(owner, text, flags);
 }
 
@@ -27,8 +27,9 @@ bool Dialogs::OpenFiles(HWND owner, std::vector<std::wstring>& paths) {
   ofn.lpstrFile = buffer.data();
   ofn.nMaxFile = kOpenFileBufferChars;
   ofn.lpstrDefExt = L"ods";
-  ofn.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT |
-              OFN_ENABLESIZING;
+  // A name that does not exist is refused by the dialog itself, rather than listed.
+  ofn.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST |
+              OFN_PATHMUSTEXIST | OFN_ENABLESIZING;
   if (!GetOpenFileNameW(&ofn)) return false;
   paths = SplitOpenFileBuffer(buffer.data(), buffer.size());
   return true;
@@ -65,6 +66,17 @@ Dialogs* SetDialogs(Dialogs* dialogs) {
   return previous;
 }
 
+namespace {
+
+bool IsFullPath(const std::wstring& name) {
+  const bool drive = name.size() >= 3 && name[1] == L':' && (name[2] == L'\\' || name[2] == L'/');
+  const bool unc = name.size() >= 2 && (name[0] == L'\\' || name[0] == L'/') &&
+                   (name[1] == L'\\' || name[1] == L'/');
+  return drive || unc;
+}
+
+}  // namespace
+
 std::vector<std::wstring> SplitOpenFileBuffer(const wchar_t* buffer, size_t size) {
   std::vector<std::wstring> parts;
   size_t i = 0;
@@ -79,7 +91,10 @@ std::vector<std::wstring> SplitOpenFileBuffer(const wchar_t* buffer, size_t size
   const std::wstring folder = platform::WithTrailingSeparator(parts.front());
   std::vector<std::wstring> paths;
   paths.reserve(parts.size() - 1);
-  for (size_t k = 1; k < parts.size(); ++k) paths.push_back(folder + parts[k]);
+  // A name typed as a full path ("D:\\x.ods", "\\\\server\\share\\x.ods") stays as typed.
+  for (size_t k = 1; k < parts.size(); ++k) {
+    paths.push_back(IsFullPath(parts[k]) ? parts[k] : folder + parts[k]);
+  }
   return paths;
 }
 

@@ -16,7 +16,7 @@ inline constexpr DWORD kOpenFileBufferChars = 26101;
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
-  virtual int MessageBox(HWND owner, const std::wstring& text, unsigned flags);
+  virtual int ShowMessageBox(HWND owner, const std::wstring& text, unsigned flags);
   // The multi-select open-file dialog for .ods files. False when it did not end with OK;
   // otherwise the full paths picked, in the dialog's order.
   virtual bool OpenFiles(HWND owner, std::vector<std::wstring>& paths);

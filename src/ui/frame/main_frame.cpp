@@ -7,6 +7,7 @@
 #include "engine/job/working_folder.h"
 #include "platform/platform.h"
 #include "ui/about/about_dlg.h"
+#include "ui/app/instance_handover.h"
 #include "ui/app/visual_style.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/frame/toolbar_customize.h"
@@ -21,7 +22,6 @@ namespace velmora::ui {
 
 namespace {
 
-constexpr const wchar_t* kFrameClass = L"VelmoraMainFrame";
 constexpr const wchar_t* kMakerSite = L"https://www.velmora.example/";
 constexpr const wchar_t* kProductPage = L"https://www.velmora.example/ods-repair/";
 constexpr int kViewId = 0xE900;  // the first pane of a frame
@@ -94,6 +94,15 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CLOSE:
       OnClose();
       return 0;
+    case WM_WINDOWPOSCHANGED:
+      if (splash_waits_ && (reinterpret_cast<const WINDOWPOS*>(lparam)->flags & SWP_SHOWWINDOW)) {
+        // The frame is on the screen: the splash comes over it for its time.
+        splash_waits_ = false;
+        splash_->ShowSplash();
+        SetWindowPos(splash_->hwnd(), HWND_TOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      }
+      return Default(message, wparam, lparam);
     case WM_COMMAND:
       OnCommand(LOWORD(wparam), HIWORD(wparam));
       return 0;
@@ -122,10 +131,24 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       if (worker_.Ended()) {
         worker_.Join();
         if (!worker_.end().completed) {
-          CurrentDialogs().MessageBox(hwnd(), L"The running process ended unexpectedly.",
-                                      MB_ICONINFORMATION);
+          CurrentDialogs().ShowMessageBox(hwnd(), L"The running process ended unexpectedly.",
+                                          MB_ICONINFORMATION);
         }
+        if (close_when_ended_) CloseNow();
       }
+      return 0;
+    case WM_COPYDATA: {
+      // Files of a second start of the program: taken now (the data lives only for this
+      // message), added once the sender has its answer, so that a box does not hold it.
+      std::vector<std::wstring> files =
+          HandedFiles(*reinterpret_cast<const COPYDATASTRUCT*>(lparam));
+      if (files.empty()) return FALSE;
+      handed_files_.insert(handed_files_.end(), files.begin(), files.end());
+      PostMessageW(hwnd(), kMsgFilesHanded, 0, 0);
+      return TRUE;
+    }
+    case kMsgFilesHanded:
+      OnFilesHanded();
       return 0;
     case WM_DESTROY:
       WaitForWorker();
@@ -147,15 +170,15 @@ int CMainFrame::OnCreate() {
   bars_.SetStatusText(L"Velmora");
   UpdateCommandStates();
   if (splash_enabled_) {
-    // Fades in over the screen before the frame shows, then goes by itself after two seconds;
-    // a missing picture only means no splash.
+    // Made now, shown as the frame first shows (a top-most window shown before its owner may
+    // end up under it), then gone by itself after two seconds; a missing picture only means
+    // no splash.
     splash_ = std::make_unique<CSplashWindow>();
-    if (splash_->CreateSplash(hwnd(), L"", 2000,
+    splash_waits_ =
+        splash_->CreateSplash(hwnd(), L"", 2000,
                               CSplashWindow::kFadeIn | CSplashWindow::kFadeOut |
                                   CSplashWindow::kShadow | CSplashWindow::kCentreOnScreen) &&
-        splash_->LoadSplashPicture()) {
-      splash_->ShowSplash();
-    }
+        splash_->LoadSplashPicture();
   }
   return 0;
 }
@@ -192,18 +215,46 @@ bool CMainFrame::OnSetCursor() {
 void CMainFrame::OnClose() {
   if (IsIconic(hwnd())) ShowWindow(hwnd(), SW_SHOWMAXIMIZED);
   if (JobRunning_.load() != 0) {
-    CurrentDialogs().MessageBox(hwnd(),
-                                L"Please stop the running process before closing the application.",
-                                MB_ICONINFORMATION);
+    CurrentDialogs().ShowMessageBox(
+        hwnd(), L"Please stop the running process before closing the application.",
+        MB_ICONINFORMATION);
     return;
   }
-  if (CurrentDialogs().MessageBox(hwnd(), L"Do you really want to exit?",
-                                  MB_YESNO | MB_ICONQUESTION) != IDYES) {
+  // A close that comes while the question is open, or after a Yes that waits for the job to
+  // end (a second click, "End task"), is the same request: it asks nothing more.
+  if (asking_close_ || close_when_ended_) return;
+  asking_close_ = true;
+  const bool yes = CurrentDialogs().ShowMessageBox(hwnd(), L"Do you really want to exit?",
+                                                   MB_YESNO | MB_ICONQUESTION) == IDYES;
+  asking_close_ = false;
+  if (!yes) return;
+  if (WorkerBusy()) {
+    // A stopped job may still be finishing its current file, or the close came while a box
+    // of the job (the save's final one) is open further down this thread: waiting here would
+    // never end, as the job waits for that box. The window closes when the job has ended.
+    close_when_ended_ = true;
     return;
   }
-  // A stopped job may still be finishing its current file: let it end before its folder
-  // and its window go.
-  WaitForWorker();
+  CloseNow();
+}
+
+void CMainFrame::OnFilesHanded() {
+  std::vector<std::wstring> files;
+  files.swap(handed_files_);
+  if (files.empty()) return;
+  if (IsIconic(hwnd())) ShowWindow(hwnd(), SW_RESTORE);
+  SetForegroundWindow(hwnd());
+  CVelmoraView* view = m_pView;
+  if (view == nullptr) return;
+  if (JobRunning_.load() != 0 || WorkerBusy() || !view->m_bSelectAllowed) {
+    CurrentDialogs().ShowMessageBox(hwnd(), kHandedFilesRefused, MB_ICONINFORMATION);
+    return;
+  }
+  view->AddFiles(files);
+}
+
+void CMainFrame::CloseNow() {
+  close_when_ended_ = false;
   if (m_pView != nullptr) m_pView->DiscardWorkingFolder();
   DestroyWindow(hwnd());
 }
@@ -255,6 +306,21 @@ void CMainFrame::OnCommand(int id, int code) {
     case ID_VIEW_CUSTOMIZE:
       OnCustomize();
       return;
+    case ID_EDIT_CUT:
+    case ID_EDIT_COPY:
+    case ID_EDIT_PASTE:
+    case ID_EDIT_UNDO: {
+      // The editing keys of the accelerator table act on the field that has the focus (the
+      // destination), which would not see them otherwise.
+      const HWND focus = GetFocus();
+      if (focus == nullptr || !IsChild(hwnd(), focus)) return;
+      const UINT action = id == ID_EDIT_CUT     ? WM_CUT
+                          : id == ID_EDIT_COPY  ? WM_COPY
+                          : id == ID_EDIT_PASTE ? WM_PASTE
+                                                : WM_UNDO;
+      SendMessageW(focus, action, 0, 0);
+      return;
+    }
     default:
       if (id >= static_cast<int>(kLookFirst) && id <= static_cast<int>(kLookLast)) {
         ApplyLook(static_cast<unsigned>(id));
@@ -281,9 +347,9 @@ void CMainFrame::OnSoftwareHelp() {
   path.erase(path.find_last_of(L'\\') + 1);
   path += L"Velmora.chm";
   if (_waccess(path.c_str(), 0) != 0) {
-    CurrentDialogs().MessageBox(hwnd(),
-                                L"Velmora help file not found, please re-install the software. ",
-                                MB_ICONINFORMATION);
+    CurrentDialogs().ShowMessageBox(
+        hwnd(), L"Velmora help file not found, please re-install the software. ",
+        MB_ICONINFORMATION);
     return;
   }
   ShellExecuteW(hwnd(), L"open", path.c_str(), nullptr, nullptr, SW_SHOW);

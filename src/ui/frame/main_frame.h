@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/job/job_context.h"
 #include "engine/job/job_thread.h"
@@ -23,6 +24,13 @@ class CVelmoraView;
 
 // Posted to the frame when a job's worker has ended.
 inline constexpr UINT kMsgJobEnded = WM_APP + 2;
+// Posted to the frame when files handed over by a second start of the program wait.
+inline constexpr UINT kMsgFilesHanded = WM_APP + 4;
+
+inline constexpr const wchar_t* kFrameClass = L"VelmoraMainFrame";
+// The answer to files handed over while a job runs.
+inline constexpr const wchar_t* kHandedFilesRefused =
+    L"Please stop the running process before adding file(s).";
 
 inline constexpr const wchar_t* kFrameTitle = L"Velmora - v1.0";
 inline constexpr int kMinTrackWidth = 700;
@@ -35,8 +43,8 @@ class CMainFrame : public winfw::Window {
 
   // Creates the frame and its view (hidden; the caller shows it).
   bool Create();
-  // The program's own frame shows the splash screen while it is made; frames made by tests
-  // do not.
+  // The program's own frame shows the splash screen over itself as it first shows; frames
+  // made by tests do not.
   void EnableSplash(bool on) { splash_enabled_ = on; }
 
   CVelmoraView* m_pView = nullptr;
@@ -78,6 +86,11 @@ class CMainFrame : public winfw::Window {
   void OnSoftwareHelp();
   void OnCustomize();
   void ApplyMenuLook();
+  // Throws the working folder away and destroys the window.
+  void CloseNow();
+  // Adds the files a second start handed over, as "Select files" adds them; refused, with a
+  // box, while a job runs.
+  void OnFilesHanded();
 
   FrameBars bars_;
   HWND logo_ = nullptr;
@@ -89,7 +102,15 @@ class CMainFrame : public winfw::Window {
   std::unique_ptr<CVelmoraView> view_;
   JobThread worker_;
   bool splash_enabled_ = false;
+  // The exit question is open.
+  bool asking_close_ = false;
+  std::vector<std::wstring> handed_files_;
+  // The user confirmed the close while a job's worker was still alive: it happens when the
+  // worker has ended.
+  bool close_when_ended_ = false;
   std::unique_ptr<CSplashWindow> splash_;
+  // The splash is made and waits for the frame's first showing.
+  bool splash_waits_ = false;
 };
 
 }  // namespace velmora::ui

@@ -59,10 +59,15 @@ size_t AppendLog(HWND log, const std::vector<LogPiece>& pieces, DWORD budget_ms)
   }
   const auto after = SendMessageW(log, EM_GETLINECOUNT, 0, 0);
   SendMessageW(log, EM_LINESCROLL, 0, static_cast<LPARAM>(after - before));
+  ShowLastLine(log);
   SendMessageW(log, WM_SETREDRAW, TRUE, 0);
   // The frame too: the scroll bars moved while drawing was off.
   RedrawWindow(log, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
   return next;
+}
+
+void ShowLastLine(HWND log) {
+  SendMessageW(log, WM_VSCROLL, SB_BOTTOM, 0);
 }
 
 void SetRichTextWithBold(HWND box, const std::wstring& text, const std::vector<BoldRange>& bold,

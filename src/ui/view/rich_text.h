@@ -31,6 +31,10 @@ void AppendLog(HWND log, const std::vector<LogPiece>& pieces);
 size_t AppendLog(HWND log, const std::vector<LogPiece>& pieces, DWORD budget_ms);
 
 // Replaces the instruction box's text and applies `bold_format` (bold on) to each range.
+// Scrolls the log so that its last line shows at the bottom: a log that grew taller, or that
+// was scrolled past its end, never looks empty.
+void ShowLastLine(HWND log);
+
 void SetRichTextWithBold(HWND box, const std::wstring& text, const std::vector<BoldRange>& bold,
                          CHARFORMATW bold_format);
 

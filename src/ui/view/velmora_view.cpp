@@ -1,6 +1,7 @@
 #include "ui/view/velmora_view.h"
 
 #include <richedit.h>
+#include <wchar.h>
 
 #include "ui/frame/main_frame.h"
 #include "ui/resource_ids.h"
@@ -18,6 +19,15 @@ constexpr COLORREF kBodyColour = RGB(252, 230, 154);
 
 bool IsShown(HWND hwnd) {
   return hwnd != nullptr && (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+bool IsPushButton(HWND hwnd) {
+  wchar_t name[16] = {};
+  if (hwnd == nullptr || GetClassNameW(hwnd, name, 16) == 0 || _wcsicmp(name, L"Button") != 0) {
+    return false;
+  }
+  const LONG_PTR type = GetWindowLongPtrW(hwnd, GWL_STYLE) & BS_TYPEMASK;
+  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_OWNERDRAW;
 }
 
 void Place(HWND hwnd, const RECT& r) {
@@ -108,7 +118,13 @@ void CVelmoraView::OnSize(int width, int height) {
   Place(stop_.hwnd(), l.stop);
   Place(exit_.hwnd(), l.exit);
   Place(help_, l.help_box);
+  const RECT log_before = winfw::ChildRect(log_);
   Place(log_, l.log);
+  // A log that changed its height (the progress rows came or went) keeps its last line in
+  // sight.
+  if (log_ != nullptr && log_before.bottom - log_before.top != l.log.bottom - l.log.top) {
+    ShowLastLine(log_);
+  }
   if (IsShown(file_label_)) {
     Place(file_label_, l.file_label);
     Place(file_bar_.hwnd(), l.file_bar);
@@ -201,15 +217,47 @@ bool CVelmoraView::PreTranslateMessage(const MSG& msg) {
     return false;
   }
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
-    // Tab and Shift+Tab walk the controls as in a dialog; the view is a plain window, so
-    // the dialog manager (whose Enter and Escape would reach ids 1 and 2) is not used.
+    // Tab and Shift+Tab walk the controls as in a dialog, in reading order; the view is a
+    // plain window, so the dialog manager (whose Enter and Escape would reach ids 1 and 2) is
+    // not used.
     const bool back = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
     HWND from = msg.hwnd;
     while (from != nullptr && GetParent(from) != hwnd()) from = GetParent(from);
-    if (HWND next = GetNextDlgTabItem(hwnd(), from, back)) SetFocus(next);
+    if (HWND next = NextTabStop(from, back)) {
+      SetFocus(next);
+      // The destination field comes with its text selected, ready to be typed over.
+      if (next == destination_.hwnd()) SendMessageW(next, EM_SETSEL, 0, -1);
+    }
+    return true;
+  }
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && IsPushButton(msg.hwnd) &&
+      GetParent(msg.hwnd) == hwnd()) {
+    // Enter presses the focused button, as Space does.
+    SendMessageW(msg.hwnd, BM_CLICK, 0, 0);
     return true;
   }
   return false;
+}
+
+std::vector<HWND> CVelmoraView::TabOrder() const {
+  return {list_.hwnd(),   select_.hwnd(), remove_.hwnd(), repair_.hwnd(), destination_.hwnd(),
+          browse_.hwnd(), save_.hwnd(),   stop_.hwnd(),   media_check_,   exit_.hwnd()};
+}
+
+HWND CVelmoraView::NextTabStop(HWND from, bool back) const {
+  const std::vector<HWND> order = TabOrder();
+  const int n = static_cast<int>(order.size());
+  int at = -1;
+  for (int i = 0; i < n; ++i) {
+    if (order[static_cast<size_t>(i)] == from) at = i;
+  }
+  if (at < 0) at = back ? 0 : n - 1;
+  for (int step = 1; step <= n; ++step) {
+    const int i = ((back ? at - step : at + step) % n + n) % n;
+    const HWND candidate = order[static_cast<size_t>(i)];
+    if (candidate != nullptr && IsShown(candidate) && IsWindowEnabled(candidate)) return candidate;
+  }
+  return nullptr;
 }
 
 void CVelmoraView::ShowStatusHint(HWND over) {

@@ -153,6 +153,11 @@ class CVelmoraView : public winfw::Window, public JobWindow {
   void ApplyListEmptiedStep();
   HWND StaticLabel(const wchar_t* text, HFONT font, DWORD style);
   void FitLabelFont(HWND label, int width);
+  // The controls Tab walks, in reading order: list, Select, Remove, Repair, destination,
+  // "...", Save, Stop, Extract Media, Exit.
+  std::vector<HWND> TabOrder() const;
+  // The next (or previous) of them after `from` that is shown and enabled, round the end.
+  HWND NextTabStop(HWND from, bool back) const;
 
   CMainFrame& frame_;
   ViewJobWindow proxy_;

@@ -13,6 +13,7 @@
 #include "engine/job/markup_escape.h"
 #include "engine/job/workflow_steps.h"
 #include "engine/job/working_folder.h"
+#include "engine/scan/document_split.h"
 #include "platform/platform.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/frame/main_frame.h"
@@ -121,18 +122,29 @@ void CVelmoraView::OnRemoveFiles() {
   }
   for (int n = list_.FirstSelected(); n != -1; n = list_.FirstSelected()) {
     ShowPreview(L"", kPreviewBlank);
+    // Every folder of the item goes: its own and those of its further documents ("~2", ...),
+    // so that none is left where the next item to take this place would find it.
     const std::wstring folder = FileFolderPath(list_.ItemText(n), n);
-    if (platform::IsDirectory(folder)) {
-      DeleteFolderTree(folder);
-      platform::RemoveEmptyDirectory(folder);
+    for (size_t d = 0; d < kMaxDocuments; ++d) {
+      const std::wstring document = folder + DocumentSuffix(d);
+      if (platform::IsDirectory(document)) {
+        DeleteFolderTree(document);
+        platform::RemoveEmptyDirectory(document);
+      }
     }
-    // The items after the removed one move up a place: their folders follow them, so
-    // their repair results (preview, save) stay theirs.
+    // The items after the removed one move up a place: their folders, those of their further
+    // documents too, follow them, so their repair results (preview, save) stay theirs.
     const int count = list_.Count();
     for (int k = n + 1; k < count; ++k) {
       const std::wstring text = list_.ItemText(k);
       const std::wstring from = FileFolderPath(text, k);
-      if (platform::IsDirectory(from)) MoveFileW(from.c_str(), FileFolderPath(text, k - 1).c_str());
+      const std::wstring to = FileFolderPath(text, k - 1);
+      for (size_t d = 0; d < kMaxDocuments; ++d) {
+        const std::wstring suffix = DocumentSuffix(d);
+        if (platform::IsDirectory(from + suffix)) {
+          MoveFileW((from + suffix).c_str(), (to + suffix).c_str());
+        }
+      }
     }
     list_.Delete(n);
   }

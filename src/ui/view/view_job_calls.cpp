@@ -47,7 +47,7 @@ int CVelmoraView::ShowMessageBox(BoxOwner owner, const std::wstring& text, unsig
   // The log shows everything before the box. A worker's ownerless box comes here on the
   // worker, whose job window has had the log written on this window's thread first.
   if (GetCurrentThreadId() == GetWindowThreadProcessId(hwnd(), nullptr)) FlushLog();
-  return CurrentDialogs().MessageBox(parent, text, flags);
+  return CurrentDialogs().ShowMessageBox(parent, text, flags);
 }
 
 void CVelmoraView::ShowPreview(const std::wstring& path, PreviewCode code) {

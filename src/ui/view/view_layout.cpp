@@ -3,7 +3,14 @@
 namespace velmora::ui {
 
 ViewLayout ComputeViewLayout(int w, int h, bool file_row_visible, bool total_row_visible) {
-  const int half = h / 2;
+  // The log's bottom edge: above the progress rows that show, or above the footer; the rows
+  // end above the footer, which starts 60 pixels up.
+  const int log_bottom = file_row_visible ? h - 107 : total_row_visible ? h - 90 : h - 70;
+  // The upper half (list and preview) ends at h / 2, but gives way on a low window so that the
+  // log keeps kMinLogHeight; the list keeps kMinListHeight whatever happens.
+  int half = h / 2;
+  if (log_bottom - (half + 61) < kMinLogHeight) half = log_bottom - 61 - kMinLogHeight;
+  if (half - 88 < kMinListHeight) half = 88 + kMinListHeight;
   ViewLayout l{};
   l.select = XYWH(10, 80, 100, 28);
   l.remove = XYWH(115, 80, 100, 28);
@@ -21,13 +28,10 @@ ViewLayout ComputeViewLayout(int w, int h, bool file_row_visible, bool total_row
   l.exit = XYWH(w - 65, h - 40, 55, 30);
   l.help_box = XYWH(75, h - 50, 310, 45);
 
-  if (!file_row_visible && !total_row_visible) {
-    l.log = XYWH(10, half + 61, w - 20, h - half - 131);
-    return l;
-  }
   const int top = half + 61;
-  const int bottom = file_row_visible ? h - 105 : h - 90;
+  const int bottom = log_bottom;
   l.log = XYWH(10, top, w - 20, bottom - top);
+  if (!file_row_visible && !total_row_visible) return l;
   int y = bottom + 5;
   if (file_row_visible) {
     l.file_label = XYWH(10, bottom + 5, 150, 18);

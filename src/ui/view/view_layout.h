@@ -23,6 +23,11 @@ inline RECT XYWH(int x, int y, int width, int height) {
   return {x, y, x + width, y + height};
 }
 
+// The log is never lower than this, the list never lower than that: on a low window the list
+// gives way to the log first.
+inline constexpr int kMinLogHeight = 60;
+inline constexpr int kMinListHeight = 40;
+
 ViewLayout ComputeViewLayout(int width, int height, bool file_row_visible, bool total_row_visible);
 
 }  // namespace velmora::ui

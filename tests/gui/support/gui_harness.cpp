@@ -38,7 +38,7 @@ class GuiEnvironment : public ::testing::Environment {
 
 }  // namespace
 
-int ScriptedDialogs::MessageBox(HWND owner, const std::wstring& text, unsigned flags) {
+int ScriptedDialogs::ShowMessageBox(HWND owner, const std::wstring& text, unsigned flags) {
   std::function<void()> action;
   {
     std::lock_guard<std::mutex> lock(mutex_);

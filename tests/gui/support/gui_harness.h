@@ -30,7 +30,7 @@ class ScriptedDialogs : public Dialogs {
     bool owned;
   };
 
-  int MessageBox(HWND owner, const std::wstring& text, unsigned flags) override;
+  int ShowMessageBox(HWND owner, const std::wstring& text, unsigned flags) override;
   bool OpenFiles(HWND owner, std::vector<std::wstring>& paths) override;
   bool BrowseFolder(HWND owner, std::wstring& path) override;
 
