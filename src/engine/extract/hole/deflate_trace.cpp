@@ -236,6 +236,20 @@ uint32_t DeflateTrace::DistanceOf(uint32_t field, int bits) const {
   return kDistanceBase[d] + extra;
 }
 
+bool DeflateTrace::ResumeAt(uint64_t bit) {
+  if (state_ != State::kCodes) return false;
+  bit_ = bit;
+  out_ = std::max<uint64_t>(out_, 32768);
+  return true;
+}
+
+bool DeflateTrace::HeaderAt(uint64_t bit) {
+  bit_ = bit;
+  out_ = std::max<uint64_t>(out_, 32768);
+  state_ = State::kHeader;
+  return ReadHeader() && bit_ <= size_bits();
+}
+
 bool DeflateTrace::LiteralCode(uint8_t value, uint32_t* code, int* bits) const {
   if (state_ == State::kStored) {
     *code = value;

@@ -70,6 +70,14 @@ class DeflateTrace {
   // different number of bits.
   uint32_t DistanceOf(uint32_t field, int bits) const;
 
+  // Goes on decoding at `bit` in the block being decoded, as if the stream had reached it there,
+  // with its tables; the output before is taken to be a whole window long, so that any distance
+  // is accepted. False when no block of codes is being decoded.
+  bool ResumeAt(uint64_t bit);
+  // Decodes a block header at `bit` (its first bit being the final-block flag): false when
+  // there is none there.
+  bool HeaderAt(uint64_t bit);
+
   uint64_t bit() const { return bit_; }
   uint64_t output() const { return out_; }
 
