@@ -7,7 +7,10 @@
 // byte changed at a seeded place in its middle half; the search finds and proves the
 // correction. "s_per_MB" is the time per MB (10^6 bytes) of compressed part. Sweep: the worst
 // case of the sweep of a small part, where the damage shows nowhere and no correction exists
-// (the recorded CRC-32 is simply wrong), so every position and value is tried.
+// (the recorded CRC-32 is simply wrong), so every position and value is tried. InStep: parts of
+// about 100 KB to 5 MB compressed, one byte changed at a seeded place so that the stream still
+// decodes to its size as well-formed XML (only the CRC-32 tells): "found" is the fraction
+// corrected exactly, "wrong" the fraction corrected to anything else (must be 0).
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
@@ -15,6 +18,7 @@
 #include <string>
 
 #include "engine/extract/byte_repair.h"
+#include "engine/extract/xml_salvage.h"
 
 namespace velmora {
 namespace {
@@ -106,6 +110,69 @@ BENCHMARK(BM_WindowSearch)
     ->Arg(1024)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(6);
+
+// The first change at or after `at` (a seeded value XORed into one byte) after which the
+// stream decodes to the plain text's size as well-formed XML but not to the plain text.
+std::string InvisiblyChanged(const std::string& stream, const std::string& plain, size_t at,
+                             uint32_t seed, size_t* changed) {
+  for (;; ++at) {
+    for (int attempt = 0; attempt < 4; ++attempt) {
+      seed = seed * 1103515245u + 12345u;
+      const auto mask = static_cast<uint8_t>(1 + (seed >> 16) % 255);
+      std::string damaged = stream;
+      damaged[at % stream.size()] = static_cast<char>(damaged[at % stream.size()] ^ mask);
+      std::string out;
+      const bool ended = InflateAll(reinterpret_cast<const uint8_t*>(damaged.data()),
+                                    damaged.size(), [&](const uint8_t* data, size_t n) {
+                                      out.append(reinterpret_cast<const char*>(data), n);
+                                      return out.size() <= plain.size();
+                                    });
+      if (!ended || out.size() != plain.size() || out == plain) continue;
+      XmlTracker xml;
+      xml.Feed(reinterpret_cast<const uint8_t*>(out.data()), out.size());
+      if (!xml.IsWholeDocument()) continue;
+      *changed = at % stream.size();
+      return damaged;
+    }
+  }
+}
+
+void BM_InStep(benchmark::State& state) {
+  const size_t target = static_cast<size_t>(state.range(0)) * 1024;
+  const std::string plain = PlainFor(target, 13);
+  const std::string stream = RawDeflate(plain);
+  uint32_t seed = 3;
+  uint64_t found = 0;
+  uint64_t wrong = 0;
+  uint64_t tried = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    seed = seed * 1103515245u + 12345u;
+    size_t at = 0;
+    const std::string damaged =
+        InvisiblyChanged(stream, plain, (seed >> 8) % stream.size(), seed, &at);
+    DeflatedPart part;
+    part.data = reinterpret_cast<const uint8_t*>(damaged.data());
+    part.size = damaged.size();
+    part.expected_size = static_cast<uint32_t>(plain.size());
+    part.expected_crc = Crc(plain);
+    part.xml = true;
+    state.ResumeTiming();
+    const ByteCorrection fix = FindDeflateCorrection(part, {});
+    benchmark::DoNotOptimize(fix);
+    const bool exact = fix.found && fix.offset == at && fix.new_value == uint8_t(stream[at]);
+    found += exact ? 1 : 0;
+    wrong += fix.found && !exact ? 1 : 0;
+    ++tried;
+  }
+  state.counters["compressed_bytes"] = static_cast<double>(stream.size());
+  state.counters["found"] = static_cast<double>(found) / static_cast<double>(tried);
+  state.counters["wrong"] = static_cast<double>(wrong) / static_cast<double>(tried);
+  state.counters["s_per_MB"] = benchmark::Counter(
+      static_cast<double>(stream.size()) / 1e6,
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_InStep)->Arg(100)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Iterations(6);
 
 void BM_SweepWorstCase(benchmark::State& state) {
   const size_t target = static_cast<size_t>(state.range(0));

@@ -48,6 +48,31 @@ inline std::string XmlLikeText(size_t size) {
   return text;
 }
 
+// A whole sheet's XML with varied numbers and texts, so that it compresses about as a real one
+// does (far less than a repeated row): `rows` rows of three numbers and a text.
+inline std::string VariedSheetXml(size_t rows, uint32_t seed) {
+  std::string xml =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document-content "
+      "xmlns:office=\"urn:o\" xmlns:table=\"urn:t\" xmlns:text=\"urn:x\"><office:body>"
+      "<table:table table:name=\"Sheet1\">";
+  for (size_t r = 0; r < rows; ++r) {
+    xml += "<table:table-row>";
+    for (int c = 0; c < 4; ++c) {
+      seed = seed * 1103515245u + 12345u;
+      const uint32_t v = seed >> 12;
+      if (c == 3) {
+        xml += "<table:table-cell office:value-type=\"string\"><text:p>Item " +
+               std::to_string(v % 9973) + "</text:p></table:table-cell>";
+      } else {
+        xml += "<table:table-cell office:value-type=\"float\" office:value=\"" + std::to_string(v) +
+               "\"><text:p>" + std::to_string(v) + "</text:p></table:table-cell>";
+      }
+    }
+    xml += "</table:table-row>";
+  }
+  return xml + "</table:table></office:body></office:document-content>";
+}
+
 // Bytes that do not compress.
 inline std::string NoiseBytes(size_t size, uint32_t seed = 12345) {
   std::string bytes(size, '\0');

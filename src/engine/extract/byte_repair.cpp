@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/extract/in_step_repair.h"
 #include "engine/extract/xml_salvage.h"
 #include "engine/zlib_stream.h"
 
@@ -571,13 +572,32 @@ ByteCorrection FindDeflateCorrection(const DeflatedPart& part, const RepairContr
     case Damage::kNone:
     case Damage::kUnusable:
       return {};
-    case Damage::kAt:
-      return SearchWindow(part, control, budget, damage.at, scratch.get());
+    case Damage::kAt: {
+      const ByteCorrection fix = SearchWindow(part, control, budget, damage.at, scratch.get());
+      if (fix.found || Stopped(control)) return fix;
+      // A changed name in a start tag shows only at its end tag, which may lie far past the
+      // window; when the stream still decodes to the recorded size it kept in step, and the
+      // CRC-32 finds the change wherever it lies.
+      uint64_t out = 0;
+      uint32_t crc = 0;
+      const bool ended = InflateAll(part.data, part.size, [&](const uint8_t* bytes, size_t n) {
+        out += n;
+        crc = static_cast<uint32_t>(crc32(crc, bytes, static_cast<uInt>(n)));
+        return out <= part.expected_size;
+      });
+      if (!ended || out != part.expected_size) return {};
+      return FindInStepCorrection(part, crc, control, budget);
+    }
     case Damage::kInvisible:
       break;
   }
-  // Only the CRC-32 tells. When exactly one output byte is wrong it says which, and the
-  // changed input byte lies just before the input that produced it.
+  // Only the CRC-32 tells. Most such changes turned a literal into another or a copy's
+  // distance into another: the CRC-32 finds which, in a part of any size, at a cost that grows
+  // with the part only.
+  const ByteCorrection in_step = FindInStepCorrection(part, damage.crc, control, budget);
+  if (in_step.found || Stopped(control)) return in_step;
+  // When exactly one output byte is wrong the CRC-32 says which, and the changed input byte
+  // lies just before the input that produced it.
   const ByteCorrection output_error =
       FindSingleByteError(part.expected_size, damage.crc, part.expected_crc, control);
   if (output_error.found) {
@@ -585,6 +605,7 @@ ByteCorrection FindDeflateCorrection(const DeflatedPart& part, const RepairContr
     const ByteCorrection fix = SearchWindow(part, control, budget, at, scratch.get());
     if (fix.found) return fix;
   }
+  // The sweep, slower, finds any other change in a small part.
   if (part.size > kSweepLimit) return {};
   return Sweep(part, control, budget, scratch.get());
 }
