@@ -732,6 +732,116 @@ TEST(ArchiveScannerRecords, FlagsAndWhetherTheCrcIsKnown) {
   }
 }
 
+// ---- Other writers' layouts ---------------------------------------------------------------------
+
+std::string Le64(uint64_t value) {
+  std::string out;
+  PutLe32(out, static_cast<uint32_t>(value));
+  PutLe32(out, static_cast<uint32_t>(value >> 32));
+  return out;
+}
+
+// The zip64 extra field of a local header: tag 1, the uncompressed size, then the compressed one.
+std::string Zip64Extra(uint64_t uncompressed, uint64_t compressed) {
+  std::string out;
+  PutLe16(out, 1);
+  PutLe16(out, 16);
+  return out + Le64(uncompressed) + Le64(compressed);
+}
+
+uint32_t CrcOf(const std::string& data);
+
+TEST(ArchiveScannerRecords, OtherWritersLayouts) {
+  const std::string data = "hello";
+  const uint32_t crc = CrcOf(data);
+  const std::string stream = RawDeflate(std::string(300, 'a') + "b");
+  const auto zs = static_cast<uint32_t>(stream.size());
+  const uint32_t stream_crc = CrcOf(std::string(300, 'a') + "b");
+  const std::string next =
+      LocalHeader({.crc = CrcOf("hi"), .compressed = 2, .uncompressed = 2, .name = "next"}) + "hi";
+  std::string descriptor64 = "PK\x07\x08";
+  PutLe32(descriptor64, stream_crc);
+  descriptor64 += Le64(zs) + Le64(301);
+  struct Case {
+    const char* label;
+    std::string bytes;
+    uint32_t compressed;
+    uint32_t uncompressed;
+    uint32_t crc;
+    bool crc_known;
+    Source source;
+  };
+  const Case cases[] = {
+      {"zip64 local header: the sizes from the extra field",
+       LocalHeader({.crc = crc,
+                    .compressed = 0xFFFFFFFF,
+                    .uncompressed = 0xFFFFFFFF,
+                    .name = "z",
+                    .extra = Zip64Extra(5, 5)}) +
+           data + next,
+       5, 5, crc, true, Source::kHeader},
+      {"zip64 header written to a pipe: bit 3, zeros in the extra field, a 64-bit descriptor",
+       LocalHeader({.method = kDeflated,
+                    .flags = 8,
+                    .crc = 0,
+                    .compressed = 0xFFFFFFFF,
+                    .uncompressed = 0xFFFFFFFF,
+                    .name = "z",
+                    .extra = Zip64Extra(0, 0)}) +
+           stream + descriptor64 + next,
+       zs, 301, stream_crc, true, Source::kDescriptor},
+      {"stored, the plain size flipped: the size the CRC-32 confirms",
+       LocalHeader({.crc = crc, .compressed = 5, .uncompressed = 5 ^ 256, .name = "s"}) + data +
+           next,
+       5, 5, crc, true, Source::kStream},
+      {"stored, the compressed size flipped: the size the CRC-32 confirms",
+       LocalHeader({.crc = crc, .compressed = 5 ^ 64, .uncompressed = 5, .name = "s"}) + data +
+           next + std::string(100, 'q'),
+       5, 5, crc, true, Source::kStream},
+      {"bit 3, sizes in the header, CRC-32 0: the descriptor's CRC-32 is known",
+       LocalHeader({.flags = 8, .crc = 0, .compressed = 5, .uncompressed = 5, .name = "b"}) + data +
+           Descriptor(crc, 5, 5) + next,
+       5, 5, crc, true, Source::kHeader},
+      {"bit 3, the real CRC-32 in the header and no descriptor: known, as the data gives it",
+       LocalHeader({.flags = 8, .crc = crc, .compressed = 5, .uncompressed = 5, .name = "b"}) +
+           data + next,
+       5, 5, crc, true, Source::kHeader},
+      {"bit 3, header and descriptor disagree: the one the data gives",
+       LocalHeader({.flags = 8, .crc = crc, .compressed = 5, .uncompressed = 5, .name = "b"}) +
+           data + Descriptor(crc ^ 0x80, 5, 5) + next,
+       5, 5, crc, true, Source::kHeader},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::vector<RecoveredEntry> found = ScanBytes(c.bytes);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].compressed_size, c.compressed);
+    EXPECT_EQ(found[0].uncompressed_size, c.uncompressed);
+    EXPECT_EQ(found[0].crc32, c.crc);
+    EXPECT_EQ(found[0].crc_known, c.crc_known);
+    EXPECT_EQ(found[0].size_source, c.source);
+    EXPECT_EQ(found[1].name, L"next");
+    ExpectSameAsModel(c.bytes, c.label);
+  }
+}
+
+// A template's empty files are parts of the package like any other; folders are not.
+TEST(ArchiveScannerRecords, EmptyFilesAreKeptAndFoldersAreNot) {
+  const std::string bytes =
+      LocalHeader({.crc = 0, .name = "Configurations2/"}) +
+      LocalHeader({.crc = 0, .name = "Configurations2/accelerator/current.xml"}) +
+      LocalHeader({.crc = 0x1234, .name = "damaged-empty"}) +
+      LocalHeader({.flags = 8, .crc = 0, .name = "streamed-no-descriptor"}) +
+      LocalHeader({.crc = 0, .compressed = 2, .uncompressed = 2, .name = "x"}) + "hi";
+  const std::vector<RecoveredEntry> found = ScanBytes(bytes);
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0].name, L"Configurations2\\accelerator\\current.xml");
+  EXPECT_EQ(found[0].compressed_size, 0u);
+  EXPECT_EQ(found[0].uncompressed_size, 0u);
+  EXPECT_EQ(found[1].name, L"x");
+  ExpectSameAsModel(bytes, "empty files");
+}
+
 // ---- Damaged sizes -----------------------------------------------------------------------------
 
 uint32_t Crc32(const std::string& data) {
@@ -1271,5 +1381,14 @@ TEST(ArchiveScannerRealArchives, WrittenByPythonToAStreamWithDataDescriptors) {
 }
 #endif
 
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+uint32_t CrcOf(const std::string& data) {
+  return static_cast<uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+}
 }  // namespace
 }  // namespace velmora
