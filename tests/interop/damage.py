@@ -595,8 +595,8 @@ def scan_model(out):
     is that of the bytes before it, unless another record comes first. Sizes
     of 0xFFFFFFFF come from the header's zip64 extra field, and after such a
     header a descriptor holds 64-bit sizes. A stored header with both sizes 0,
-    CRC-32 0 and no bit 3 is an empty file and kept, unless its name ends in
-    "/" (a folder). Other records with both sizes 0 or an empty name are
+    CRC-32 0 and no bit 3 (or bit 3 and its descriptor right after it) is an
+    empty file and kept, unless its name ends in "/" (a folder). Other records with both sizes 0 or an empty name are
     dropped. Bytes past the end read as zeros."""
     records = []
     size = len(out)
@@ -651,8 +651,10 @@ def scan_model(out):
             keep = method == 8 and data_offset < size
             if keep:
                 source = "none"
-            # An empty file (not a folder): stored, CRC-32 0, no bit 3.
-            elif (method == 0 and _u32(out, at + 14) == 0 and not flags & 8
+            # An empty file (not a folder): stored, CRC-32 0, no bit 3 (or
+            # a streaming writer's, its descriptor right after the header).
+            elif (method == 0 and _u32(out, at + 14) == 0 and
+                  (not flags & 8 or source == "descriptor")
                   and raw_name and not raw_name.endswith(b"/")
                   and data_offset <= size):
                 keep = True
