@@ -72,13 +72,17 @@ def pack(folder, target):
             files.append(os.path.relpath(path, folder).replace(os.sep, "/"))
     if not files:
         return False
+    def add(z, name, method):
+        with open(os.path.join(folder, name), "rb") as fh:
+            info = zipfile.ZipInfo(name, (2024, 1, 1, 0, 0, 0))
+            info.compress_type = method
+            z.writestr(info, fh.read())
     with zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as z:
         if "mimetype" in files:
-            z.write(os.path.join(folder, "mimetype"), "mimetype",
-                    zipfile.ZIP_STORED)
+            add(z, "mimetype", zipfile.ZIP_STORED)
         for f in sorted(files):
             if f != "mimetype":
-                z.write(os.path.join(folder, f), f)
+                add(z, f, zipfile.ZIP_DEFLATED)
     return True
 
 

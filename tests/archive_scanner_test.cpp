@@ -388,6 +388,7 @@ std::vector<RecoveredEntry> ModelScan(const std::string& bytes) {
     entry.data_offset = file.position;
 
     bool attach = false;
+    bool unconfirmed = false;
     if (compressed == 0 && uncompressed == 0) {
       if (method == 8 && entry.data_offset < length) {
         source = Source::kNone;
@@ -421,6 +422,7 @@ std::vector<RecoveredEntry> ModelScan(const std::string& bytes) {
           }
         }
       }
+      unconfirmed = !fits;
       if (known && (real_compressed != compressed || real_uncompressed != uncompressed)) {
         compressed = real_compressed;
         uncompressed = real_uncompressed;
@@ -464,7 +466,7 @@ std::vector<RecoveredEntry> ModelScan(const std::string& bytes) {
     entry.crc32 = crc;
     entry.crc_known = crc_from_descriptor || (flags & 8) == 0;
     entry.size_source = source;
-    if (compressed != 0) file.position += compressed;
+    if (compressed != 0 && !unconfirmed) file.position += compressed;
     if (attach && !entry.name.empty()) found.push_back(entry);
   }
   return found;
@@ -823,6 +825,39 @@ TEST(ArchiveScannerRecords, OtherWritersLayouts) {
     EXPECT_EQ(found[1].name, L"next");
     ExpectSameAsModel(c.bytes, c.label);
   }
+}
+
+// Raw DEFLATE in stored blocks: the bytes appear in the stream as they are.
+std::string StoredDeflate(const std::string& data) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 0, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string out(data.size() + 64, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  out.resize(out.size() - z.avail_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// A damaged entry whose sizes do not fit, and whose bytes inflate on past real entries (zeros
+// of a hole decode as a stream too): the headers inside its span are entries as well.
+TEST(ArchiveScannerRecords, HeadersInsideADamagedEntrysSpanAreEntries) {
+  const std::string inner =
+      LocalHeader({.crc = CrcOf("meta"), .compressed = 4, .uncompressed = 4, .name = "meta.xml"}) +
+      "meta";
+  const std::string stream = StoredDeflate("<a>" + inner + "</a>");
+  const std::string bytes =
+      LocalHeader(
+          {.method = kDeflated, .compressed = 7, .uncompressed = 9, .name = "content.xml"}) +
+      stream + LocalHeader({.crc = CrcOf("hi"), .compressed = 2, .uncompressed = 2, .name = "z"}) +
+      "hi";
+  std::vector<std::wstring> names;
+  for (const RecoveredEntry& e : ScanBytes(bytes)) names.push_back(e.name);
+  EXPECT_EQ(names, (std::vector<std::wstring>{L"content.xml", L"meta.xml", L"z"}));
+  ExpectSameAsModel(bytes, "headers inside a damaged entry's span");
 }
 
 // A template's empty files are parts of the package like any other; folders are not.

@@ -647,6 +647,7 @@ def scan_model(out):
                     source = "descriptor"
                     break
                 look = found + 1
+        walk = False
         if csize == 0 and usize == 0:
             keep = method == 8 and data_offset < size
             if keep:
@@ -684,6 +685,9 @@ def scan_model(out):
                         _descriptor_sizes(out, d, zip64) == real):
                     source = "descriptor"
             keep = bool(csize or usize)
+            # Sizes that did not fit: the scan walks the entry's data, so
+            # that headers a hole left inside its span are found.
+            walk = not fits
         if keep and raw_name:
             records.append({"name": raw_name.decode("latin-1"),
                             "header_offset": at, "method": method,
@@ -692,7 +696,7 @@ def scan_model(out):
                             "size_source": source,
                             "data_offset": data_offset,
                             "data_complete": data_offset + csize <= size})
-        pos = data_offset + csize
+        pos = data_offset if walk else data_offset + csize
     return records
 
 

@@ -219,14 +219,15 @@ void TakeDescriptorAt(ScanBuffer& buffer, uint64_t at, Sizes* sizes) {
 // Sizes that do not fit the file are replaced by what the data shows: where its deflate stream
 // ends, or, for a stored entry, where the next record begins. When the bytes do not tell (a
 // broken stream, a file cut inside the data, another method) the sizes stay as they were.
-void CheckSizesAgainstData(ScanBuffer& buffer, const JobRunning& running, uint16_t flags,
+// True when the data told where it ends.
+bool CheckSizesAgainstData(ScanBuffer& buffer, const JobRunning& running, uint16_t flags,
                            uint16_t method, uint64_t data_offset, uint64_t* probe_budget,
                            Sizes* sizes) {
   uint32_t compressed = 0;
   uint32_t uncompressed = 0;
   if (method == kZipMethodDeflate) {
     const StreamEnd end = ProbeDeflateStream(buffer, running, data_offset, probe_budget);
-    if (end.result != ProbeResult::kFound) return;
+    if (end.result != ProbeResult::kFound) return false;
     compressed = end.compressed;
     uncompressed = end.uncompressed;
   } else if (method == kZipMethodStored) {
@@ -234,18 +235,19 @@ void CheckSizesAgainstData(ScanBuffer& buffer, const JobRunning& running, uint16
     if (FindRecordAfterData(buffer, running, data_offset, (flags & kZipFlagDescriptor) != 0, &at) !=
             ProbeResult::kFound ||
         at - data_offset > UINT32_MAX) {
-      return;
+      return false;
     }
     compressed = uncompressed = static_cast<uint32_t>(at - data_offset);
   } else {
-    return;
+    return false;
   }
-  if (compressed == sizes->compressed && uncompressed == sizes->uncompressed) return;
+  if (compressed == sizes->compressed && uncompressed == sizes->uncompressed) return true;
   sizes->compressed = compressed;
   sizes->uncompressed = uncompressed;
   sizes->source = RecoveredEntry::SizeSource::kStream;
   sizes->crc_from_descriptor = false;
   TakeDescriptorAt(buffer, data_offset + compressed, sizes);
+  return true;
 }
 
 // The CRC-32 of a stored entry's data of `length` bytes, or of what a deflated entry's stream
@@ -417,6 +419,7 @@ uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t sign
   }
 
   bool attach = false;
+  bool unconfirmed = false;
   if (sizes.compressed == 0 && sizes.uncompressed == 0) {
     // A deflated entry whose sizes are nowhere (its file was cut before the descriptor) is kept
     // for an inflate that runs until the stream breaks. A stored one is a folder, or an empty
@@ -432,8 +435,13 @@ uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t sign
       attach = true;
     }
   } else {
+    // Sizes that do not fit belong to a damaged entry, and what the data then says may run past
+    // real entries too (a hole that took this entry's end and the next header with it, whose
+    // zeros a stream decodes on through): the scan walks such an entry's data rather than
+    // jumping over it, so that the intact headers inside are entries too.
     if (!SizesFit(buffer, flags, method, data_offset, sizes)) {
       CheckSizesAgainstData(buffer, running, flags, method, data_offset, probe_budget, &sizes);
+      unconfirmed = true;
     }
     if (bit3 && sizes.source == RecoveredEntry::SizeSource::kHeader) {
       ResolveDescriptorCrc(buffer, running, method, data_offset, header_crc, probe_budget, &sizes);
@@ -455,7 +463,7 @@ uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t sign
   entry.crc_known = sizes.crc_from_descriptor || !bit3;
   entry.size_source = sizes.source;
   if (attach && !entry.name.empty()) found(entry);
-  return data_offset + sizes.compressed;
+  return unconfirmed ? data_offset : data_offset + sizes.compressed;
 }
 
 }  // namespace
