@@ -8,7 +8,8 @@ damaged file; what it extracted is packed again as a package (mimetype first,
 stored) for LibreOffice to read, as a user would do by hand. Velmora's
 package is its own "repair" output (every document's package counts).
 
-    bench/peers_writers.py [--set tests/interop/writers] [--velmora PATH]...
+    bench/peers_writers.py [--set tests/interop/writers] [--peer NAME]...
+                           [--velmora LABEL=PATH]...
 
 Needs unzip, 7z, bsdtar and LibreOffice. Takes some minutes.
 """
@@ -43,6 +44,7 @@ def extract_7z(src, dest):
 
 
 def extract_bsdtar(src, dest):
+    os.makedirs(dest, exist_ok=True)  # bsdtar -C wants the folder to exist
     subprocess.run(["bsdtar", "-x", "-f", src, "-C", dest],
                    capture_output=True, timeout=120)
 
@@ -120,10 +122,13 @@ def main():
     ap.add_argument("--velmora", action="append", default=[],
                     metavar="LABEL=PATH")
     ap.add_argument("--soffice", default=shutil.which("soffice") or "soffice")
+    ap.add_argument("--peer", action="append", choices=sorted(PEERS),
+                    help="only this peer (repeatable; default all)")
     args = ap.parse_args()
     fixtures_dir = os.path.join(args.set, "fixtures")
     expected_dir = os.path.join(args.set, "expected")
-    tools = dict(PEERS)
+    tools = {k: v for k, v in PEERS.items()
+             if not args.peer or k in args.peer}
     for spec in args.velmora:
         label, path = spec.split("=", 1)
         tools[label] = path
