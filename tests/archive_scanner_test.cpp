@@ -171,7 +171,8 @@ bool IsRecordAfterDataAt(const std::string& bytes, uint64_t at, bool descriptor)
 // Where the deflate stream at `data_offset` ends, the plain way: the whole rest of the file
 // handed to zlib at once.
 bool ModelStreamEnd(const std::string& bytes, uint64_t data_offset, uint32_t* compressed,
-                    uint32_t* uncompressed) {
+                    uint32_t* uncompressed, uint32_t* crc = nullptr) {
+  uLong output_crc = 0;
   if (data_offset >= bytes.size()) return false;
   z_stream z{};
   if (inflateInit2(&z, -15) != Z_OK) return false;
@@ -186,12 +187,14 @@ bool ModelStreamEnd(const std::string& bytes, uint64_t data_offset, uint32_t* co
     z.avail_out = static_cast<uInt>(out.size());
     result = inflate(&z, Z_NO_FLUSH);
     produced += out.size() - z.avail_out;
+    output_crc = crc32(output_crc, out.data(), static_cast<uInt>(out.size() - z.avail_out));
   }
   const uint64_t consumed = available - z.avail_in;
   inflateEnd(&z);
-  if (result != Z_STREAM_END || produced > UINT32_MAX) return false;
-  *compressed = static_cast<uint32_t>(consumed);
-  *uncompressed = static_cast<uint32_t>(produced);
+  if (result != Z_STREAM_END || produced > UINT32_MAX || consumed > UINT32_MAX) return false;
+  if (compressed != nullptr) *compressed = static_cast<uint32_t>(consumed);
+  if (uncompressed != nullptr) *uncompressed = static_cast<uint32_t>(produced);
+  if (crc != nullptr) *crc = static_cast<uint32_t>(output_crc);
   return true;
 }
 
@@ -220,6 +223,53 @@ std::vector<RecoveredEntry> ModelScan(const std::string& bytes) {
     const uint32_t extra_length = file.Read16();
     std::vector<uint8_t> name(name_length + 2, 0);
     file.Read(name.data(), name_length);
+    const uint32_t header_crc = crc;
+    const bool bit3 = (flags & 8) != 0;
+    // A zip64 extra field (tag 1): 64-bit sizes for the fields that hold 0xFFFFFFFF.
+    bool zip64 = false;
+    {
+      const uint64_t kept = file.position;
+      uint64_t at = file.position;
+      const uint64_t end = at + extra_length;
+      while (at + 4 <= end && !zip64) {
+        file.position = at;
+        const uint32_t tag = file.Read16();
+        const uint32_t size = file.Read16();
+        if (at + 4 + size > end) break;
+        if (tag == 1) {
+          zip64 = true;
+          const bool both = size >= 16;
+          uint32_t k = 0;
+          for (uint32_t* field : {&uncompressed, &compressed}) {
+            if ((both || *field == 0xFFFFFFFF) && k + 8 <= size) {
+              const uint32_t low = file.Read32();
+              const uint32_t high = file.Read32();
+              k += 8;
+              if (*field == 0xFFFFFFFF && high == 0 && low != 0xFFFFFFFF) *field = low;
+            }
+          }
+        }
+        at += 4 + size;
+      }
+      file.position = kept;
+    }
+    // A descriptor at `at`: its CRC-32 and sizes (64-bit ones after a zip64 header).
+    const auto descriptor_at = [&](uint64_t at, uint32_t* d_crc, uint32_t* d_c, uint32_t* d_u) {
+      if (!IsAt(bytes, at, 'P', 'K', 7, 8)) return false;
+      const uint64_t kept = file.position;
+      file.position = at + 4;
+      *d_crc = file.Read32();
+      *d_c = file.Read32();
+      const uint32_t c_high = zip64 ? file.Read32() : 0;
+      *d_u = file.Read32();
+      const uint32_t u_high = zip64 ? file.Read32() : 0;
+      file.position = kept;
+      return c_high == 0 && u_high == 0;
+    };
+    const auto data_crc = [&](uint64_t from, uint64_t n) {
+      return static_cast<uint32_t>(
+          crc32(0, reinterpret_cast<const Bytef*>(bytes.data() + from), static_cast<uInt>(n)));
+    };
 
     Source source = Source::kHeader;
     bool crc_from_descriptor = false;
@@ -230,10 +280,12 @@ std::vector<RecoveredEntry> ModelScan(const std::string& bytes) {
         file.Read(window, 4);
         if (Is(window, 'P', 'K', 3, 4)) break;
         if (Is(window, 'P', 'K', 7, 8)) {
-          const uint32_t descriptor_crc = file.Read32();
-          const uint32_t descriptor_compressed = file.Read32();
-          const uint32_t descriptor_uncompressed = file.Read32();
-          if (descriptor_compressed != 0 || descriptor_uncompressed != 0) {
+          uint32_t descriptor_crc = 0;
+          uint32_t descriptor_compressed = 0;
+          uint32_t descriptor_uncompressed = 0;
+          if (descriptor_at(file.position - 4, &descriptor_crc, &descriptor_compressed,
+                            &descriptor_uncompressed) &&
+              (descriptor_compressed != 0 || descriptor_uncompressed != 0)) {
             crc = descriptor_crc;
             compressed = descriptor_compressed;
             uncompressed = descriptor_uncompressed;
@@ -249,7 +301,8 @@ std::vector<RecoveredEntry> ModelScan(const std::string& bytes) {
     // A stored bit-3 header with sizes 0: the data ends at the first descriptor whose sizes are
     // its distance and whose CRC-32 is that of the bytes before it; any other record first ends
     // the search.
-    const uint64_t data_start = file.position + extra_length;
+    const uint64_t data_start = std::min<uint64_t>(file.position, length) + extra_length;
+    bool streamed_empty = false;
     if (compressed == 0 && uncompressed == 0 && method == 0 && (flags & 8) != 0 &&
         data_start < length) {
       for (uint64_t p = data_start; p + 4 <= length; ++p) {
@@ -270,9 +323,57 @@ std::vector<RecoveredEntry> ModelScan(const std::string& bytes) {
           crc = data_crc;
           source = Source::kDescriptor;
           crc_from_descriptor = true;
+          streamed_empty = distance == 0;
           break;
         }
       }
+    }
+
+    // A stored entry's two sizes differ: the one whose bytes give the CRC-32 (the header's, or
+    // with bit 3 and a 0 there a descriptor's at either end), else the only one a record
+    // follows, else the distance to the next record.
+    if (method == 0 && compressed != uncompressed) {
+      bool crc_known = !bit3 || header_crc != 0;
+      if (bit3 && header_crc == 0) {
+        for (const uint32_t size : {compressed, uncompressed}) {
+          uint32_t d_crc = 0, d_c = 0, d_u = 0;
+          if (data_start + size <= length && descriptor_at(data_start + size, &d_crc, &d_c, &d_u)) {
+            crc = d_crc;
+            crc_from_descriptor = crc_known = true;
+            break;
+          }
+        }
+      }
+      bool done = false;
+      int fitting = 0;
+      uint32_t fit = 0;
+      for (const uint32_t size : {compressed, uncompressed}) {
+        if (size == 0 || data_start + size > length) continue;
+        if (crc_known && data_crc(data_start, size) == crc) {
+          compressed = uncompressed = size;
+          done = true;
+          break;
+        }
+        const uint64_t end = data_start + size;
+        if (end == length || IsRecordAfterDataAt(bytes, end, bit3)) {
+          ++fitting;
+          fit = size;
+        }
+      }
+      if (!done && fitting == 1) {
+        compressed = uncompressed = fit;
+        done = true;
+      }
+      if (!done) {
+        for (uint64_t p = data_start; p + 4 <= length; ++p) {
+          if (IsRecordAfterDataAt(bytes, p, bit3)) {
+            compressed = uncompressed = static_cast<uint32_t>(p - data_start);
+            done = true;
+            break;
+          }
+        }
+      }
+      if (done) source = Source::kStream;
     }
 
     RecoveredEntry entry;
@@ -287,13 +388,17 @@ std::vector<RecoveredEntry> ModelScan(const std::string& bytes) {
     entry.data_offset = file.position;
 
     bool attach = false;
+    bool unconfirmed = false;
     if (compressed == 0 && uncompressed == 0) {
       if (method == 8 && entry.data_offset < length) {
         source = Source::kNone;
         attach = true;
+      } else if (method == 0 && crc == 0 && (!bit3 || streamed_empty) && name_length != 0 &&
+                 name[std::min<uint32_t>(name_length, 1023) - 1] != '/' &&
+                 entry.data_offset <= length) {
+        attach = true;  // an empty file
       }
     } else {
-      const bool bit3 = (flags & 8) != 0;
       const uint64_t end = entry.data_offset + compressed;
       bool fits = false;
       if (method == 8 && bit3 && source == Source::kHeader && uncompressed == 0) {
@@ -317,20 +422,41 @@ std::vector<RecoveredEntry> ModelScan(const std::string& bytes) {
           }
         }
       }
+      unconfirmed = !fits;
       if (known && (real_compressed != compressed || real_uncompressed != uncompressed)) {
         compressed = real_compressed;
         uncompressed = real_uncompressed;
         source = Source::kStream;
         crc_from_descriptor = false;
-        const uint64_t at = entry.data_offset + compressed;
-        if (IsAt(bytes, at, 'P', 'K', 7, 8)) {
-          file.position = at + 4;
-          crc = file.Read32();
+        uint32_t d_crc = 0, d_c = 0, d_u = 0;
+        if (descriptor_at(entry.data_offset + compressed, &d_crc, &d_c, &d_u)) {
+          crc = d_crc;
           crc_from_descriptor = true;
-          if (file.Read32() == compressed && file.Read32() == uncompressed) {
-            source = Source::kDescriptor;
+          if (d_c == compressed && d_u == uncompressed) source = Source::kDescriptor;
+        }
+      }
+      // Bit 3 with sizes in the header: the descriptor at the end of the data gives the CRC-32;
+      // the header's, when not 0 and not the descriptor's, counts when the data gives it.
+      if (bit3 && source == Source::kHeader) {
+        uint32_t d_crc = 0, d_c = 0, d_u = 0;
+        const bool descriptor = descriptor_at(entry.data_offset + compressed, &d_crc, &d_c, &d_u);
+        if (descriptor) {
+          crc = d_crc;
+          crc_from_descriptor = true;
+        }
+        if (header_crc != 0 && !(descriptor && header_crc == d_crc)) {
+          uint32_t given = 0;
+          bool have = false;
+          if (method == 0 && entry.data_offset + compressed <= length) {
+            given = data_crc(entry.data_offset, compressed);
+            have = true;
+          } else if (method == 8) {
+            have = ModelStreamEnd(bytes, entry.data_offset, nullptr, nullptr, &given);
           }
-          file.position = entry.data_offset;
+          if (have && given == header_crc) {
+            crc = header_crc;
+            crc_from_descriptor = true;
+          }
         }
       }
       attach = compressed != 0 || uncompressed != 0;
@@ -340,7 +466,7 @@ std::vector<RecoveredEntry> ModelScan(const std::string& bytes) {
     entry.crc32 = crc;
     entry.crc_known = crc_from_descriptor || (flags & 8) == 0;
     entry.size_source = source;
-    if (compressed != 0) file.position += compressed;
+    if (compressed != 0 && !unconfirmed) file.position += compressed;
     if (attach && !entry.name.empty()) found.push_back(entry);
   }
   return found;
@@ -606,6 +732,149 @@ TEST(ArchiveScannerRecords, FlagsAndWhetherTheCrcIsKnown) {
     EXPECT_EQ(found[0].crc_known, c.crc_known);
     EXPECT_EQ(found[0].size_source, c.source);
   }
+}
+
+// ---- Other writers' layouts ---------------------------------------------------------------------
+
+std::string Le64(uint64_t value) {
+  std::string out;
+  PutLe32(out, static_cast<uint32_t>(value));
+  PutLe32(out, static_cast<uint32_t>(value >> 32));
+  return out;
+}
+
+// The zip64 extra field of a local header: tag 1, the uncompressed size, then the compressed one.
+std::string Zip64Extra(uint64_t uncompressed, uint64_t compressed) {
+  std::string out;
+  PutLe16(out, 1);
+  PutLe16(out, 16);
+  return out + Le64(uncompressed) + Le64(compressed);
+}
+
+uint32_t CrcOf(const std::string& data);
+
+TEST(ArchiveScannerRecords, OtherWritersLayouts) {
+  const std::string data = "hello";
+  const uint32_t crc = CrcOf(data);
+  const std::string stream = RawDeflate(std::string(300, 'a') + "b");
+  const auto zs = static_cast<uint32_t>(stream.size());
+  const uint32_t stream_crc = CrcOf(std::string(300, 'a') + "b");
+  const std::string next =
+      LocalHeader({.crc = CrcOf("hi"), .compressed = 2, .uncompressed = 2, .name = "next"}) + "hi";
+  std::string descriptor64 = "PK\x07\x08";
+  PutLe32(descriptor64, stream_crc);
+  descriptor64 += Le64(zs) + Le64(301);
+  struct Case {
+    const char* label;
+    std::string bytes;
+    uint32_t compressed;
+    uint32_t uncompressed;
+    uint32_t crc;
+    bool crc_known;
+    Source source;
+  };
+  const Case cases[] = {
+      {"zip64 local header: the sizes from the extra field",
+       LocalHeader({.crc = crc,
+                    .compressed = 0xFFFFFFFF,
+                    .uncompressed = 0xFFFFFFFF,
+                    .name = "z",
+                    .extra = Zip64Extra(5, 5)}) +
+           data + next,
+       5, 5, crc, true, Source::kHeader},
+      {"zip64 header written to a pipe: bit 3, zeros in the extra field, a 64-bit descriptor",
+       LocalHeader({.method = kDeflated,
+                    .flags = 8,
+                    .crc = 0,
+                    .compressed = 0xFFFFFFFF,
+                    .uncompressed = 0xFFFFFFFF,
+                    .name = "z",
+                    .extra = Zip64Extra(0, 0)}) +
+           stream + descriptor64 + next,
+       zs, 301, stream_crc, true, Source::kDescriptor},
+      {"stored, the plain size flipped: the size the CRC-32 confirms",
+       LocalHeader({.crc = crc, .compressed = 5, .uncompressed = 5 ^ 256, .name = "s"}) + data +
+           next,
+       5, 5, crc, true, Source::kStream},
+      {"stored, the compressed size flipped: the size the CRC-32 confirms",
+       LocalHeader({.crc = crc, .compressed = 5 ^ 64, .uncompressed = 5, .name = "s"}) + data +
+           next + std::string(100, 'q'),
+       5, 5, crc, true, Source::kStream},
+      {"bit 3, sizes in the header, CRC-32 0: the descriptor's CRC-32 is known",
+       LocalHeader({.flags = 8, .crc = 0, .compressed = 5, .uncompressed = 5, .name = "b"}) + data +
+           Descriptor(crc, 5, 5) + next,
+       5, 5, crc, true, Source::kHeader},
+      {"bit 3, the real CRC-32 in the header and no descriptor: known, as the data gives it",
+       LocalHeader({.flags = 8, .crc = crc, .compressed = 5, .uncompressed = 5, .name = "b"}) +
+           data + next,
+       5, 5, crc, true, Source::kHeader},
+      {"bit 3, header and descriptor disagree: the one the data gives",
+       LocalHeader({.flags = 8, .crc = crc, .compressed = 5, .uncompressed = 5, .name = "b"}) +
+           data + Descriptor(crc ^ 0x80, 5, 5) + next,
+       5, 5, crc, true, Source::kHeader},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::vector<RecoveredEntry> found = ScanBytes(c.bytes);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].compressed_size, c.compressed);
+    EXPECT_EQ(found[0].uncompressed_size, c.uncompressed);
+    EXPECT_EQ(found[0].crc32, c.crc);
+    EXPECT_EQ(found[0].crc_known, c.crc_known);
+    EXPECT_EQ(found[0].size_source, c.source);
+    EXPECT_EQ(found[1].name, L"next");
+    ExpectSameAsModel(c.bytes, c.label);
+  }
+}
+
+// Raw DEFLATE in stored blocks: the bytes appear in the stream as they are.
+std::string StoredDeflate(const std::string& data) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 0, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string out(data.size() + 64, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  out.resize(out.size() - z.avail_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// A damaged entry whose sizes do not fit, and whose bytes inflate on past real entries (zeros
+// of a hole decode as a stream too): the headers inside its span are entries as well.
+TEST(ArchiveScannerRecords, HeadersInsideADamagedEntrysSpanAreEntries) {
+  const std::string inner =
+      LocalHeader({.crc = CrcOf("meta"), .compressed = 4, .uncompressed = 4, .name = "meta.xml"}) +
+      "meta";
+  const std::string stream = StoredDeflate("<a>" + inner + "</a>");
+  const std::string bytes =
+      LocalHeader(
+          {.method = kDeflated, .compressed = 7, .uncompressed = 9, .name = "content.xml"}) +
+      stream + LocalHeader({.crc = CrcOf("hi"), .compressed = 2, .uncompressed = 2, .name = "z"}) +
+      "hi";
+  std::vector<std::wstring> names;
+  for (const RecoveredEntry& e : ScanBytes(bytes)) names.push_back(e.name);
+  EXPECT_EQ(names, (std::vector<std::wstring>{L"content.xml", L"meta.xml", L"z"}));
+  ExpectSameAsModel(bytes, "headers inside a damaged entry's span");
+}
+
+// A template's empty files are parts of the package like any other; folders are not.
+TEST(ArchiveScannerRecords, EmptyFilesAreKeptAndFoldersAreNot) {
+  const std::string bytes =
+      LocalHeader({.crc = 0, .name = "Configurations2/"}) +
+      LocalHeader({.crc = 0, .name = "Configurations2/accelerator/current.xml"}) +
+      LocalHeader({.crc = 0x1234, .name = "damaged-empty"}) +
+      LocalHeader({.flags = 8, .crc = 0, .name = "streamed-no-descriptor"}) +
+      LocalHeader({.crc = 0, .compressed = 2, .uncompressed = 2, .name = "x"}) + "hi";
+  const std::vector<RecoveredEntry> found = ScanBytes(bytes);
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0].name, L"Configurations2\\accelerator\\current.xml");
+  EXPECT_EQ(found[0].compressed_size, 0u);
+  EXPECT_EQ(found[0].uncompressed_size, 0u);
+  EXPECT_EQ(found[1].name, L"x");
+  ExpectSameAsModel(bytes, "empty files");
 }
 
 // ---- Damaged sizes -----------------------------------------------------------------------------
@@ -1147,5 +1416,14 @@ TEST(ArchiveScannerRealArchives, WrittenByPythonToAStreamWithDataDescriptors) {
 }
 #endif
 
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+uint32_t CrcOf(const std::string& data) {
+  return static_cast<uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+}
 }  // namespace
 }  // namespace velmora

@@ -106,9 +106,10 @@ TEST_F(ExtractTest, WhichEntriesYieldFiles) {
        noise},
       {"stream longer than U: its first U bytes", stream, zs, 700, kDeflated, true,
        text.substr(0, 700)},
-      {"Z = 5, U = 0: empty file", stream.substr(0, 5), 5, 0, kDeflated, true, ""},
+      {"Z = 5, U = 0: the stream's beginning is no file", stream.substr(0, 5), 5, 0, kDeflated,
+       false, ""},
       {"Z = 0, U = 10: no file", "", 0, 10, kDeflated, false, ""},
-      {"Z = 0, U = 0: nothing", "", 0, 0, kStored, false, ""},
+      {"Z = 0, U = 0, stored: an empty file", "", 0, 0, kStored, true, ""},
       {"stream ends before U: no file", stream, zs, 1001, kDeflated, false, ""},
       {"stream cut short: no file", stream.substr(0, zs / 2), zs / 2, 1000, kDeflated, false, ""},
       {"not DEFLATE data: no file", std::string(300, '\xFF'), 300, 1000, kDeflated, false, ""},
@@ -141,6 +142,42 @@ TEST_F(ExtractTest, WhichEntriesYieldFiles) {
     }
     scratch.reset();
     EXPECT_EQ(Names(temp_), std::vector<std::wstring>{}) << "temporary files left behind";
+  }
+}
+
+// A bit flipped in the local header's plain size must not cut a stream that is whole: it is
+// inflated to its own end, and the CRC-32 says whether that is the entry.
+TEST_F(ExtractTest, AWholeStreamWinsOverADamagedSizeWhenTheCrcConfirmsIt) {
+  const std::string text = XmlLikeText(5000);
+  const std::string stream = RawDeflate(text);
+  const auto zs = static_cast<uint32_t>(stream.size());
+  const uint32_t crc = static_cast<uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size())));
+  struct Case {
+    const char* what;
+    uint32_t u;
+    uint32_t crc;
+    bool matched;
+    size_t size;
+  };
+  const Case cases[] = {
+      {"size shrunk by a flipped bit: the whole stream", 5000 ^ 4096, crc, true, 5000},
+      {"size grown by a flipped bit: the whole stream", 5000 ^ 0x10000, crc, true, 5000},
+      {"size zeroed: the whole stream", 0, crc, true, 5000},
+      {"size shrunk and a CRC-32 that fails: the size stands", 5000 ^ 4096, crc ^ 1, false, 904},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecoveredEntry entry = Damaged(stream, zs, c.u, kDeflated);
+    entry.name = L"picture.bin";
+    entry.crc_known = true;
+    entry.crc32 = c.crc;
+    const EntryOutcome outcome = ExtractEntry(DamagedPath(), Out(L"out.bin"), entry);
+    EXPECT_TRUE(outcome.written);
+    EXPECT_EQ(outcome.crc_matched, c.matched);
+    EXPECT_EQ(outcome.bytes_written, c.size);
+    EXPECT_TRUE(ReadBytes(Out(L"out.bin")) == text.substr(0, c.size));
+    platform::RemoveFile(Out(L"out.bin"));
   }
 }
 

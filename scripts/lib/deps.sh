@@ -42,6 +42,11 @@ deps_tools() { deps_want unzip zip libarchive-tools p7zip-full file python3; }
 deps_format() { deps_want clang-format; }
 # For the interop suite: LibreOffice opens what we write.
 deps_interop() { deps_want --no-install-recommends libreoffice-calc; }
+# Optional, for tests/interop/writers/make_fixtures.py only (the second interop set's packages
+# are committed, so neither the build nor CI needs these): Gnumeric's ssconvert, odfpy for the
+# system's Python, bsdtar and Info-ZIP zip, and node with npm for SheetJS (npm package "xlsx",
+# installed by the script into its temporary folder).
+deps_writers() { deps_want gnumeric python3-odf libarchive-tools zip nodejs npm; }
 # Optional, for res/make_art.sh only: the bitmaps it makes are committed, so neither the
 # build nor CI needs these.
 deps_art() { deps_want librsvg2-bin imagemagick fonts-inter fontconfig; }

@@ -307,6 +307,18 @@ variant("flip-csize-high", "one bit among bits 24-31 of content.xml's local "
         "compressed size flipped (seeded bit)")(_flip_csize(24, 31))
 
 
+@variant("flip-usize", "one bit among bits 8-15 of content.xml's local "
+         "uncompressed size flipped (seeded bit)")
+def flip_usize(pkg, dmg, rng):
+    at = pkg.entry("content.xml").header[0] + 22
+    bit = rng.between(8, 15)
+    before = struct.unpack_from("<I", dmg.out, at)[0]
+    dmg.flip(at, bit)
+    after = struct.unpack_from("<I", dmg.out, at)[0]
+    return ("content.xml local uncompressed size %d -> %d (bit %d flipped)"
+            % (before, after, bit))
+
+
 def _inflated(raw):
     """The output of a raw deflate stream, or None when it does not end
     cleanly."""
@@ -525,6 +537,43 @@ def _stream_end(out, data_offset):
     return sizes if max(sizes) <= 0xFFFFFFFF else None
 
 
+def _zip64_sizes(out, extra_at, extra_length, csize, usize):
+    """Sizes of 0xFFFFFFFF taken from a zip64 extra field (tag 1: the
+    uncompressed size, then the compressed one), when they fit 32 bits; and
+    whether the header has such a field."""
+    extra = out[extra_at:extra_at + extra_length]
+    at = 0
+    while at + 4 <= len(extra):
+        tag, n = struct.unpack_from("<HH", extra, at)
+        field = extra[at + 4:at + 4 + n]
+        if len(field) < n:
+            break
+        at += 4 + n
+        if tag != 1:
+            continue
+        both, k, sizes = n >= 16, 0, [usize, csize]
+        for i in range(2):
+            if (both or sizes[i] == 0xFFFFFFFF) and k + 8 <= n:
+                value = struct.unpack_from("<Q", field, k)[0]
+                k += 8
+                if sizes[i] == 0xFFFFFFFF and value < 0xFFFFFFFF:
+                    sizes[i] = value
+        return sizes[1], sizes[0], True
+    return csize, usize, False
+
+
+def _descriptor_sizes(out, at, zip64):
+    """(compressed, uncompressed) of the descriptor at AT (64-bit sizes after
+    a zip64 header); None when they do not fit 32 bits."""
+    if not zip64:
+        return _u32(out, at + 8), _u32(out, at + 12)
+    c = struct.unpack_from("<Q", out.ljust(at + 24, b"\0"), at + 8)[0]
+    u = struct.unpack_from("<Q", out.ljust(at + 24, b"\0"), at + 16)[0]
+    if c > 0xFFFFFFFF or u > 0xFFFFFFFF:
+        return None
+    return c, u
+
+
 def scan_model(out):
     """The records a local-header scan finds in the damaged bytes.
 
@@ -543,8 +592,12 @@ def scan_model(out):
     sizes follows), and the scan goes on from there. A stored bit-3 header
     with both sizes 0 (a streaming writer's) takes its sizes from the first
     descriptor whose sizes equal its distance from the data and whose CRC-32
-    is that of the bytes before it, unless another record comes first. Other records with both
-    sizes 0 or an empty name are dropped. Bytes past the end read as zeros."""
+    is that of the bytes before it, unless another record comes first. Sizes
+    of 0xFFFFFFFF come from the header's zip64 extra field, and after such a
+    header a descriptor holds 64-bit sizes. A stored header with both sizes 0,
+    CRC-32 0 and no bit 3 (or bit 3 and its descriptor right after it) is an
+    empty file and kept, unless its name ends in "/" (a folder). Other records with both sizes 0 or an empty name are
+    dropped. Bytes past the end read as zeros."""
     records = []
     size = len(out)
     pos = 0
@@ -561,14 +614,15 @@ def scan_model(out):
         n, m = _u16(out, at + 26), _u16(out, at + 28)
         raw_name = out[at + 30:at + 30 + n].split(b"\0", 1)[0]
         after_name = min(at + 30 + n, size)
+        csize, usize, zip64 = _zip64_sizes(out, after_name, m, csize, usize)
         source = "header"
         if csize == 0 and usize == 0 and method == 8 and after_name < size:
             look = after_name - 3 if after_name > 4 else after_name
             found = [i for i in (out.find(LOCAL_SIG, look),
                                  out.find(DESCRIPTOR_SIG, look)) if i >= 0]
             if found and out[min(found):min(found) + 4] == DESCRIPTOR_SIG:
-                sizes = _u32(out, min(found) + 8), _u32(out, min(found) + 12)
-                if any(sizes):
+                sizes = _descriptor_sizes(out, min(found), zip64)
+                if sizes and any(sizes):
                     csize, usize = sizes
                     source = "descriptor"
         data_offset = after_name + m
@@ -593,10 +647,18 @@ def scan_model(out):
                     source = "descriptor"
                     break
                 look = found + 1
+        walk = False
         if csize == 0 and usize == 0:
             keep = method == 8 and data_offset < size
             if keep:
                 source = "none"
+            # An empty file (not a folder): stored, CRC-32 0, no bit 3 (or
+            # a streaming writer's, its descriptor right after the header).
+            elif (method == 0 and _u32(out, at + 14) == 0 and
+                  (not flags & 8 or source == "descriptor")
+                  and raw_name and not raw_name.endswith(b"/")
+                  and data_offset <= size):
+                keep = True
         else:
             bit3 = bool(flags & 8)
             end = data_offset + csize
@@ -620,9 +682,12 @@ def scan_model(out):
                 source = "stream"
                 d = data_offset + csize
                 if (out[d:d + 4] == DESCRIPTOR_SIG and
-                        (_u32(out, d + 8), _u32(out, d + 12)) == real):
+                        _descriptor_sizes(out, d, zip64) == real):
                     source = "descriptor"
             keep = bool(csize or usize)
+            # Sizes that did not fit: the scan walks the entry's data, so
+            # that headers a hole left inside its span are found.
+            walk = not fits
         if keep and raw_name:
             records.append({"name": raw_name.decode("latin-1"),
                             "header_offset": at, "method": method,
@@ -631,7 +696,7 @@ def scan_model(out):
                             "size_source": source,
                             "data_offset": data_offset,
                             "data_complete": data_offset + csize <= size})
-        pos = data_offset + csize
+        pos = data_offset if walk else data_offset + csize
     return records
 
 

@@ -56,6 +56,9 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 FIXTURES = os.path.join(HERE, "fixtures")
 EXPECTED = os.path.join(HERE, "expected")
 EXPECTATIONS = os.path.join(HERE, "expectations.json")
+# Damaged copies made while the cases were chosen: (fixture, variant) ->
+# (bytes, report).
+MADE = {}
 SEED = 1
 INTACT = "intact"
 OUTCOMES = ("all", "survived", "no-open")
@@ -150,8 +153,10 @@ def read_entries(path):
 # ---------------------------------------------------------------- repair
 
 
-def make_damaged(case, raw):
-    if case.variant == INTACT:
+def make_damaged(case, raw, made=None):
+    if made is not None:
+        out, rep = made
+    elif case.variant == INTACT:
         pkg = damage.Package(raw)
         out, rep = raw, damage.report(pkg, damage.Damage(raw), INTACT, SEED,
                                       "the intact fixture")
@@ -440,7 +445,8 @@ def check_salvaged(case, name, kept, data, intact):
 
 def prepare(case, velmora, raws, intacts):
     os.makedirs(case.folder)
-    report = make_damaged(case, raws[case.fixture])
+    report = make_damaged(case, raws[case.fixture],
+                          MADE.pop((case.fixture, case.variant), None))
     run_repair(case, velmora)
     documents = report.get("documents") or []
     if not documents:
@@ -565,8 +571,8 @@ def read_cells(path):
                 for c, v in enumerate(line) if v != ""}
 
 
-def expected_sheets(fixture):
-    folder = os.path.join(EXPECTED, fixture)
+def expected_sheets(fixture, expected=None):
+    folder = os.path.join(expected or EXPECTED, fixture)
     return {f[:-4]: os.path.join(folder, f) for f in os.listdir(folder)
             if f.endswith(".csv")}
 
@@ -886,9 +892,13 @@ def main():
     ap.add_argument("--velmora", help="the velmora program (default: "
                     "$VELMORA_BUILD/native/velmora, VELMORA_BUILD=build/)")
     ap.add_argument("--soffice", default=shutil.which("soffice") or "soffice")
+    ap.add_argument("--set", metavar="DIR",
+                    help="another set of fixtures: DIR/fixtures/*.ods, "
+                    "DIR/expected/ and DIR/expectations.json (default: "
+                    "this folder's)")
     ap.add_argument("--expectations", metavar="FILE.json",
-                    default=EXPECTATIONS,
-                    help="expected outcomes (default: expectations.json here)")
+                    help="expected outcomes (default: expectations.json of "
+                    "the set)")
     ap.add_argument("--table", metavar="FILE.md",
                     help="also write the table as Markdown")
     ap.add_argument("--keep", metavar="DIR",
@@ -907,7 +917,13 @@ def main():
     for tool in (args.soffice, "unzip"):
         if not shutil.which(tool):
             sys.exit("%s is missing" % tool)
-    expectations = load_expectations(args.expectations)
+    global FIXTURES, EXPECTED
+    if args.set:
+        FIXTURES = os.path.join(args.set, "fixtures")
+        EXPECTED = os.path.join(args.set, "expected")
+    expectations = load_expectations(
+        args.expectations or os.path.join(args.set or HERE,
+                                          "expectations.json"))
 
     fixtures = fixture_names()
     variants = [INTACT] + list(damage.VARIANTS)
@@ -925,8 +941,6 @@ def main():
     else:
         workdir = tempfile.mkdtemp(prefix="velmora-interop-")
     try:
-        cases = [Case(f, v, os.path.join(workdir, "cases", "%s.%s" % (f, v)))
-                 for f in fixtures for v in variants]
         raws, intacts, wants = {}, {}, {}
         for f in fixtures:
             path = os.path.join(FIXTURES, f + ".ods")
@@ -935,6 +949,28 @@ def main():
             intacts[f] = read_entries(path)
             wants[f] = {s: read_cells(p)
                         for s, p in expected_sheets(f).items()}
+        # The joined variants join another set's packages with the first
+        # set's (damage._partner): those are checked against their own.
+        for f in ("python_zipfile", "numbers_text"):
+            if f not in raws:
+                first_set = os.path.join(HERE, "fixtures", f + ".ods")
+                intacts[f] = read_entries(first_set)
+                wants[f] = {s: read_cells(p) for s, p in expected_sheets(
+                    f, os.path.join(HERE, "expected")).items()}
+        # A variant that does not suit a fixture's layout (a picture to
+        # change in a package that has none, a deflated content.xml in one
+        # that stores it) is no case.
+        cases, unsuited = [], []
+        for f in fixtures:
+            for v in variants:
+                if v != INTACT:
+                    try:
+                        MADE[(f, v)] = damage.damage(raws[f], v, SEED)
+                    except ValueError as err:
+                        unsuited.append("%s %s: %s" % (f, v, err))
+                        continue
+                cases.append(Case(f, v, os.path.join(workdir, "cases",
+                                                      "%s.%s" % (f, v))))
 
         with concurrent.futures.ThreadPoolExecutor(2) as pool:
             list(pool.map(lambda c: prepare(c, velmora, raws, intacts), cases))
@@ -966,6 +1002,9 @@ def main():
             rows.append(row_of(c, expectation, intacts[c.expect_fixture]))
 
         print(format_text(rows))
+        for line in unsuited:
+            print("not a case (the variant does not suit the layout): " +
+                  line)
         failed = [c for c in cases if c.verdict is not None]
         if failed:
             print()
@@ -981,6 +1020,11 @@ def main():
                 f.write(format_markdown(rows) + "\n")
         if not args.fixture and not args.variant:
             wanted = {(c.fixture, c.variant) for c in cases}
+            for line in unsuited:
+                f, v = line.split(":")[0].split()
+                if (f, v) in expectations:
+                    print("note: expectations.json has %s %s, which the "
+                          "variant does not suit" % (f, v))
             for key in sorted(set(expectations) - wanted):
                 print("note: expectations.json has %s %s, which is no "
                       "case (fixture or variant gone?)" % key)

@@ -120,6 +120,23 @@ class EntryOutput {
   // Whether what was written so far stands (no write failed).
   bool Healthy() const { return !failed_; }
 
+  // Keeps only the first `size` bytes written (and their CRC-32).
+  bool CutTo(uint64_t size) {
+    platform::File& file = file_.file();
+    if (failed_ || size > size_ || !file.Truncate(size) || !file.Seek(0)) return false;
+    crc_ = 0;
+    uint64_t done = 0;
+    while (done < size) {
+      const int64_t got =
+          file.Read(buffer_, static_cast<size_t>(std::min<uint64_t>(size - done, kCopyChunk)));
+      if (got <= 0) return false;
+      if (entry_.crc_known) crc_ = crc32(crc_, buffer_, static_cast<uInt>(got));
+      done += static_cast<uint64_t>(got);
+    }
+    size_ = size;
+    return true;
+  }
+
   // Empties the partial file for a second writing of the entry.
   bool Restart() {
     if (failed_ || !file_.file().Truncate(0)) return false;
@@ -303,33 +320,44 @@ void Inflate(platform::File& source, const std::wstring& output_path, const Reco
   if (OpenInflater(std::move(temp), 0, &inflater) != kInflateOk) return;
   EntryOutput output(output_path, entry, buffer);
   if (!output.IsOpen()) return scratch.Return(ReleaseInflaterFile(inflater));
+  // The stream is inflated to its own end, within its compressed bytes, whatever the header
+  // says of its plain size: a damaged size field must not cut a stream that is whole. A stream
+  // that ends cleanly is whole unless it gives less than its recorded size and no CRC-32
+  // confirms it (then it has lost its end); more than the size, or less with the CRC-32 right,
+  // means the size field was wrong.
   InflaterRequest request;
-  if (unsized) {
-    request.to_stream_end = true;
-    request.input_budget = static_cast<uint64_t>(copied);
-  } else {
-    request.length = entry.uncompressed_size;
-    request.expected_size = entry.uncompressed_size;
-    request.input_budget = entry.compressed_size;
-  }
+  request.to_stream_end = true;
+  request.input_budget = unsized ? static_cast<uint64_t>(copied) : entry.compressed_size;
+  uint64_t produced = 0;
   const int result = InflateToBuffer(
-      inflater.get(), [&](const uint8_t* data, size_t n) { return output.Write(data, n); },
+      inflater.get(),
+      [&](const uint8_t* data, size_t n) {
+        produced += n;
+        return output.Write(data, n);
+      },
       &request);
   scratch.Return(ReleaseInflaterFile(inflater));
-  // Ended early, cut off (the file or the budget ended first) or broken: damaged data, which
-  // an XML part may still give its sound beginning from. Other failures give nothing.
-  const bool damaged =
-      result == kInflateEndedEarly || result == kInflateIoError || result == kInflateDataError;
+  // Cut off (the file or the budget ended first) or broken: damaged data, which an XML part may
+  // still give its sound beginning from. Other failures give nothing.
+  const bool damaged = result == kInflateIoError || result == kInflateDataError;
   if (result != kInflateOk && !damaged) return;
+  bool crc_matched = entry.crc_known && output.crc() == entry.crc32;
+  if (result == kInflateOk && !unsized && !crc_matched && produced > entry.uncompressed_size) {
+    // More than the recorded size and no CRC-32 to vouch for it: the size stands, as a header
+    // that claims little must keep what is written small.
+    if (!output.CutTo(entry.uncompressed_size)) return;
+    crc_matched = entry.crc_known && output.crc() == entry.crc32;
+  }
+  const bool whole =
+      result == kInflateOk && (unsized || crc_matched || produced >= entry.uncompressed_size);
   // With all its data there and a CRC-32 to prove it, a part that failed may be one changed
   // byte away from whole. A stream cut by the end of the file is not: its bytes are missing.
   const bool all_data = !unsized && copied == static_cast<int64_t>(entry.compressed_size);
-  const bool failed = result != kInflateOk || output.crc() != entry.crc32;
-  if (entry.crc_known && all_data && failed && output.Healthy() &&
+  if (entry.crc_known && all_data && !crc_matched && output.Healthy() &&
       RepairDeflated(scratch.file(), entry, xml_part, control, output, outcome)) {
     return;
   }
-  output.Finish(result == kInflateOk, xml_part, outcome);
+  output.Finish(whole, xml_part, outcome);
 }
 
 }  // namespace
@@ -372,7 +400,13 @@ EntryOutcome ExtractEntry(platform::File& source, const std::wstring& output_pat
   const uint32_t z = entry.compressed_size;
   const uint32_t u = entry.uncompressed_size;
   const bool unsized = entry.size_source == RecoveredEntry::SizeSource::kNone;
-  if (output_path.empty() || (z == 0 && u == 0 && !unsized)) return outcome;
+  if (output_path.empty()) return outcome;
+  if (z == 0 && u == 0 && !unsized) {
+    // An empty file of the package (the scanner passes only those with a CRC-32 of no bytes).
+    EntryOutput output(output_path, entry, nullptr);
+    if (output.IsOpen()) output.Finish(true, false, &outcome);
+    return outcome;
+  }
   if (!source.IsOpen() || !source.Seek(entry.data_offset)) return outcome;
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kCopyChunk]);
   if (!buffer) return outcome;

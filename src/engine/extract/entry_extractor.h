@@ -13,13 +13,16 @@ namespace velmora {
 
 // Extracts one entry to `output_path`. With Z the compressed and U the uncompressed size:
 // - Z = U != 0 and not deflated: the Z bytes are copied unchanged;
-// - Z = U = 0: nothing, unless the entry is deflated and its sizes were found nowhere
+// - Z = U = 0: an empty file (the scanner passes such a stored entry only for an empty file),
+//   unless the entry is deflated and its sizes were found nowhere
 //   (RecoveredEntry::SizeSource::kNone): its stream is inflated from the data offset, with the
 //   rest of the file (at most `unsized_limit` bytes of it) as input, until it ends; a stream
 //   that ends is written whole;
 // - otherwise the Z bytes go to an "OPC" temporary file and are inflated, reading at most Z
-//   bytes of input; the entry's file is exactly the first U bytes of output (U = 0 gives an
-//   empty file).
+//   bytes of input, to the stream's own end whatever U says (a flipped bit in the size field
+//   must not cut a whole stream): a stream that ends is whole when it gives U bytes, or another
+//   count with the entry's CRC-32 right (the size field was wrong); one that gives more without
+//   the CRC-32 to confirm it is kept to its first U bytes.
 // Data that comes out whole (all Z bytes copied, U bytes inflated, or an unsized stream that
 // ends) is written as it is, whatever its CRC-32 says, with one exception below. Data that does
 // not (the file ends inside it, the stream ends before U bytes, breaks off or is not DEFLATE

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -111,7 +112,72 @@ struct Sizes {
   uint32_t crc = 0;
   RecoveredEntry::SizeSource source = RecoveredEntry::SizeSource::kHeader;
   bool crc_from_descriptor = false;
+  // The local header holds a zip64 extra field: a descriptor after the data holds 64-bit sizes.
+  bool zip64 = false;
 };
+
+constexpr uint32_t kZip64Marker = 0xFFFFFFFF;
+constexpr uint16_t kZip64ExtraTag = 0x0001;
+
+// A zip64 local header puts 0xFFFFFFFF in a size field and the size itself in the 0x0001 extra
+// field (the uncompressed size first, then the compressed one). Sizes that fit 32 bits replace
+// the markers; larger ones leave them, for the checks against the data to judge. Returns whether
+// the header has such a field.
+bool ReadZip64Extra(ScanBuffer& buffer, uint64_t extra_offset, uint16_t extra_length,
+                    Sizes* sizes) {
+  std::vector<uint8_t> extra(extra_length);
+  buffer.Copy(extra_offset, extra.data(), extra.size());
+  for (size_t at = 0; at + 4 <= extra.size();) {
+    const uint16_t tag = LoadLe16(extra.data() + at);
+    const size_t size = LoadLe16(extra.data() + at + 2);
+    const uint8_t* field = extra.data() + at + 4;
+    if (size > extra.size() - at - 4) break;
+    at += 4 + size;
+    if (tag != kZip64ExtraTag) continue;
+    const auto load64 = [field](size_t k) {
+      return static_cast<uint64_t>(LoadLe32(field + k)) |
+             (static_cast<uint64_t>(LoadLe32(field + k + 4)) << 32);
+    };
+    // Both sizes when there is room for both, as a local header must have them; otherwise the
+    // one whose field holds the marker.
+    size_t k = 0;
+    const bool both = size >= 16;
+    if ((both || sizes->uncompressed == kZip64Marker) && k + 8 <= size) {
+      const uint64_t value = load64(k);
+      k += 8;
+      if (sizes->uncompressed == kZip64Marker && value < kZip64Marker) {
+        sizes->uncompressed = static_cast<uint32_t>(value);
+      }
+    }
+    if ((both || sizes->compressed == kZip64Marker) && k + 8 <= size) {
+      const uint64_t value = load64(k);
+      if (sizes->compressed == kZip64Marker && value < kZip64Marker) {
+        sizes->compressed = static_cast<uint32_t>(value);
+      }
+    }
+    return true;
+  }
+  return false;
+}
+
+// Reads the signed data descriptor at `at` (a 64-bit one after a zip64 header): its CRC-32 and
+// sizes. False when no descriptor is there or its sizes do not fit 32 bits.
+bool ReadDescriptor(ScanBuffer& buffer, uint64_t at, bool zip64, uint32_t* crc,
+                    uint32_t* compressed, uint32_t* uncompressed) {
+  uint8_t d[24];
+  buffer.Copy(at, d, zip64 ? 24 : 16);
+  if (LoadLe32(d) != kZipDescriptorSignature) return false;
+  *crc = LoadLe32(d + 4);
+  if (!zip64) {
+    *compressed = LoadLe32(d + 8);
+    *uncompressed = LoadLe32(d + 12);
+    return true;
+  }
+  if (LoadLe32(d + 12) != 0 || LoadLe32(d + 20) != 0) return false;
+  *compressed = LoadLe32(d + 8);
+  *uncompressed = LoadLe32(d + 16);
+  return true;
+}
 
 // True when the sizes fit the bytes: the claimed end of the data is exactly the end of the file,
 // or a record that may follow an entry's data begins there. A bit-3 deflated header that claims
@@ -138,14 +204,14 @@ bool SizesFit(ScanBuffer& buffer, uint16_t flags, uint16_t method, uint64_t data
 
 // A signed data descriptor at `at` with the given sizes gives the entry its CRC-32.
 void TakeDescriptorAt(ScanBuffer& buffer, uint64_t at, Sizes* sizes) {
-  uint8_t descriptor[16];
-  buffer.Copy(at, descriptor, sizeof descriptor);
-  if (LoadLe32(descriptor) != kZipDescriptorSignature) return;
+  uint32_t crc = 0;
+  uint32_t compressed = 0;
+  uint32_t uncompressed = 0;
+  if (!ReadDescriptor(buffer, at, sizes->zip64, &crc, &compressed, &uncompressed)) return;
   // Even when its sizes lie, a descriptor right where the data ends holds the entry's CRC-32.
-  sizes->crc = LoadLe32(descriptor + 4);
+  sizes->crc = crc;
   sizes->crc_from_descriptor = true;
-  if (LoadLe32(descriptor + 8) == sizes->compressed &&
-      LoadLe32(descriptor + 12) == sizes->uncompressed) {
+  if (compressed == sizes->compressed && uncompressed == sizes->uncompressed) {
     sizes->source = RecoveredEntry::SizeSource::kDescriptor;
   }
 }
@@ -153,14 +219,15 @@ void TakeDescriptorAt(ScanBuffer& buffer, uint64_t at, Sizes* sizes) {
 // Sizes that do not fit the file are replaced by what the data shows: where its deflate stream
 // ends, or, for a stored entry, where the next record begins. When the bytes do not tell (a
 // broken stream, a file cut inside the data, another method) the sizes stay as they were.
-void CheckSizesAgainstData(ScanBuffer& buffer, const JobRunning& running, uint16_t flags,
+// True when the data told where it ends.
+bool CheckSizesAgainstData(ScanBuffer& buffer, const JobRunning& running, uint16_t flags,
                            uint16_t method, uint64_t data_offset, uint64_t* probe_budget,
                            Sizes* sizes) {
   uint32_t compressed = 0;
   uint32_t uncompressed = 0;
   if (method == kZipMethodDeflate) {
     const StreamEnd end = ProbeDeflateStream(buffer, running, data_offset, probe_budget);
-    if (end.result != ProbeResult::kFound) return;
+    if (end.result != ProbeResult::kFound) return false;
     compressed = end.compressed;
     uncompressed = end.uncompressed;
   } else if (method == kZipMethodStored) {
@@ -168,18 +235,100 @@ void CheckSizesAgainstData(ScanBuffer& buffer, const JobRunning& running, uint16
     if (FindRecordAfterData(buffer, running, data_offset, (flags & kZipFlagDescriptor) != 0, &at) !=
             ProbeResult::kFound ||
         at - data_offset > UINT32_MAX) {
-      return;
+      return false;
     }
     compressed = uncompressed = static_cast<uint32_t>(at - data_offset);
   } else {
-    return;
+    return false;
   }
-  if (compressed == sizes->compressed && uncompressed == sizes->uncompressed) return;
+  if (compressed == sizes->compressed && uncompressed == sizes->uncompressed) return true;
   sizes->compressed = compressed;
   sizes->uncompressed = uncompressed;
   sizes->source = RecoveredEntry::SizeSource::kStream;
   sizes->crc_from_descriptor = false;
   TakeDescriptorAt(buffer, data_offset + compressed, sizes);
+  return true;
+}
+
+// The CRC-32 of a stored entry's data of `length` bytes, or of what a deflated entry's stream
+// inflates to; false when the bytes do not tell.
+bool CrcOfData(ScanBuffer& buffer, const JobRunning& running, uint16_t method, uint64_t data_offset,
+               uint32_t length, uint64_t* probe_budget, uint32_t* crc) {
+  if (method == kZipMethodStored) {
+    return CrcOfBytes(buffer, running, data_offset, length, probe_budget, crc) ==
+           ProbeResult::kFound;
+  }
+  if (method != kZipMethodDeflate) return false;
+  const StreamEnd end = ProbeDeflateStream(buffer, running, data_offset, probe_budget);
+  if (end.result != ProbeResult::kFound) return false;
+  *crc = end.crc;
+  return true;
+}
+
+// A stored entry's two sizes must be equal. When they differ (a flipped bit), the one whose
+// bytes give the CRC-32 wins; without a CRC-32 to tell, the one whose end is where the next
+// record begins; failing both, the next record says where the data ends.
+void ResolveStoredSizes(ScanBuffer& buffer, const JobRunning& running, uint16_t flags,
+                        uint64_t data_offset, bool crc_known, uint64_t* probe_budget,
+                        Sizes* sizes) {
+  const uint32_t candidates[] = {sizes->compressed, sizes->uncompressed};
+  int fitting = 0;
+  uint32_t fit = 0;
+  for (const uint32_t size : candidates) {
+    if (size == 0 || data_offset + size > buffer.length()) continue;
+    Sizes trial = *sizes;
+    trial.compressed = trial.uncompressed = size;
+    if (crc_known) {
+      uint32_t crc = 0;
+      if (CrcOfData(buffer, running, kZipMethodStored, data_offset, size, probe_budget, &crc) &&
+          crc == sizes->crc) {
+        sizes->compressed = sizes->uncompressed = size;
+        sizes->source = RecoveredEntry::SizeSource::kStream;
+        return;
+      }
+    }
+    if (SizesFit(buffer, flags, kZipMethodStored, data_offset, trial)) {
+      ++fitting;
+      fit = size;
+    }
+  }
+  if (fitting == 1) {
+    sizes->compressed = sizes->uncompressed = fit;
+    sizes->source = RecoveredEntry::SizeSource::kStream;
+    return;
+  }
+  uint64_t at = 0;
+  if (FindRecordAfterData(buffer, running, data_offset, (flags & kZipFlagDescriptor) != 0, &at) ==
+          ProbeResult::kFound &&
+      at - data_offset <= UINT32_MAX) {
+    sizes->compressed = sizes->uncompressed = static_cast<uint32_t>(at - data_offset);
+    sizes->source = RecoveredEntry::SizeSource::kStream;
+  }
+}
+
+// A header with flag bit 3 whose writer knew the CRC-32 and sizes all the same puts them in the
+// header too, and a descriptor after the data. Every CRC-32 offered counts: the header's when it
+// is not 0, the descriptor's at the end of the data; when they differ, the one the data gives.
+void ResolveDescriptorCrc(ScanBuffer& buffer, const JobRunning& running, uint16_t method,
+                          uint64_t data_offset, uint32_t header_crc, uint64_t* probe_budget,
+                          Sizes* sizes) {
+  uint32_t descriptor_crc = 0;
+  uint32_t compressed = 0;
+  uint32_t uncompressed = 0;
+  const bool descriptor = ReadDescriptor(buffer, data_offset + sizes->compressed, sizes->zip64,
+                                         &descriptor_crc, &compressed, &uncompressed);
+  if (descriptor) {
+    sizes->crc_from_descriptor = true;
+    sizes->crc = descriptor_crc;
+  }
+  if (header_crc == 0 || (descriptor && header_crc == descriptor_crc)) return;
+  // A header CRC-32 that no descriptor backs is believed when the data gives it.
+  uint32_t data_crc = 0;
+  if (CrcOfData(buffer, running, method, data_offset, sizes->compressed, probe_budget, &data_crc) &&
+      data_crc == header_crc) {
+    sizes->crc = header_crc;
+    sizes->crc_from_descriptor = true;  // known, from the header
+  }
 }
 
 // Reads the local header whose signature is at `signature`. Returns the position just past the
@@ -195,10 +344,12 @@ uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t sign
   const uint16_t date = LoadLe16(fields + 8);
   Sizes sizes;
   sizes.crc = LoadLe32(fields + 10);
+  const uint32_t header_crc = sizes.crc;
   sizes.compressed = LoadLe32(fields + 14);
   sizes.uncompressed = LoadLe32(fields + 18);
   const uint16_t name_length = LoadLe16(fields + 22);
   const uint16_t extra_length = LoadLe16(fields + 24);
+  const bool bit3 = (flags & kZipFlagDescriptor) != 0;
 
   // Only the first 1023 name bytes can reach the record.
   uint8_t name_bytes[kMaxNameLength];
@@ -207,6 +358,7 @@ uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t sign
   // Reads stop at the end of the file, so a cut-off header leaves the position there.
   const uint64_t after_name =
       std::min(signature + kZipLocalHeaderSize + name_length, buffer.length());
+  sizes.zip64 = ReadZip64Extra(buffer, after_name, extra_length, &sizes);
 
   if (sizes.compressed == 0 && sizes.uncompressed == 0 && method == kZipMethodDeflate &&
       after_name < buffer.length()) {
@@ -214,13 +366,15 @@ uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t sign
     // back, like every pass of the scan.
     uint64_t at = 0;
     if (FindSignature<true>(buffer, running, after_name - 3, &at) == Found::kDescriptor) {
-      uint8_t descriptor[12];
-      buffer.Copy(at + 4, descriptor, sizeof descriptor);
+      uint32_t crc = 0;
+      uint32_t compressed = 0;
+      uint32_t uncompressed = 0;
       // One that gives no sizes either leaves the entry as if none had been found.
-      if (LoadLe32(descriptor + 4) != 0 || LoadLe32(descriptor + 8) != 0) {
-        sizes.crc = LoadLe32(descriptor);
-        sizes.compressed = LoadLe32(descriptor + 4);
-        sizes.uncompressed = LoadLe32(descriptor + 8);
+      if (ReadDescriptor(buffer, at, sizes.zip64, &crc, &compressed, &uncompressed) &&
+          (compressed != 0 || uncompressed != 0)) {
+        sizes.crc = crc;
+        sizes.compressed = compressed;
+        sizes.uncompressed = uncompressed;
         sizes.source = RecoveredEntry::SizeSource::kDescriptor;
         sizes.crc_from_descriptor = true;
       }
@@ -228,8 +382,9 @@ uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t sign
   }
   const uint64_t data_offset = after_name + extra_length;
 
-  if (sizes.compressed == 0 && sizes.uncompressed == 0 && method == kZipMethodStored &&
-      (flags & kZipFlagDescriptor) != 0 && data_offset < buffer.length()) {
+  bool streamed_empty = false;
+  if (sizes.compressed == 0 && sizes.uncompressed == 0 && method == kZipMethodStored && bit3 &&
+      data_offset < buffer.length()) {
     // A streaming writer's stored entry: it did not know the sizes when it wrote the header.
     // Its data ends at the descriptor that agrees with the bytes before it.
     uint64_t at = 0;
@@ -240,21 +395,56 @@ uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t sign
       sizes.crc = crc;
       sizes.source = RecoveredEntry::SizeSource::kDescriptor;
       sizes.crc_from_descriptor = true;
+      streamed_empty = at == data_offset;
     }
   }
 
+  if (method == kZipMethodStored && sizes.compressed != sizes.uncompressed) {
+    const bool crc_known = !bit3 || header_crc != 0;
+    if (bit3 && header_crc == 0) {
+      // The descriptor holds the CRC-32 (after either size: try both ends).
+      for (const uint32_t size : {sizes.compressed, sizes.uncompressed}) {
+        uint32_t crc = 0;
+        uint32_t c = 0;
+        uint32_t u = 0;
+        if (ReadDescriptor(buffer, data_offset + size, sizes.zip64, &crc, &c, &u)) {
+          sizes.crc = crc;
+          sizes.crc_from_descriptor = true;
+          break;
+        }
+      }
+    }
+    ResolveStoredSizes(buffer, running, flags, data_offset, crc_known || sizes.crc_from_descriptor,
+                       probe_budget, &sizes);
+  }
+
   bool attach = false;
+  bool unconfirmed = false;
   if (sizes.compressed == 0 && sizes.uncompressed == 0) {
     // A deflated entry whose sizes are nowhere (its file was cut before the descriptor) is kept
-    // for an inflate that runs until the stream breaks. Stored ones are directories and empty
-    // files. The next window starts 3 bytes before the data, which the scan then walks through.
+    // for an inflate that runs until the stream breaks. A stored one is a folder, or an empty
+    // file (a template's, say), which the package holds as much as any other part: kept when
+    // its header says so (no bit 3, or the descriptor right after it) and its CRC-32 is that of
+    // no bytes. The next window starts 3 bytes before the data, which the scan then walks
+    // through.
     if (method == kZipMethodDeflate && data_offset < buffer.length()) {
       sizes.source = RecoveredEntry::SizeSource::kNone;
       attach = true;
+    } else if (method == kZipMethodStored && sizes.crc == 0 && (!bit3 || streamed_empty) &&
+               kept != 0 && name_bytes[kept - 1] != '/' && data_offset <= buffer.length()) {
+      attach = true;
     }
   } else {
+    // Sizes that do not fit belong to a damaged entry, and what the data then says may run past
+    // real entries too (a hole that took this entry's end and the next header with it, whose
+    // zeros a stream decodes on through): the scan walks such an entry's data rather than
+    // jumping over it, so that the intact headers inside are entries too.
     if (!SizesFit(buffer, flags, method, data_offset, sizes)) {
       CheckSizesAgainstData(buffer, running, flags, method, data_offset, probe_budget, &sizes);
+      unconfirmed = true;
+    }
+    if (bit3 && sizes.source == RecoveredEntry::SizeSource::kHeader) {
+      ResolveDescriptorCrc(buffer, running, method, data_offset, header_crc, probe_budget, &sizes);
     }
     attach = sizes.compressed != 0 || sizes.uncompressed != 0;
   }
@@ -270,10 +460,10 @@ uint64_t ParseEntry(ScanBuffer& buffer, const JobRunning& running, uint64_t sign
   entry.header_offset = signature;
   entry.flags = flags;
   // A writer that sets bit 3 writes the header before it knows the CRC-32, and puts 0 there.
-  entry.crc_known = sizes.crc_from_descriptor || (flags & kZipFlagDescriptor) == 0;
+  entry.crc_known = sizes.crc_from_descriptor || !bit3;
   entry.size_source = sizes.source;
   if (attach && !entry.name.empty()) found(entry);
-  return data_offset + sizes.compressed;
+  return unconfirmed ? data_offset : data_offset + sizes.compressed;
 }
 
 }  // namespace

@@ -48,10 +48,18 @@ inline constexpr size_t kScanBufferSize = size_t{1} << 20;
 // probe reads at most to the end of the file, with zlib's window and a small buffer, and reads
 // `running` at least every 64 KiB.
 //
+// Sizes of 0xFFFFFFFF are taken from the header's zip64 extra field (tag 0x0001, uncompressed
+// size first) when they fit 32 bits; after such a header a descriptor holds 64-bit sizes. A
+// stored entry whose two sizes differ takes the one whose bytes give its CRC-32, else the one
+// whose end a record follows, else the distance to the next record. A bit-3 header with sizes
+// and a CRC-32 of its own gets a known CRC-32: the descriptor's at the end of its data, or the
+// header's when no descriptor is there or when the data gives the header's.
+//
 // Other entries are passed to `found` when one of their sizes is not 0 and their name is not
-// empty (stored directories and empty files are not). The data offset is just past the extra
-// field; the next window starts 3 bytes before the end of the entry's data, which may lie past
-// the end of the file and so end the scan.
+// empty. Stored directories are not; a stored empty file is (sizes 0, CRC-32 0, no bit 3 or its
+// descriptor right after the header), since the package holds it like any other part. The data
+// offset is just past the extra field; the next window starts 3 bytes before the end of the entry's
+// data, which may lie past the end of the file and so end the scan.
 //
 // The file is read through one buffer of `buffer_size` bytes (at least 4); every size gives the
 // same entries. A read error ends the scan as if the file ended there.

@@ -17,11 +17,13 @@ namespace velmora {
 inline constexpr size_t kMaxDocuments = 16;
 
 // The index in `entries` (discovery order) where each document begins; the first is always 0
-// (also for no entries). A new document begins at a "mimetype" entry when the current one holds
-// a package's parts already ("content.xml", "styles.xml" or "META-INF\manifest.xml"), or at an
-// entry whose name the current document has seen when that document is complete (it has
-// "content.xml" and "META-INF\manifest.xml"): a package names each part once, so a second run of
-// the same names after a complete set is another package.
+// (also for no entries). Entry order alone never begins a document (writers store the parts in
+// many orders, "mimetype" first or not); a repeated part does. A second "mimetype" begins the
+// next document there. Another name the current document has seen begins it there when that
+// document is complete (it has "content.xml" and "META-INF\manifest.xml"); when it is not, at a
+// "mimetype" that came after the name's first entry (the rest of a cut-off package, then the
+// next package from its mimetype on), and otherwise not at all: the later entry of the name
+// stays with the document.
 std::vector<size_t> DocumentStarts(const std::vector<RecoveredEntry>& entries);
 
 // What tells the further documents of a file apart, in folder and package names: "" for the

@@ -57,6 +57,8 @@ StreamEnd ProbeDeflateStream(ScanBuffer& buffer, const JobRunning& running, uint
     if (budget != nullptr) *budget -= offered - z.avail_in;
     produced += kDiscardSize - z.avail_out;
     if (produced > kMaxSize) return end;
+    end.crc = static_cast<uint32_t>(
+        crc32(end.crc, discard.get(), static_cast<uInt>(kDiscardSize - z.avail_out)));
     if (status == Z_STREAM_END) {
       // zlib hands back the bytes it did not need, so the stream's length is exact.
       if (position - data_offset > kMaxSize) return end;
@@ -67,6 +69,29 @@ StreamEnd ProbeDeflateStream(ScanBuffer& buffer, const JobRunning& running, uint
     }
     if (status != Z_OK) return end;  // not DEFLATE data (or no progress)
   }
+}
+
+ProbeResult CrcOfBytes(ScanBuffer& buffer, const JobRunning& running, uint64_t from,
+                       uint64_t length, uint64_t* budget, uint32_t* crc) {
+  uint32_t value = 0;
+  const uint64_t end = from + length;
+  if (end > buffer.length()) return ProbeResult::kNotFound;
+  while (from < end) {
+    if (Stopped(running)) return ProbeResult::kStopped;
+    size_t count = 0;
+    const uint8_t* bytes = buffer.Span(from, &count);
+    if (count == 0) return ProbeResult::kNotFound;
+    size_t n = static_cast<size_t>(std::min<uint64_t>({count, end - from, kProbeStep}));
+    if (budget != nullptr) {
+      if (*budget == 0) return ProbeResult::kNotFound;
+      n = static_cast<size_t>(std::min<uint64_t>(n, *budget));
+      *budget -= n;
+    }
+    value = static_cast<uint32_t>(crc32(value, bytes, static_cast<uInt>(n)));
+    from += n;
+  }
+  *crc = value;
+  return ProbeResult::kFound;
 }
 
 bool IsRecordAfterData(const uint8_t* bytes, bool descriptor) {

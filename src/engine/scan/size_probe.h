@@ -24,6 +24,7 @@ struct StreamEnd {
   ProbeResult result = ProbeResult::kNotFound;
   uint32_t compressed = 0;    // bytes from the data offset to the end of the stream
   uint32_t uncompressed = 0;  // bytes the stream inflates to
+  uint32_t crc = 0;           // CRC-32 of what it inflates to
 };
 
 // Inflates the raw DEFLATE stream that starts at `data_offset`, discarding the output, up to its
@@ -38,6 +39,11 @@ struct StreamEnd {
 // the square of the file's size.
 StreamEnd ProbeDeflateStream(ScanBuffer& buffer, const JobRunning& running, uint64_t data_offset,
                              uint64_t* budget = nullptr);
+
+// The CRC-32 of the `length` bytes from `from` on (kFound), read `kProbeStep` at a time and taken
+// off `budget` when given; kNotFound when the file ends first or the budget runs out.
+ProbeResult CrcOfBytes(ScanBuffer& buffer, const JobRunning& running, uint64_t from,
+                       uint64_t length, uint64_t* budget, uint32_t* crc);
 
 // True when the 4 bytes are a record that may follow an entry's data: a local header "PK\3\4",
 // a central header "PK\1\2", the end record "PK\5\6", or, when `descriptor`, a data descriptor
