@@ -525,7 +525,11 @@ void CMessageBoxDialog::CreateControls() {
   RECT frame{0, 0, client_w, client_h};
   AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
                      static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
-  SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+  // Never wider than the work area, whatever rounding the layout met.
+  const int window_w =
+      std::min(static_cast<int>(frame.right - frame.left),
+               WidestMessage() + static_cast<int>(frame.right - frame.left) - client_w);
+  SetWindowPos(hwnd_, nullptr, 0, 0, window_w, frame.bottom - frame.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
   RegisterTextView();

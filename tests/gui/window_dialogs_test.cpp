@@ -159,30 +159,58 @@ TEST(OpenFileBuffer, NamesAreJoinedToTheFolderUnlessAlreadyFullPaths) {
 
 // The real dialog refuses a name that does not exist: it says so in a box of its own and
 // stays open; nothing reaches the list.
+HWND OtherDialogOfThread(HWND dialog) {
+  struct Search {
+    HWND dialog;
+    HWND found;
+  } search{dialog, nullptr};
+  EnumThreadWindows(
+      GetWindowThreadProcessId(dialog, nullptr),
+      [](HWND w, LPARAM p) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(p);
+        wchar_t name[16] = {};
+        GetClassNameW(w, name, 16);
+        if (w != s->dialog && IsWindowVisible(w) && lstrcmpW(name, L"#32770") == 0) {
+          s->found = w;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 TEST(RealDialogs, OpenFileDialogRefusesAMisspeltName) {
   GuiHarness h;
   const std::wstring missing = h.temp() / L"no-such-file.ods";
   Dialogs* scripted = SetDialogs(nullptr);
-  bool still_open = false;
+  bool complained = false, still_open = false;
   {
     DialogAnswerer answer(L"", [&](HWND dialog) {
       SendMessageW(GetDlgItem(dialog, 1148), WM_SETTEXT, 0,
                    reinterpret_cast<LPARAM>(missing.c_str()));
-      SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-      Sleep(1500);
-      // The dialog's complaint (a box of its own) is closed, then the dialog itself.
-      for (HWND box = GetWindow(dialog, GW_ENABLEDPOPUP); box != nullptr && box != dialog;
-           box = GetWindow(dialog, GW_ENABLEDPOPUP)) {
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-        Sleep(500);
+      PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+      // The dialog's complaint, a box of its own, is answered; then the dialog is cancelled.
+      for (int i = 0; i < 50 && !complained && IsWindow(dialog); ++i) {
+        Sleep(100);
+        if (HWND box = OtherDialogOfThread(dialog)) {
+          complained = true;
+          PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
       }
+      Sleep(300);
       still_open = IsWindow(dialog) && IsWindowVisible(dialog);
-      PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+      for (int i = 0; i < 50 && IsWindow(dialog); ++i) {
+        if (HWND box = OtherDialogOfThread(dialog)) PostMessageW(box, WM_COMMAND, IDOK, 0);
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        Sleep(100);
+      }
     });
     h.Click(ID_TARVIK_BTN_SELECT_FILES);
     EXPECT_TRUE(answer.found());
   }
   SetDialogs(scripted);
+  EXPECT_TRUE(complained) << "the dialog said the name does not exist";
   EXPECT_TRUE(still_open) << "the dialog did not take the name";
   EXPECT_EQ(h.view().file_list().Count(), 0);
 }

@@ -297,8 +297,7 @@ int MenuCommandOf(int accelerator_command) {
 
 // Every item of a menu, through its sub-menus: the key named after its tab is bound to that
 // item's command in the accelerator table, and no two items of one pop-up share a mnemonic.
-void WalkMenu(HMENU menu, const std::vector<ACCEL>& table, const std::wstring& path,
-              bool bar) {
+void WalkMenu(HMENU menu, const std::vector<ACCEL>& table, const std::wstring& path, bool bar) {
   std::vector<wchar_t> mnemonics;
   for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
     wchar_t buffer[128] = {};

@@ -96,13 +96,19 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_WINDOWPOSCHANGED:
       if (splash_waits_ && (reinterpret_cast<const WINDOWPOS*>(lparam)->flags & SWP_SHOWWINDOW)) {
-        // The frame is on the screen: the splash comes over it for its time.
+        // The frame is showing: once it is shown and active, the splash comes over it.
         splash_waits_ = false;
+        PostMessageW(hwnd(), kMsgShowSplash, 0, 0);
+      }
+      return Default(message, wparam, lparam);
+    case kMsgShowSplash:
+      if (splash_ != nullptr && IsWindow(splash_->hwnd())) {
         splash_->ShowSplash();
         SetWindowPos(splash_->hwnd(), HWND_TOPMOST, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        UpdateWindow(splash_->hwnd());
       }
-      return Default(message, wparam, lparam);
+      return 0;
     case WM_COMMAND:
       OnCommand(LOWORD(wparam), HIWORD(wparam));
       return 0;

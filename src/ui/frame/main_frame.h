@@ -26,6 +26,8 @@ class CVelmoraView;
 inline constexpr UINT kMsgJobEnded = WM_APP + 2;
 // Posted to the frame when files handed over by a second start of the program wait.
 inline constexpr UINT kMsgFilesHanded = WM_APP + 4;
+// Posted to the frame as it first shows: the splash comes over it.
+inline constexpr UINT kMsgShowSplash = WM_APP + 5;
 
 inline constexpr const wchar_t* kFrameClass = L"VelmoraMainFrame";
 // The answer to files handed over while a job runs.
