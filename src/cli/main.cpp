@@ -18,6 +18,7 @@
 #include "engine/job/repair_job.h"
 #include "engine/job/working_folder.h"
 #include "output/save_job.h"
+#include "output/save_names.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 
@@ -63,7 +64,10 @@ class FileObserver : public RecoveryObserver {
     repaired_ = recovery.repaired;
     if (keep_) recoveries_.push_back(recovery);
   }
-  void OnFileSaved(const FileSave& save) override { saved_ = save.saved; }
+  void OnFileSaved(const FileSave& save) override {
+    saved_ = save.saved;
+    media_failed_ = save.media_failed;
+  }
   void Keep(bool on) { keep_ = on; }
   void HandTo(RecoveryObserver& report) {
     for (const FileRecovery& recovery : recoveries_) report.OnFileRecovered(recovery);
@@ -71,11 +75,13 @@ class FileObserver : public RecoveryObserver {
   }
   bool repaired() const { return repaired_; }
   bool saved() const { return saved_; }
+  bool media_failed() const { return media_failed_; }
 
  private:
   bool keep_ = false;
   bool repaired_ = false;
   bool saved_ = false;
+  bool media_failed_ = false;
   std::vector<FileRecovery> recoveries_;
 };
 
@@ -90,13 +96,14 @@ class Batch {
         jobs_(jobs),
         runs_(new FileRun[options.files.size()]),
         running_(new JobRunning[options.files.size()]),
-        progress_(platform::IsTerminal(Stream::kErr)) {
-    const bool colour = platform::IsTerminal(Stream::kOut);
+        progress_(platform::IsTerminal(Stream::kErr)),
+        colour_(platform::IsTerminal(Stream::kOut)) {
+    for (int i = 0; i < n_; ++i) paths_.push_back(platform::AbsolutePath(options.files[i]));
     for (int i = 0; i < n_; ++i) {
-      const std::wstring path = platform::AbsolutePath(options.files[i]);
-      paths_.push_back(path);
-      runs_[i].window = std::make_unique<TerminalWindow>(i, n_, path, colour);
+      runs_[i].window = std::make_unique<TerminalWindow>(i, n_, paths_[i], colour_);
       runs_[i].window->SetStop(&g_interrupted, &running_[i]);
+      runs_[i].window->SetListing(&paths_);
+      runs_[i].window->SetOverwrite(options.overwrite);
     }
     g_runs.store(running_.get());
     g_run_count.store(n_);
@@ -138,7 +145,7 @@ class Batch {
         running_[i].store(1);
         if (g_interrupted.load()) running_[i].store(0);
         try {
-          job(JobContext{&running_[i], run.window.get(), &run.observer, i, &scratch});
+          job(JobContext{&running_[i], run.window.get(), &run.observer, i, &scratch, &claims_});
         } catch (...) {
           // An exception must not end the program from a worker: the other files go on.
           failed_.store(true);
@@ -164,21 +171,30 @@ class Batch {
     }
     for (std::thread& worker : workers) worker.join();
     ClearProgress();
-    // Every file's run closed the same way; the list gets those lines once.
+    // Every file's run closed the same way; the list gets those lines once, the save job's
+    // counts made the list's.
     for (int i = 0; i < n_; ++i) {
       std::vector<OutputLine> closing = runs_[i].window->TakeClosing();
-      if (i == 0) Print(closing);
+      if (i != 0) continue;
+      for (OutputLine& line : closing) {
+        if (line.text.rfind(kSaveClosingStart, 0) == 0)
+          line.text =
+              TerminalLogLine(SaveClosingLine(SavedCount(), n_ - SavedCount()), kBlack, colour_);
+      }
+      Print(closing);
     }
   }
 
-  // The save job's closing message, once, and only when a file was saved.
+  // The save job's closing message for the whole list, once.
   void PrintSaveMessage() {
-    for (int i = 0; i < n_; ++i) {
-      if (runs_[i].observer.saved()) {
-        platform::WriteText(Stream::kErr, runs_[i].window->SaveMessage());
-        return;
-      }
-    }
+    SaveCounts counts;
+    counts.files = n_;
+    counts.saved = SavedCount();
+    counts.media_failed = MediaFailedCount();
+    counts.stopped = g_interrupted.load() != 0;
+    unsigned flags = 0;
+    const std::wstring text = FinalSaveMessage(counts, runs_[0].window->Destination(), &flags);
+    platform::WriteText(Stream::kErr, PlainMessageText(text) + L"\n");
   }
 
   void HandRecoveriesTo(RecoveryObserver& report) {
@@ -192,6 +208,11 @@ class Batch {
   int SavedCount() const {
     int count = 0;
     for (int i = 0; i < n_; ++i) count += runs_[i].observer.saved() ? 1 : 0;
+    return count;
+  }
+  int MediaFailedCount() const {
+    int count = 0;
+    for (int i = 0; i < n_; ++i) count += runs_[i].observer.media_failed() ? 1 : 0;
     return count;
   }
   int FileCount() const { return n_; }
@@ -219,7 +240,9 @@ class Batch {
   std::unique_ptr<FileRun[]> runs_;
   std::unique_ptr<JobRunning[]> running_;  // one stop flag per file, zeroed by Ctrl+C
   std::atomic<bool> failed_{false};
+  SaveClaims claims_;  // the names the save jobs of the run have taken
   const bool progress_;
+  const bool colour_;
   bool progress_drawn_ = false;
 };
 
@@ -341,7 +364,8 @@ int RunRepair(const Options& options) {
     return report.Finish(1);
   }
   const int n = batch.FileCount();
-  return report.Finish(batch.RepairedCount() == n && batch.SavedCount() == n ? 0 : 1);
+  const bool whole = batch.RepairedCount() == n && batch.SavedCount() == n;
+  return report.Finish(whole && batch.MediaFailedCount() == 0 ? 0 : 1);
 }
 
 int Run(const std::vector<std::wstring>& args) {

@@ -7,8 +7,8 @@ const wchar_t* const kSeeHelp = L"Try 'velmora --help' for more information.\n";
 const wchar_t* const kUsage =
     L"Usage:\n"
     L"  velmora extract FILE... [--into DIR] [--jobs N] [--report JSON]\n"
-    L"  velmora repair FILE... --out DEST [--no-media] [--work DIR] [--keep-work]\n"
-    L"                 [--jobs N] [--report JSON]\n"
+    L"  velmora repair FILE... --out DEST [--no-media] [--overwrite] [--work DIR]\n"
+    L"                 [--keep-work] [--jobs N] [--report JSON]\n"
     L"  velmora --help | --version\n"
     L"\n"
     L"Repairs damaged OpenDocument spreadsheets (.ods). Each FILE is read as raw bytes and\n"
@@ -22,12 +22,20 @@ const wchar_t* const kUsage =
     L"            DEST/VONDRELREP_<name> (DEST is created when missing) and copy the\n"
     L"            pictures of each file into DEST/<name>_MediaContent/. A file that\n"
     L"            holds several documents gives one package per document, the further\n"
-    L"            ones named DEST/VONDRELREP_<name>~2.ods, ~3.ods, ...\n"
+    L"            ones named DEST/VONDRELREP_<name>~2.ods, ~3.ods, ... Two FILEs of the\n"
+    L"            same name are saved as VONDRELREP_<name> and VONDRELREP_<stem> (2).<ext>\n"
+    L"            (media folder <stem> (2).<ext>_MediaContent); nothing the run wrote is\n"
+    L"            replaced. A package that was in DEST before the run is kept, and the file\n"
+    L"            is saved under the next free name, unless --overwrite is given; the log\n"
+    L"            names every package written. A file of which no sheet data came back gets\n"
+    L"            no package; its pictures are still copied out.\n"
     L"\n"
     L"Options:\n"
     L"  --into DIR    extract: folder for the extracted files (default: current folder)\n"
     L"  --out DEST    repair: folder for the repaired packages (required)\n"
     L"  --no-media    repair: do not copy the pictures out\n"
+    L"  --overwrite   repair: replace a package of the same name that was in DEST before\n"
+    L"                the run (without it the file gets the next free name)\n"
     L"  --work DIR    repair: keep the working folder in DIR/ClcTemp instead of a private\n"
     L"                folder under the temporary-files folder (DIR/ClcTemp is emptied first)\n"
     L"  --keep-work   repair: leave the working folder in place at the end\n"
@@ -48,8 +56,8 @@ const wchar_t* const kUsage =
     L"Ctrl+C stops the run: the files not yet handled are reported as not repaired (or not\n"
     L"saved) and the working folder is removed.\n"
     L"\n"
-    L"Exit status: 0 when every file was repaired (and, for repair, saved); 1 when any was\n"
-    L"not; 2 for a wrong command line.\n";
+    L"Exit status: 0 when every file was repaired (and, for repair, saved with all its\n"
+    L"pictures); 1 when any was not; 2 for a wrong command line.\n";
 
 namespace {
 
@@ -122,6 +130,8 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
       value(&options.report, L"a file");
     } else if (arg == L"--no-media" && repair) {
       options.no_media = true;
+    } else if (arg == L"--overwrite" && repair) {
+      options.overwrite = true;
     } else if (arg == L"--keep-work" && repair) {
       options.keep_work = true;
     } else if (arg == L"--jobs") {

@@ -81,6 +81,41 @@ class PartialFile {
   bool direct_ = false;  // written at the target itself
 };
 
+// The output of one entry may go on while its volume keeps FreeSpaceMargin free. The volume is
+// asked again once half of what it had above the margin (at most kAllowanceCap) is written, so
+// writers side by side (the command line's jobs) close in on the margin instead of passing it
+// together, and a volume freed meanwhile is seen.
+class SpaceGuard {
+ public:
+  explicit SpaceGuard(const std::wstring& target) {
+    const size_t cut = target.rfind(platform::kSeparator);
+    folder_ = cut == std::wstring::npos ? L"." : target.substr(0, cut == 0 ? 1 : cut);
+  }
+  // True when `n` more bytes may be written.
+  bool Allow(size_t n) {
+    if (n <= allowance_) {
+      allowance_ -= n;
+      return true;
+    }
+    platform::VolumeSpace space;
+    // A volume that cannot be asked is written as before.
+    if (!platform::GetVolumeSpace(folder_, &space)) {
+      allowance_ = UINT64_MAX;
+      return true;
+    }
+    const uint64_t margin = FreeSpaceMargin(space.total);
+    const uint64_t room = space.available > margin ? space.available - margin : 0;
+    if (room < n) return false;
+    allowance_ = std::max<uint64_t>(std::min<uint64_t>(room / 2, kAllowanceCap), n) - n;
+    return true;
+  }
+
+ private:
+  static constexpr uint64_t kAllowanceCap = 64 * 1024 * 1024;
+  std::wstring folder_;
+  uint64_t allowance_ = 0;
+};
+
 // Copies up to `count` bytes from the source's position through `buffer`. Returns the number
 // of bytes copied (fewer when the source ends first), or -1 when a read or write fails.
 template <typename Writer>
@@ -101,11 +136,17 @@ int64_t CopyBytes(platform::File& source, uint64_t count, uint8_t* buffer, Write
 class EntryOutput {
  public:
   EntryOutput(const std::wstring& target, const RecoveredEntry& entry, uint8_t* buffer)
-      : file_(target), entry_(entry), buffer_(buffer) {}
+      : file_(target), space_(target), entry_(entry), buffer_(buffer) {}
 
   bool IsOpen() const { return file_.IsOpen(); }
   bool Write(const uint8_t* data, size_t n) {
-    if (failed_ || !file_.file().Write(data, n)) {
+    if (failed_ || space_cut_) return false;
+    if (!space_.Allow(n)) {
+      // What was written so far is the entry's beginning, true as far as it goes.
+      space_cut_ = true;
+      return false;
+    }
+    if (!file_.file().Write(data, n)) {
       failed_ = true;
       return false;
     }
@@ -117,8 +158,10 @@ class EntryOutput {
   }
 
   uint32_t crc() const { return crc_; }
-  // Whether what was written so far stands (no write failed).
-  bool Healthy() const { return !failed_; }
+  // Whether what was written so far stands and is all the data gave (no write failed, and the
+  // volume's margin did not cut it).
+  bool Healthy() const { return !failed_ && !space_cut_; }
+  bool SpaceCut() const { return space_cut_; }
 
   // Empties the partial file for a second writing of the entry.
   bool Restart() {
@@ -158,6 +201,10 @@ class EntryOutput {
   // out, and whether it is an XML part that may be salvaged.
   void Finish(bool whole, bool xml_part, EntryOutcome* outcome) {
     if (failed_) return;  // a write failed: what is there is not the entry
+    if (space_cut_) {
+      outcome->space_cut = true;
+      whole = false;
+    }
     if (whole) {
       const bool crc_failed = entry_.crc_known && crc_ != entry_.crc32;
       // A part that fails its CRC but is still a well-formed document is kept whole: the
@@ -214,9 +261,11 @@ class EntryOutput {
   }
 
   PartialFile file_;
+  SpaceGuard space_;
   const RecoveredEntry& entry_;
   uint8_t* buffer_;
   bool failed_ = false;
+  bool space_cut_ = false;
   uint32_t crc_ = 0;
   uint64_t size_ = 0;
 };
@@ -231,7 +280,10 @@ void CopyStored(platform::File& source, const std::wstring& output_path,
   const uint32_t size = entry.compressed_size;
   const int64_t copied = CopyBytes(
       source, size, buffer, [&](const uint8_t* data, size_t n) { return output.Write(data, n); });
-  if (copied < 0) return;
+  if (copied < 0) {
+    if (output.SpaceCut()) output.Finish(false, xml_part, outcome);
+    return;
+  }
   const bool whole = copied == static_cast<int64_t>(size);
   if (whole && entry.crc_known && output.crc() != entry.crc32 && output.Healthy()) {
     // Stored bytes are the data itself: one changed byte is found from the CRC-32 alone.
@@ -333,6 +385,10 @@ void Inflate(platform::File& source, const std::wstring& output_path, const Reco
 }
 
 }  // namespace
+
+uint64_t FreeSpaceMargin(uint64_t volume_size) {
+  return std::min<uint64_t>(volume_size / 20, uint64_t{1} << 30);
+}
 
 InflateScratch::~InflateScratch() {
   Remove();
