@@ -633,7 +633,8 @@ TEST_F(SaveJobTest, ALostDocumentBesideAWholeOneLeavesThatOneItsPackage) {
 }
 
 // Pictures that cannot be copied out (here a file stands where the media folder goes) are
-// reported in red, never as a file without media, and the run does not end as a clean one.
+// reported in red, never as a file without media or as pictures copied, and the run does not
+// end as a clean one; for a repaired file and for a lost one.
 TEST_F(SaveJobTest, PicturesThatCannotBeCopiedOutAreReportedAsSuch) {
   const std::wstring a = Package(L"a.ods", kWithPictures);
   window_.AddFile(a);
@@ -641,21 +642,47 @@ TEST_F(SaveJobTest, PicturesThatCannotBeCopiedOutAreReportedAsSuch) {
   const std::wstring media = Join(out_, L"a.ods_MediaContent");
   ASSERT_TRUE(WriteText(media, "in the way"));
   window_.media_checked = 1;
-  ASSERT_EQ(Save(), 1u);
-  const auto lines = LinesOf(a);
-  ASSERT_EQ(lines.size(), 4u);
   const std::wstring failed = L" pictures could not all be copied out: 0 of 2 copied to " + media;
-  EXPECT_EQ(lines[2].substr(0, failed.size()), failed) << lines[2];
-  EXPECT_EQ(window_.log[2].colour, kRed);
-  EXPECT_EQ(lines[3], L" saving of file done....\r\n");
-  ASSERT_EQ(saves_.saves.size(), 1u);
-  EXPECT_TRUE(saves_.saves[0].media_failed);
-  EXPECT_TRUE(saves_.saves[0].saved);
-  EXPECT_EQ(window_.boxes.back(),
-            L"All 1 file(s) saved.<br>The pictures of 1 file(s) could not all be copied out (see "
-            L"the log).<br>Saved file(s) location is:<br><a href='" +
-                out_ + L"'>" + out_ + L"</a>");
-  EXPECT_EQ(window_.CallsStartingWith(L"MessageBox view 48").size(), 1u);
+  const std::wstring link = L"<a href='" + out_ + L"'>" + out_ + L"</a>";
+  const struct {
+    intptr_t data;
+    std::vector<std::wstring> lines;  // the failure line is checked up to the system's text
+    size_t failure_line;
+    std::wstring box;
+  } cases[] = {
+      {kItemRepaired,
+       {L" saving of file starts....\r\n",
+        L" package written: " + Join(out_, L"VONDRELREP_a.ods") + L"....\r\n", failed,
+        L" saving of file done....\r\n"},
+       2,
+       L"All 1 file(s) saved.<br>The pictures of 1 file(s) could not all be copied out (see the "
+       L"log).<br>Saved file(s) location is:<br>" +
+           link},
+      {kItemLost,
+       {L" no package written: no sheet data came back....\r\n", failed},
+       1,
+       L"0 of 1 file(s) saved; the rest were not saved (see the log).<br>The pictures of 1 "
+       L"file(s) could not all be copied out (see the log).<br>Destination folder:<br>" +
+           link},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.data);
+    window_.files[0].data = c.data;
+    window_.log.clear();
+    window_.calls.clear();
+    saves_.saves.clear();
+    ASSERT_EQ(Save(), 1u);
+    std::vector<std::wstring> lines = LinesOf(a);
+    ASSERT_EQ(lines.size(), c.lines.size());
+    EXPECT_EQ(window_.log[c.failure_line].colour, kRed);
+    lines[c.failure_line] = lines[c.failure_line].substr(0, failed.size());
+    EXPECT_EQ(lines, c.lines);
+    ASSERT_EQ(saves_.saves.size(), 1u);
+    EXPECT_TRUE(saves_.saves[0].media_failed);
+    EXPECT_EQ(saves_.saves[0].saved, c.data == kItemRepaired);
+    EXPECT_EQ(window_.CallsStartingWith(L"MessageBox view 48"),
+              std::vector<std::wstring>{L"MessageBox view 48 " + c.box});
+  }
 }
 
 // A destination on a read-only volume: nothing is saved, and nothing says it was.

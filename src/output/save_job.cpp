@@ -124,13 +124,15 @@ bool CopyPictures(JobWindow& view, const std::wstring& label, const Document& do
   MediaCopy copy;
   ExtractMedia(media, document.folder, &copy);
   if (document.lost) {
-    if (copy.found == copy.failed) platform::RemoveEmptyDirectory(media);
-    view.AppendLog(label + (copy.found == 0 ? L" no package written: no sheet data came back; "
-                                              L"it held no pictures....\r\n"
-                                            : L" no package written: no sheet data came back; "
-                                              L"its pictures are copied to " +
-                                                  media + L"....\r\n"),
-                   kRed);
+    // Pictures that did not all come out get the line below, not the word "copied".
+    std::wstring line = L" no package written: no sheet data came back";
+    if (copy.found == 0) {
+      platform::RemoveEmptyDirectory(media);
+      line += L"; it held no pictures";
+    } else if (copy.failed == 0) {
+      line += L"; its pictures are copied to " + media;
+    }
+    view.AppendLog(label + line + L"....\r\n", kRed);
   }
   if (copy.failed > 0) {
     // The folder made for them goes again when nothing came into it.
