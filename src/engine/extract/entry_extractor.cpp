@@ -3,7 +3,9 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <new>
 
 #include "engine/extract/byte_repair.h"
@@ -81,39 +83,68 @@ class PartialFile {
   bool direct_ = false;  // written at the target itself
 };
 
-// The output of one entry may go on while its volume keeps FreeSpaceMargin free. The volume is
-// asked again once half of what it had above the margin (at most kAllowanceCap) is written, so
-// writers side by side (the command line's jobs) close in on the margin instead of passing it
-// together, and a volume freed meanwhile is seen.
-class SpaceGuard {
+// What may still be written on a volume before it comes down to FreeSpaceMargin, shared by
+// every entry and every thread of the process that writes below one folder (the working folder,
+// or an output's own folder outside it). Asking the volume costs a system call (some 20 us on a
+// loaded machine, a tenth of a small file's extraction if every entry asked), so the answer is
+// kept as an allowance: half of what the volume had above the margin, at most kAllowanceCap,
+// asked again once it is used up. Halving makes the writers close in on the margin instead of
+// passing it, and a volume freed meanwhile is seen at the next ask.
+class VolumeBudget {
  public:
-  explicit SpaceGuard(const std::wstring& target) {
-    const size_t cut = target.rfind(platform::kSeparator);
-    folder_ = cut == std::wstring::npos ? L"." : target.substr(0, cut == 0 ? 1 : cut);
-  }
-  // True when `n` more bytes may be written.
-  bool Allow(size_t n) {
-    if (n <= allowance_) {
-      allowance_ -= n;
+  // True when `n` more bytes may be written below `root`.
+  bool Take(const std::wstring& root, size_t n) {
+    std::lock_guard lock(mutex_);
+    // Roots are few (one working folder per run); a process that writes below many folders
+    // starts again rather than keep them all.
+    if (allowances_.size() > 64) allowances_.clear();
+    uint64_t& allowance = allowances_[root];
+    if (n <= allowance) {
+      allowance -= n;
       return true;
     }
     platform::VolumeSpace space;
     // A volume that cannot be asked is written as before.
-    if (!platform::GetVolumeSpace(folder_, &space)) {
-      allowance_ = UINT64_MAX;
-      return true;
-    }
+    if (!platform::GetVolumeSpace(root, &space)) return true;
     const uint64_t margin = FreeSpaceMargin(space.total);
     const uint64_t room = space.available > margin ? space.available - margin : 0;
-    if (room < n) return false;
-    allowance_ = std::max<uint64_t>(std::min<uint64_t>(room / 2, kAllowanceCap), n) - n;
+    if (room < n) {
+      allowance = 0;
+      return false;
+    }
+    allowance = std::max<uint64_t>(std::min<uint64_t>(room / 2, kAllowanceCap), n) - n;
     return true;
   }
 
  private:
   static constexpr uint64_t kAllowanceCap = 64 * 1024 * 1024;
-  std::wstring folder_;
-  uint64_t allowance_ = 0;
+  std::mutex mutex_;
+  std::map<std::wstring, uint64_t> allowances_;
+};
+
+VolumeBudget& Budget() {
+  static VolumeBudget budget;
+  return budget;
+}
+
+// The folder whose volume an output is written on: the working folder when the output is
+// below it, else the output's own folder.
+std::wstring SpaceRoot(const std::wstring& target) {
+  const std::wstring working = platform::WithTrailingSeparator(GetWorkingFolderPath());
+  if (target.compare(0, working.size(), working) == 0) return GetWorkingFolderPath();
+  const size_t cut = target.rfind(platform::kSeparator);
+  return cut == std::wstring::npos ? L"." : target.substr(0, cut == 0 ? 1 : cut);
+}
+
+// The free-space check of one entry's output.
+class SpaceGuard {
+ public:
+  explicit SpaceGuard(const std::wstring& target) : root_(SpaceRoot(target)) {}
+  // True when `n` more bytes may be written.
+  bool Allow(size_t n) { return Budget().Take(root_, n); }
+
+ private:
+  std::wstring root_;
 };
 
 // Copies up to `count` bytes from the source's position through `buffer`. Returns the number

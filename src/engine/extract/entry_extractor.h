@@ -37,8 +37,9 @@ namespace velmora {
 // recorded CRC-32 makes the entry whole again, written whole and reported as repaired.
 //
 // Inflating never fills the working folder's volume: the output stops where the space the
-// volume has left would come down to FreeSpaceMargin, asked before the first byte and again
-// whenever what was allowed at the last ask is used up. Such an entry is treated as one whose
+// volume has left would come down to FreeSpaceMargin. The volume is asked before the first
+// byte is written below a folder and again whenever the allowance that answer gave (shared by
+// the process's writers below that folder) is used up. Such an entry is treated as one whose
 // data does not come out whole (an XML part is salvaged, anything else gives no file), never
 // searched for a changed byte, and its outcome says `space_cut`.
 //
