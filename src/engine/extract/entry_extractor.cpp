@@ -104,8 +104,12 @@ class VolumeBudget {
       return true;
     }
     platform::VolumeSpace space;
-    // A volume that cannot be asked is written as before.
-    if (!platform::GetVolumeSpace(root, &space)) return true;
+    // A volume that cannot be asked is written as before (and asked again only after as much
+    // as a full allowance).
+    if (!platform::GetVolumeSpace(root, &space)) {
+      allowance = kAllowanceCap;
+      return true;
+    }
     const uint64_t margin = FreeSpaceMargin(space.total);
     const uint64_t room = space.available > margin ? space.available - margin : 0;
     if (room < n) {
