@@ -78,6 +78,7 @@ TEST_F(CliTest, WrongCommandLinesSayWhatIsWrongAndPointToTheHelp) {
   EXPECT_NE(help.out.find("\"Partly repaired: ...\""), std::string::npos);
   EXPECT_NE(help.out.find("Exit status: 0 when every file came back complete"), std::string::npos);
   EXPECT_NE(help.out.find("; 3 when\n"), std::string::npos);
+  EXPECT_NE(help.out.find("--overwrite"), std::string::npos);
 }
 
 TEST_F(CliTest, RepairWritesThePackageAndMediaAndCleansUp) {
@@ -115,7 +116,9 @@ TEST_F(CliTest, NoSavedLocationWhenNothingWasSaved) {
   RunResult r = RunCli("repair " + QuotedPath(missing) + " --out " + QuotedPath(out), tmp_);
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find(" cannot be saved,as it is not Repaired."), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("Saving processing completed...."), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Saving processing completed: 0 saved, 1 not saved....\n"),
+            std::string::npos)
+      << r.out;
   EXPECT_EQ(r.out.find("Saved file(s) location"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find("File(s) saving process has been completed."), std::string::npos);
 }
@@ -312,6 +315,9 @@ TEST_F(CliTest, ExitStatusFollowsWhatTheJobsReportForEveryFile) {
   ASSERT_TRUE(platform::MakeDirectory(blocked) != platform::MakeDirResult::kFailed);
   ASSERT_TRUE(platform::MakeDirectory(blocked + L"/VONDRELREP_good.ods") !=
               platform::MakeDirResult::kFailed);
+  // A file where the media folder goes: saved, but the picture cannot be copied out.
+  const std::wstring media_blocked = scratch_.MakeFolder(L"media-blocked");
+  ASSERT_TRUE(WriteText(media_blocked + L"/good.ods_MediaContent", "in the way"));
   struct Case {
     const char* what;
     std::string args;
@@ -327,6 +333,12 @@ TEST_F(CliTest, ExitStatusFollowsWhatTheJobsReportForEveryFile) {
        "extract " + QuotedPath(good_) + " --into " + QuotedPath(scratch_.Path(L"into")), 0},
       {"nothing to extract",
        "extract " + QuotedPath(text) + " --into " + QuotedPath(scratch_.Path(L"into")), 1},
+      {"one of two gave nothing to extract",
+       "extract " + QuotedPath(good_) + " " + QuotedPath(text) + " --into " +
+           QuotedPath(scratch_.Path(L"into")),
+       1},
+      {"pictures that could not be copied out",
+       "repair " + QuotedPath(good_) + " --out " + QuotedPath(media_blocked), 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -375,6 +387,57 @@ TEST_F(CliTest, InterruptWithFilesUnderWayStopsTheFilesNotBegun) {
   EXPECT_EQ(r.out.find("saving of file"), std::string::npos);
   EXPECT_FALSE(platform::PathExists(out + L"/VONDRELREP_good.ods"));
   EXPECT_TRUE(TmpIsEmpty()) << "the private working folder must be gone";
+}
+
+// Nothing a run wrote is replaced by the same run, and a package that was there before is
+// replaced only with --overwrite; the log names what was written.
+TEST_F(CliTest, SameNamesAndEarlierPackagesNeverLoseAPackage) {
+  const std::wstring other = scratch_.MakeFolder(L"other") + L"/good.ods";
+  WriteBytes(other, MakeZip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
+                             {"content.xml", "<doc>other</doc>", true},
+                             {"Pictures/p.png", "other png", true}}));
+  const std::wstring out = scratch_.Path(L"out");
+  const std::string files = QuotedPath(good_) + " " + QuotedPath(other);
+  RunResult r = RunCli("repair " + files + " --out " + QuotedPath(out) + " --jobs 2", tmp_);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find(platform::NarrowPath(other) + " package written: " +
+                       platform::NarrowPath(out) + "/VONDRELREP_good (2).ods....\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("Saving processing completed: 2 saved, 0 not saved....\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(ReadBytes(out + L"/good.ods_MediaContent/p.png"), ToBytes("png"));
+  EXPECT_EQ(ReadBytes(out + L"/good (2).ods_MediaContent/p.png"), ToBytes("other png"));
+  const Bytes first = ReadBytes(out + L"/VONDRELREP_good.ods");
+  const Bytes second = ReadBytes(out + L"/VONDRELREP_good (2).ods");
+  EXPECT_FALSE(first.empty());
+  EXPECT_NE(first, second);
+
+  // Again into the same folder: both packages were there before, so both files get the next
+  // free names and the earlier packages stay as they were.
+  r = RunCli("repair " + files + " --out " + QuotedPath(out) + " --jobs 1", tmp_);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find(platform::NarrowPath(good_) +
+                       " VONDRELREP_good.ods was there before this save and is kept: this file is "
+                       "saved as VONDRELREP_good (3).ods....\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(ReadBytes(out + L"/VONDRELREP_good.ods"), first);
+  EXPECT_EQ(ReadBytes(out + L"/VONDRELREP_good (2).ods"), second);
+  EXPECT_FALSE(ReadBytes(out + L"/VONDRELREP_good (3).ods").empty());
+
+  // With --overwrite the earlier packages are replaced, and no further name is taken.
+  ASSERT_TRUE(WriteText(out + L"/VONDRELREP_good.ods", "an earlier package"));
+  r = RunCli("repair " + QuotedPath(good_) + " --out " + QuotedPath(out) + " --overwrite", tmp_);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find(" VONDRELREP_good.ods was there before this save and is replaced....\n"),
+            std::string::npos)
+      << r.out;
+  const Bytes replaced = ReadBytes(out + L"/VONDRELREP_good.ods");
+  EXPECT_FALSE(replaced.empty());
+  EXPECT_NE(replaced, ToBytes("an earlier package"));
+  EXPECT_FALSE(platform::PathExists(out + L"/VONDRELREP_good (4).ods"));
 }
 
 }  // namespace

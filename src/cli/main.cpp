@@ -19,6 +19,7 @@
 #include "engine/job/working_folder.h"
 #include "engine/verdict/verdict_text.h"
 #include "output/save_job.h"
+#include "output/save_names.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 
@@ -67,6 +68,7 @@ class FileObserver : public RecoveryObserver {
   void OnFileSaved(const FileSave& save) override {
     saved_ = save.saved;
     if (keep_) saves_.push_back(save);
+    media_failed_ = save.media_failed;
   }
   void Keep(bool on) { keep_ = on; }
   void HandRecoveriesTo(RecoveryObserver& report) {
@@ -80,11 +82,13 @@ class FileObserver : public RecoveryObserver {
   // kNone while the repair job has not reported the file.
   Verdict verdict() const { return verdict_; }
   bool saved() const { return saved_; }
+  bool media_failed() const { return media_failed_; }
 
  private:
   bool keep_ = false;
   Verdict verdict_ = Verdict::kNone;
   bool saved_ = false;
+  bool media_failed_ = false;
   std::vector<FileRecovery> recoveries_;
   std::vector<FileSave> saves_;
 };
@@ -100,13 +104,14 @@ class Batch {
         jobs_(jobs),
         runs_(new FileRun[options.files.size()]),
         running_(new JobRunning[options.files.size()]),
-        progress_(platform::IsTerminal(Stream::kErr)) {
-    const bool colour = platform::IsTerminal(Stream::kOut);
+        progress_(platform::IsTerminal(Stream::kErr)),
+        colour_(platform::IsTerminal(Stream::kOut)) {
+    for (int i = 0; i < n_; ++i) paths_.push_back(platform::AbsolutePath(options.files[i]));
     for (int i = 0; i < n_; ++i) {
-      const std::wstring path = platform::AbsolutePath(options.files[i]);
-      paths_.push_back(path);
-      runs_[i].window = std::make_unique<TerminalWindow>(i, n_, path, colour);
+      runs_[i].window = std::make_unique<TerminalWindow>(i, n_, paths_[i], colour_);
       runs_[i].window->SetStop(&g_interrupted, &running_[i]);
+      runs_[i].window->SetListing(&paths_);
+      runs_[i].window->SetOverwrite(options.overwrite);
     }
     g_runs.store(running_.get());
     g_run_count.store(n_);
@@ -148,7 +153,7 @@ class Batch {
         running_[i].store(1);
         if (g_interrupted.load()) running_[i].store(0);
         try {
-          job(JobContext{&running_[i], run.window.get(), &run.observer, i, &scratch});
+          job(JobContext{&running_[i], run.window.get(), &run.observer, i, &scratch, &claims_});
         } catch (...) {
           // An exception must not end the program from a worker: the other files go on.
           failed_.store(true);
@@ -175,25 +180,31 @@ class Batch {
     for (std::thread& worker : workers) worker.join();
     ClearProgress();
     // Every file's run closed the same way; the list gets those lines once, with the repair
-    // count over the whole list rather than the first file's.
+    // and save counts over the whole list rather than the first file's.
     for (int i = 0; i < n_; ++i) {
       std::vector<OutputLine> closing = runs_[i].window->TakeClosing();
       if (i != 0) continue;
       for (OutputLine& line : closing) {
-        if (IsRepairCountLine(line.text)) line.text = CountLine();
+        if (IsRepairCountLine(line.text))
+          line.text = CountLine();
+        else if (line.text.rfind(kSaveClosingStart, 0) == 0)
+          line.text =
+              TerminalLogLine(SaveClosingLine(SavedCount(), n_ - SavedCount()), kBlack, colour_);
       }
       Print(closing);
     }
   }
 
-  // The save job's closing message, once, and only when a file was saved.
+  // The save job's closing message for the whole list, once.
   void PrintSaveMessage() {
-    for (int i = 0; i < n_; ++i) {
-      if (runs_[i].observer.saved()) {
-        platform::WriteText(Stream::kErr, runs_[i].window->SaveMessage());
-        return;
-      }
-    }
+    SaveCounts counts;
+    counts.files = n_;
+    counts.saved = SavedCount();
+    counts.media_failed = MediaFailedCount();
+    counts.stopped = g_interrupted.load() != 0;
+    unsigned flags = 0;
+    const std::wstring text = FinalSaveMessage(counts, runs_[0].window->Destination(), &flags);
+    platform::WriteText(Stream::kErr, PlainMessageText(text) + L"\n");
   }
 
   void HandTo(RecoveryObserver& report) {
@@ -213,6 +224,11 @@ class Batch {
   int SavedCount() const {
     int count = 0;
     for (int i = 0; i < n_; ++i) count += runs_[i].observer.saved() ? 1 : 0;
+    return count;
+  }
+  int MediaFailedCount() const {
+    int count = 0;
+    for (int i = 0; i < n_; ++i) count += runs_[i].observer.media_failed() ? 1 : 0;
     return count;
   }
   int FileCount() const { return n_; }
@@ -252,7 +268,9 @@ class Batch {
   std::unique_ptr<FileRun[]> runs_;
   std::unique_ptr<JobRunning[]> running_;  // one stop flag per file, zeroed by Ctrl+C
   std::atomic<bool> failed_{false};
+  SaveClaims claims_;  // the names the save jobs of the run have taken
   const bool progress_;
+  const bool colour_;
   bool progress_drawn_ = false;
 };
 
@@ -295,7 +313,7 @@ class RunReport {
 int ExitStatus(const Batch& batch, bool saves) {
   const int n = batch.FileCount();
   if (batch.Failed() || g_interrupted.load() != 0) return 1;
-  if (saves && batch.SavedCount() != n) return 1;
+  if (saves && (batch.SavedCount() != n || batch.MediaFailedCount() != 0)) return 1;
   const std::vector<int> counts = batch.VerdictCounts();
   const int complete = counts[static_cast<int>(Verdict::kComplete)];
   const int partial = counts[static_cast<int>(Verdict::kPartial)];

@@ -7,8 +7,8 @@ const wchar_t* const kSeeHelp = L"Try 'velmora --help' for more information.\n";
 const wchar_t* const kUsage =
     L"Usage:\n"
     L"  velmora extract FILE... [--into DIR] [--jobs N] [--report JSON]\n"
-    L"  velmora repair FILE... --out DEST [--no-media] [--work DIR] [--keep-work]\n"
-    L"                 [--jobs N] [--report JSON]\n"
+    L"  velmora repair FILE... --out DEST [--no-media] [--overwrite] [--work DIR]\n"
+    L"                 [--keep-work] [--jobs N] [--report JSON]\n"
     L"  velmora --help | --version\n"
     L"\n"
     L"Repairs damaged OpenDocument spreadsheets (.ods). Each FILE is read as raw bytes and\n"
@@ -22,12 +22,20 @@ const wchar_t* const kUsage =
     L"            DEST/VONDRELREP_<name> (DEST is created when missing) and copy the\n"
     L"            pictures of each file into DEST/<name>_MediaContent/. A file that\n"
     L"            holds several documents gives one package per document, the further\n"
-    L"            ones named DEST/VONDRELREP_<name>~2.ods, ~3.ods, ...\n"
+    L"            ones named DEST/VONDRELREP_<name>~2.ods, ~3.ods, ... Two FILEs of the\n"
+    L"            same name are saved as VONDRELREP_<name> and VONDRELREP_<stem> (2).<ext>\n"
+    L"            (media folder <stem> (2).<ext>_MediaContent); nothing the run wrote is\n"
+    L"            replaced. A package that was in DEST before the run is kept, and the file\n"
+    L"            is saved under the next free name, unless --overwrite is given; the log\n"
+    L"            names every package written. A file of which no sheet data came back gets\n"
+    L"            no package; its pictures are still copied out.\n"
     L"\n"
     L"Options:\n"
     L"  --into DIR    extract: folder for the extracted files (default: current folder)\n"
     L"  --out DEST    repair: folder for the repaired packages (required)\n"
     L"  --no-media    repair: do not copy the pictures out\n"
+    L"  --overwrite   repair: replace a package of the same name that was in DEST before\n"
+    L"                the run (without it the file gets the next free name)\n"
     L"  --work DIR    repair: keep the working folder in DIR/ClcTemp instead of a private\n"
     L"                folder under the temporary-files folder (DIR/ClcTemp is emptied first)\n"
     L"  --keep-work   repair: leave the working folder in place at the end\n"
@@ -54,9 +62,10 @@ const wchar_t* const kUsage =
     L"all of it: the line says what is missing) or \"Not repaired: ...\" with the reason (no\n"
     L"sheet data came back, so no package is written; or another format's workbook).\n"
     L"\n"
-    L"Exit status: 0 when every file came back complete (and, for repair, was saved); 3 when\n"
-    L"every file came back with sheet data (and was saved) but some only in part; 1 when any\n"
-    L"file was not repaired or not saved; 2 for a wrong command line.\n";
+    L"Exit status: 0 when every file came back complete (and, for repair, was saved with all\n"
+    L"its pictures); 3 when every file came back with sheet data (and was saved) but some only\n"
+    L"in part; 1 when any file was not repaired or not saved, or its pictures could not all\n"
+    L"be copied out; 2 for a wrong command line.\n";
 
 namespace {
 
@@ -129,6 +138,8 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
       value(&options.report, L"a file");
     } else if (arg == L"--no-media" && repair) {
       options.no_media = true;
+    } else if (arg == L"--overwrite" && repair) {
+      options.overwrite = true;
     } else if (arg == L"--keep-work" && repair) {
       options.keep_work = true;
     } else if (arg == L"--jobs") {

@@ -17,8 +17,9 @@ struct Options {
   std::wstring report;  // extract, repair: where the JSON report goes; empty: no report
   bool no_media = false;
   bool keep_work = false;
-  unsigned jobs = 0;   // files handled at once; 0: one per processor core
-  std::wstring error;  // set when the command line is wrong
+  bool overwrite = false;  // repair: replace packages that were in DEST before the run
+  unsigned jobs = 0;       // files handled at once; 0: one per processor core
+  std::wstring error;      // set when the command line is wrong
 };
 
 Options ParseOptions(const std::vector<std::wstring>& args);

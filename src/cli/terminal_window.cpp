@@ -2,6 +2,7 @@
 
 #include "engine/job/job_texts.h"
 #include "engine/job/markup_escape.h"
+#include "output/save_job.h"
 #include "platform/console.h"
 
 namespace velmora::cli {
@@ -88,7 +89,10 @@ void TerminalWindow::Keep(Stream stream, std::wstring text) {
 }
 
 int TerminalWindow::ShowMessageBox(BoxOwner owner, const std::wstring& text, unsigned flags) {
-  // The only question the jobs ask is the Stop confirmation; Ctrl+C is the answer "Yes".
+  // A package that was there before the run: replaced only with --overwrite. The log says
+  // what became of it.
+  if (flags == kMbReplaceQuestion) return overwrite_ ? kIdYesForAll : kIdNo;
+  // The other question the jobs ask is the Stop confirmation; Ctrl+C is the answer "Yes".
   if (flags == kMbQuestion) {
     Keep(Stream::kErr, PlainMessageText(text) + L"\n");
     return kIdYes;
@@ -116,7 +120,7 @@ int TerminalWindow::ShowMessageBox(BoxOwner owner, const std::wstring& text, uns
 
 void TerminalWindow::AppendLog(const std::wstring& text, uint32_t colour) {
   if (text.compare(0, 28, L"Repairing process completed:") == 0 ||
-      text == L"Saving processing completed....\r\n" || text == kUnderscoreLine) {
+      text.rfind(kSaveClosingStart, 0) == 0 || text == kUnderscoreLine) {
     std::lock_guard lock(mutex_);
     closing_.push_back({Stream::kOut, TerminalLogLine(text, colour, colour_)});
     return;
@@ -125,7 +129,11 @@ void TerminalWindow::AppendLog(const std::wstring& text, uint32_t colour) {
 }
 
 std::wstring TerminalWindow::FileText(int index) {
-  if (index != index_) return L"";
+  if (index != index_) {
+    const bool listed =
+        listing_ != nullptr && index >= 0 && index < static_cast<int>(listing_->size());
+    return listed ? (*listing_)[static_cast<size_t>(index)] : L"";
+  }
   // The job takes up its file: a stop of the batch holds for it.
   if (stopped_ != nullptr && stopped_->load() != 0) running_->store(0);
   return item_.text;

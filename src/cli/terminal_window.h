@@ -32,6 +32,12 @@ class TerminalWindow : public JobWindow {
 
   void SetDestination(const std::wstring& destination) { destination_ = destination; }
   void SetMediaChecked(bool checked) { media_checked_ = checked; }
+  // The whole list, read for the other items' texts (the save job names each file after the
+  // files before it); the batch owns it. Without it the other items read as "".
+  void SetListing(const std::vector<std::wstring>* paths) { listing_ = paths; }
+  // The answer to "replace the package that was there before?": "Yes to all" with
+  // --overwrite, else No (the file is saved under the next free name).
+  void SetOverwrite(bool overwrite) { overwrite_ = overwrite; }
   // While `*stopped` is set, every time the job takes up its file it finds `*running` cleared,
   // as after a Stop confirmed at that moment: the jobs set the flag themselves when they start,
   // which would otherwise undo a Ctrl+C that came before.
@@ -89,6 +95,8 @@ class TerminalWindow : public JobWindow {
   Item item_;
   std::wstring destination_;
   bool media_checked_ = true;
+  bool overwrite_ = false;
+  const std::vector<std::wstring>* listing_ = nullptr;
   const bool colour_;
   const std::atomic<int>* stopped_ = nullptr;
   JobRunning* running_ = nullptr;

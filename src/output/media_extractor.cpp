@@ -10,13 +10,16 @@ namespace velmora {
 
 namespace {
 
-void CopyMedia(const std::wstring& media_folder, const std::wstring& folder) {
+void CopyMedia(const std::wstring& media_folder, const std::wstring& folder, MediaCopy& copy) {
   platform::ListDirectory(folder, [&](const platform::DirItem& item) {
     const std::wstring path = platform::JoinPath(folder, item.name);
     if (item.is_directory) {
-      CopyMedia(media_folder, path);
+      CopyMedia(media_folder, path, copy);
     } else if (IsMediaFile(item.name)) {
-      platform::CopyFileReplacing(path, platform::JoinPath(media_folder, item.name));
+      ++copy.found;
+      if (!platform::CopyFileReplacing(path, platform::JoinPath(media_folder, item.name))) {
+        if (copy.failed++ == 0) copy.first_error = platform::LastError();
+      }
     }
     return true;
   });
@@ -35,9 +38,11 @@ bool IsMediaFile(const std::wstring& name) {
          extension == L"emf" || extension == L"jpeg";
 }
 
-int ExtractMedia(const std::wstring& media_folder, const std::wstring& source_folder) {
+int ExtractMedia(const std::wstring& media_folder, const std::wstring& source_folder,
+                 MediaCopy* copy) {
+  MediaCopy own;
   try {
-    CopyMedia(media_folder, source_folder);
+    CopyMedia(media_folder, source_folder, copy != nullptr ? *copy : own);
   } catch (const std::bad_alloc&) {
     return 0;
   }

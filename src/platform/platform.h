@@ -154,6 +154,16 @@ bool CopyFileReplacing(const std::wstring& from, const std::wstring& to);
 // Renames a file, replacing an existing target.
 bool RenameReplacing(const std::wstring& from, const std::wstring& to);
 
+// The space of the volume that holds a folder: the bytes the caller may still write there
+// (quotas and reserved blocks taken off) and the volume's size. statvfs on POSIX,
+// GetDiskFreeSpaceExW on Windows.
+struct VolumeSpace {
+  uint64_t available = 0;
+  uint64_t total = 0;
+};
+// False when the folder's volume cannot be asked (the folder does not exist, ...).
+bool GetVolumeSpace(const std::wstring& folder, VolumeSpace* space);
+
 struct DirItem {
   std::wstring name;  // the item's name only, never "." or ".."
   bool is_directory = false;

@@ -23,6 +23,7 @@ struct FileItem {
   int image = kImageAdded;
   intptr_t data = 0;
   FileVerdict verdict;
+  bool operator==(const FileItem&) const = default;
 };
 
 struct BarState {

@@ -3,7 +3,9 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <new>
 
 #include "engine/extract/byte_repair.h"
@@ -81,6 +83,74 @@ class PartialFile {
   bool direct_ = false;  // written at the target itself
 };
 
+// What may still be written on a volume before it comes down to FreeSpaceMargin, shared by
+// every entry and every thread of the process that writes below one folder (the working folder,
+// or an output's own folder outside it). Asking the volume costs a system call (some 20 us on a
+// loaded machine, a tenth of a small file's extraction if every entry asked), so the answer is
+// kept as an allowance: half of what the volume had above the margin, at most kAllowanceCap,
+// asked again once it is used up. Halving makes the writers close in on the margin instead of
+// passing it, and a volume freed meanwhile is seen at the next ask.
+class VolumeBudget {
+ public:
+  // True when `n` more bytes may be written below `root`.
+  bool Take(const std::wstring& root, size_t n) {
+    std::lock_guard lock(mutex_);
+    // Roots are few (one working folder per run); a process that writes below many folders
+    // starts again rather than keep them all.
+    if (allowances_.size() > 64) allowances_.clear();
+    uint64_t& allowance = allowances_[root];
+    if (n <= allowance) {
+      allowance -= n;
+      return true;
+    }
+    platform::VolumeSpace space;
+    // A volume that cannot be asked is written as before (and asked again only after as much
+    // as a full allowance).
+    if (!platform::GetVolumeSpace(root, &space)) {
+      allowance = kAllowanceCap;
+      return true;
+    }
+    const uint64_t margin = FreeSpaceMargin(space.total);
+    const uint64_t room = space.available > margin ? space.available - margin : 0;
+    if (room < n) {
+      allowance = 0;
+      return false;
+    }
+    allowance = std::max<uint64_t>(std::min<uint64_t>(room / 2, kAllowanceCap), n) - n;
+    return true;
+  }
+
+ private:
+  static constexpr uint64_t kAllowanceCap = 64 * 1024 * 1024;
+  std::mutex mutex_;
+  std::map<std::wstring, uint64_t> allowances_;
+};
+
+VolumeBudget& Budget() {
+  static VolumeBudget budget;
+  return budget;
+}
+
+// The folder whose volume an output is written on: the working folder when the output is
+// below it, else the output's own folder.
+std::wstring SpaceRoot(const std::wstring& target) {
+  const std::wstring working = platform::WithTrailingSeparator(GetWorkingFolderPath());
+  if (target.compare(0, working.size(), working) == 0) return GetWorkingFolderPath();
+  const size_t cut = target.rfind(platform::kSeparator);
+  return cut == std::wstring::npos ? L"." : target.substr(0, cut == 0 ? 1 : cut);
+}
+
+// The free-space check of one entry's output.
+class SpaceGuard {
+ public:
+  explicit SpaceGuard(const std::wstring& target) : root_(SpaceRoot(target)) {}
+  // True when `n` more bytes may be written.
+  bool Allow(size_t n) { return Budget().Take(root_, n); }
+
+ private:
+  std::wstring root_;
+};
+
 // Copies up to `count` bytes from the source's position through `buffer`. Returns the number
 // of bytes copied (fewer when the source ends first), or -1 when a read or write fails.
 template <typename Writer>
@@ -101,11 +171,17 @@ int64_t CopyBytes(platform::File& source, uint64_t count, uint8_t* buffer, Write
 class EntryOutput {
  public:
   EntryOutput(const std::wstring& target, const RecoveredEntry& entry, uint8_t* buffer)
-      : file_(target), entry_(entry), buffer_(buffer) {}
+      : file_(target), space_(target), entry_(entry), buffer_(buffer) {}
 
   bool IsOpen() const { return file_.IsOpen(); }
   bool Write(const uint8_t* data, size_t n) {
-    if (failed_ || !file_.file().Write(data, n)) {
+    if (failed_ || space_cut_) return false;
+    if (!space_.Allow(n)) {
+      // What was written so far is the entry's beginning, true as far as it goes.
+      space_cut_ = true;
+      return false;
+    }
+    if (!file_.file().Write(data, n)) {
       failed_ = true;
       return false;
     }
@@ -117,8 +193,10 @@ class EntryOutput {
   }
 
   uint32_t crc() const { return crc_; }
-  // Whether what was written so far stands (no write failed).
-  bool Healthy() const { return !failed_; }
+  // Whether what was written so far stands and is all the data gave (no write failed, and the
+  // volume's margin did not cut it).
+  bool Healthy() const { return !failed_ && !space_cut_; }
+  bool SpaceCut() const { return space_cut_; }
 
   // Keeps only the first `size` bytes written (and their CRC-32).
   bool CutTo(uint64_t size) {
@@ -175,6 +253,10 @@ class EntryOutput {
   // out, and whether it is an XML part that may be salvaged.
   void Finish(bool whole, bool xml_part, EntryOutcome* outcome) {
     if (failed_) return;  // a write failed: what is there is not the entry
+    if (space_cut_) {
+      outcome->space_cut = true;
+      whole = false;
+    }
     if (whole) {
       const bool crc_failed = entry_.crc_known && crc_ != entry_.crc32;
       // A part that fails its CRC but is still a well-formed document is kept whole: the
@@ -231,9 +313,11 @@ class EntryOutput {
   }
 
   PartialFile file_;
+  SpaceGuard space_;
   const RecoveredEntry& entry_;
   uint8_t* buffer_;
   bool failed_ = false;
+  bool space_cut_ = false;
   uint32_t crc_ = 0;
   uint64_t size_ = 0;
 };
@@ -248,7 +332,10 @@ void CopyStored(platform::File& source, const std::wstring& output_path,
   const uint32_t size = entry.compressed_size;
   const int64_t copied = CopyBytes(
       source, size, buffer, [&](const uint8_t* data, size_t n) { return output.Write(data, n); });
-  if (copied < 0) return;
+  if (copied < 0) {
+    if (output.SpaceCut()) output.Finish(false, xml_part, outcome);
+    return;
+  }
   const bool whole = copied == static_cast<int64_t>(size);
   if (whole && entry.crc_known && output.crc() != entry.crc32 && output.Healthy()) {
     // Stored bytes are the data itself: one changed byte is found from the CRC-32 alone.
@@ -361,6 +448,10 @@ void Inflate(platform::File& source, const std::wstring& output_path, const Reco
 }
 
 }  // namespace
+
+uint64_t FreeSpaceMargin(uint64_t volume_size) {
+  return std::min<uint64_t>(volume_size / 20, uint64_t{1} << 30);
+}
 
 InflateScratch::~InflateScratch() {
   Remove();

@@ -39,6 +39,13 @@ namespace velmora {
 // (byte_repair.h), with `control`'s stop flag, progress and budget: a correction that gives the
 // recorded CRC-32 makes the entry whole again, written whole and reported as repaired.
 //
+// Inflating never fills the working folder's volume: the output stops where the space the
+// volume has left would come down to FreeSpaceMargin. The volume is asked before the first
+// byte is written below a folder and again whenever the allowance that answer gave (shared by
+// the process's writers below that folder) is used up. Such an entry is treated as one whose
+// data does not come out whole (an XML part is salvaged, anything else gives no file), never
+// searched for a changed byte, and its outcome says `space_cut`.
+//
 // Output is written at the target when nothing is there yet (and deleted unless the entry gives
 // a file), else to a partial file beside the target that is renamed over it only when the
 // entry gives a file; so a failed entry leaves nothing, and an earlier entry of the same name
@@ -48,6 +55,9 @@ namespace velmora {
 EntryOutcome ExtractEntry(const std::wstring& damaged_path, const std::wstring& output_path,
                           const RecoveredEntry& entry, uint64_t unsized_limit = UINT64_MAX,
                           const RepairControl& control = RepairControl());
+
+// The space kept free on the working folder's volume: 5 % of the volume's size, at most 1 GiB.
+uint64_t FreeSpaceMargin(uint64_t volume_size);
 
 // The "OPC" temporary file that holds an inflated entry's compressed data. One serves every
 // entry of a repair run, whatever file it comes from: created at the first entry that needs

@@ -20,6 +20,10 @@ struct EntryOutcome {
   uint64_t repair_offset = 0;
   uint8_t repair_old = 0;
   uint8_t repair_new = 0;
+  // The volume of the working folder came down to its free-space margin (FreeSpaceMargin)
+  // while the entry was written: it was cut there. An XML part keeps its sound beginning
+  // (salvaged), anything else gives no file.
+  bool space_cut = false;
   std::wstring output_path;  // empty when the name mapped to nothing
 };
 

@@ -8,6 +8,7 @@
 namespace velmora {
 
 class InflateScratch;
+class SaveClaims;
 
 // Everything here is owned by the front end and outlives the worker: the front end joins the
 // worker (JobThread) before any of it goes.
@@ -24,6 +25,10 @@ struct JobContext {
   // runs the job once per file (the command line's workers), or none: each run of the job
   // then has one of its own.
   InflateScratch* scratch = nullptr;
+  // The package and media-folder names the save jobs of one run have taken, shared by a front
+  // end that runs the save job once per file (the command line's workers), or none: each run of
+  // the job then keeps its own.
+  SaveClaims* claims = nullptr;
 };
 
 // True when the job of `context` handles the file at list position `index`.

@@ -29,7 +29,12 @@ inline constexpr uint32_t kOrange = 0x0066CC;
 // Message box flags and the answer the jobs rely on.
 inline constexpr unsigned kMbInformation = 64;  // OK button, information icon
 inline constexpr unsigned kMbQuestion = 36;     // Yes and No buttons, question icon
+inline constexpr unsigned kMbWarning = 0x30;    // OK button, warning icon
+// Yes, "Yes to all" and No buttons, question icon (the box's extra button bit 0x08000000).
+inline constexpr unsigned kMbReplaceQuestion = kMbQuestion | 0x08000000u;
 inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+inline constexpr int kIdYesForAll = 19;  // "Yes to all"
 
 // Preview state codes handed to ShowPreview; the numbers are the pane's hint texts.
 enum PreviewCode : int {

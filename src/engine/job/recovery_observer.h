@@ -37,9 +37,17 @@ struct FileRecovery {
 // What the save job did with one listed file.
 struct FileSave {
   std::wstring path;   // the listed path
-  bool saved = false;  // its package was written whole (logged " saving of file done....");
-                       // false when it was not repaired, the run was stopped before it, or
-                       // the package could not be written
+  bool saved = false;  // a package was written whole for each of its documents that was not
+                       // lost (each logged " saving of file done...."); false when it was not
+                       // repaired, every document was lost, the run was stopped before it, or
+                       // a package could not be written
+  // "Extract Media.." was asked for and a picture could not be copied out (a full disk, a
+  // write error, something in the way of the media folder).
+  bool media_failed = false;
+  // The package written for each document, in the order of their folders; "" for a document
+  // that got none (lost, or its package could not be written). Empty when the job did not get
+  // to the documents (not repaired, stopped, no folder).
+  std::vector<std::wstring> packages;
 };
 
 class RecoveryObserver {

@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,6 +29,14 @@ bool PathExists(const std::wstring& path) {
   struct stat st {};
   // lstat: a dangling symbolic link still occupies the name.
   return lstat(NarrowPath(path).c_str(), &st) == 0;
+}
+
+bool GetVolumeSpace(const std::wstring& folder, VolumeSpace* space) {
+  struct statvfs st {};
+  if (statvfs(NarrowPath(folder).c_str(), &st) != 0) return false;
+  space->available = static_cast<uint64_t>(st.f_bavail) * st.f_frsize;
+  space->total = static_cast<uint64_t>(st.f_blocks) * st.f_frsize;
+  return true;
 }
 
 bool RemoveEmptyDirectory(const std::wstring& path) {

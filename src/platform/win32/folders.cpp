@@ -40,6 +40,17 @@ bool IsDirectory(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool GetVolumeSpace(const std::wstring& folder, VolumeSpace* space) {
+  ULARGE_INTEGER available{}, total{};
+  // The folder with a separator at its end: the call wants a directory, and a UNC share's
+  // root only with one.
+  if (!GetDiskFreeSpaceExW(WithTrailingSeparator(folder).c_str(), &available, &total, nullptr))
+    return false;
+  space->available = available.QuadPart;
+  space->total = total.QuadPart;
+  return true;
+}
+
 bool PathExists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
