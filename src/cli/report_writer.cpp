@@ -200,15 +200,18 @@ void AppendNames(std::string& out, const std::vector<std::wstring>& names) {
   }
 }
 
-void AppendDocument(std::string& out, const DocumentRecovery& document, size_t index) {
+void AppendDocument(std::string& out, const DocumentRecovery& document, size_t index,
+                    const FileSave* save) {
   const DocumentVerdict& verdict = document.verdict;
   std::wstring reason;
   for (const std::wstring& note : verdict.notes) reason += (reason.empty() ? L"" : L"; ") + note;
   out += "        {\"verdict\": \"" + std::string(VerdictWord(verdict.verdict)) + "\"";
   out += ", \"reason\": " + JsonText(reason);
-  // The save job does not yet say which package each document went to (FileSave holds one
-  // flag per file): until it does, the package is not named.
-  out += ", \"package\": null";
+  // The package the save job wrote for this document; null when none was written (a lost
+  // document, a failed write) or the run did not save.
+  const bool packaged =
+      save != nullptr && index < save->packages.size() && !save->packages[index].empty();
+  out += ", \"package\": " + (packaged ? JsonPath(save->packages[index]) : std::string("null"));
   out += ",\n         \"sheets\": [";
   for (size_t s = 0; s < verdict.sheets.size(); ++s) {
     const SheetCount& sheet = verdict.sheets[s];
@@ -262,7 +265,7 @@ void AppendFile(std::string& out, const std::wstring& path, const FileRecovery* 
     out += ",\n      \"documents\": [";
     for (size_t d = 0; d < recovery->documents.size(); ++d) {
       out += d == 0 ? "\n" : ",\n";
-      AppendDocument(out, recovery->documents[d], d);
+      AppendDocument(out, recovery->documents[d], d, save);
     }
     if (!recovery->documents.empty()) out += "\n      ";
     out += "]";
