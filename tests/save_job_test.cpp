@@ -441,7 +441,7 @@ TEST_F(SaveJobTest, TwoFilesOfTheSameNameGetPackagesAndMediaFoldersOfTheirOwn) {
   const auto parts = [](const std::string& which) {
     return std::vector<ZipPart>{
         {"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
-        {"content.xml", "<office:document-content>" + which + "</office:document-content>", true},
+        {"content.xml", TinyContentXml(which), true},
         {"Pictures/p.png", "png " + which, true},
     };
   };
@@ -466,9 +466,9 @@ TEST_F(SaveJobTest, TwoFilesOfTheSameNameGetPackagesAndMediaFoldersOfTheirOwn) {
   SetWorkingFolderOverride(scratch_.Path(L"again"));
   RunRepairJob({&running, &again});
   EXPECT_EQ(ReadBytes(scratch_.Path(L"again/VONDRELREP_report.ods0/content.xml")),
-            ToBytes("<office:document-content>a</office:document-content>"));
+            ToBytes(TinyContentXml("a")));
   EXPECT_EQ(ReadBytes(scratch_.Path(L"again/VONDRELREP_report (2).ods1/content.xml")),
-            ToBytes("<office:document-content>b</office:document-content>"));
+            ToBytes(TinyContentXml("b")));
   EXPECT_EQ(ReadBytes(Join(out_, L"report.ods_MediaContent" + kSep + L"p.png")), ToBytes("png a"));
   EXPECT_EQ(ReadBytes(Join(out_, L"report (2).ods_MediaContent" + kSep + L"p.png")),
             ToBytes("png b"));
@@ -532,7 +532,7 @@ TEST_F(SaveJobTest, AFolderInTheWayOfTheFirstPackageStillLetsTheSecondDocumentBe
   const auto package = [](const std::string& cells) {
     return MakeZip({
         {"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
-        {"content.xml", "<office:document-content>" + cells + "</office:document-content>", true},
+        {"content.xml", TinyContentXml(cells), true},
         {"META-INF/manifest.xml", "<manifest:manifest/>", true},
     });
   };
@@ -606,7 +606,7 @@ TEST_F(SaveJobTest, ALostDocumentBesideAWholeOneLeavesThatOneItsPackage) {
   const auto package = [](const std::string& cells) {
     return MakeZip({
         {"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
-        {"content.xml", "<office:document-content>" + cells + "</office:document-content>", true},
+        {"content.xml", TinyContentXml(cells), true},
         {"META-INF/manifest.xml", "<manifest:manifest/>", true},
     });
   };
