@@ -295,7 +295,9 @@ TEST_F(WindowVerdictTest, ThePaneShowsTheVerdictUnderThePicture) {
   SelectAndRepair({first, second});
   const COLORREF band = GetSysColor(COLOR_INFOBK);
 
-  // Without a verdict the pane is as before: the picture, no band, no mark.
+  // Without a verdict the pane is as before: the picture, no band, no mark. (The repair has
+  // given the file one; it is taken away here.)
+  h_.view().SetFileVerdict(0, {});
   SendMessageW(h_.view().hwnd(), kPreviewRequest, 0, 0);
   ASSERT_TRUE(pane().has_picture());
   Shot plain = Printed(pane());
