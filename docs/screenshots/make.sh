@@ -54,7 +54,7 @@ shoot "$wine" "$tests" --gtest_also_run_disabled_tests --gtest_filter="$splash"
 WINEPREFIX="$prefix" "$wine" reg delete 'HKCU\Software\Wine\X11 Driver' /v Decorated /f >/dev/null
 WINEPREFIX="$prefix" wineserver -w
 
-for name in 1-start 2-repaired 3-saved splash about; do
+for name in 1-start 2-repaired 2-partly-repaired 3-saved splash about; do
   [ -f "$shots/$name.bmp" ] || die "no picture $name was taken"
   convert "$shots/$name.bmp" -strip "$here/$name.png" || exit 1
   note "$here/$name.png"

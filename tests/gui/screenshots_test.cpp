@@ -76,6 +76,20 @@ std::wstring ShotFolder() {
   return std::wstring(narrow.begin(), narrow.end());
 }
 
+// Cuts the file at `tenths` tenths of its length, as a copy that stopped short would.
+bool CutToTenths(const std::wstring& path, int tenths) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  bool ok = GetFileSizeEx(file, &size) != FALSE;
+  LARGE_INTEGER at{};
+  at.QuadPart = size.QuadPart * tenths / 10;
+  ok = ok && SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  CloseHandle(file);
+  return ok;
+}
+
 TEST(Screenshots, DISABLED_MainWindow) {
   const std::wstring out = ShotFolder();
   ASSERT_FALSE(out.empty()) << "VELMORA_SHOTS names the folder for the pictures";
@@ -96,7 +110,11 @@ TEST(Screenshots, DISABLED_MainWindow) {
   ASSERT_TRUE(CopyInto(SourceFile("samples/Budget-damaged.ods"), budget));
   ASSERT_TRUE(CopyInto(SourceFile("tests/interop/fixtures/formulas_sheets.ods"), sales));
   ASSERT_TRUE(CopyInto(SourceFile("tests/interop/fixtures/pictures.ods"), charts));
-  h.dialogs().Open({budget, sales, charts});
+  // A file whose last tenth is gone, through its sheet: it comes back only in part.
+  const std::wstring ledger = documents + L"\\Ledger (cut).ods";
+  ASSERT_TRUE(CopyInto(SourceFile("tests/interop/fixtures/numbers_text.ods"), ledger));
+  ASSERT_TRUE(CutToTenths(ledger, 9));
+  h.dialogs().Open({budget, sales, charts, ledger});
   h.Click(ID_TARVIK_BTN_SELECT_FILES);
   h.Click(ID_TARVIK_BTN_RECOVER_FILES);
   ASSERT_TRUE(h.WaitIdle());
@@ -105,6 +123,14 @@ TEST(Screenshots, DISABLED_MainWindow) {
   SendMessageW(h.view().hwnd(), kPreviewRequest, 0, 0);
   Settle(h);
   ASSERT_TRUE(SaveScreen(out + L"\\2-repaired.bmp"));
+
+  // The partly repaired file selected: its image in the list, its orange line in the log and
+  // its verdict under the picture it stored.
+  ListView_SetItemState(list.hwnd(), -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_SetItemState(list.hwnd(), 3, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  SendMessageW(h.view().hwnd(), kPreviewRequest, 3, 0);
+  Settle(h);
+  ASSERT_TRUE(SaveScreen(out + L"\\2-partly-repaired.bmp"));
 
   const std::wstring repaired = home / L"Repaired";
   CreateDirectoryW(repaired.c_str(), nullptr);
