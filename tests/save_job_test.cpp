@@ -53,6 +53,7 @@ class SaveJobTest : public ::testing::Test {
     window_.destination = out_;
   }
   void TearDown() override { SetWorkingFolderOverride(L""); }
+  std::wstring AddJoinedAndRepair();
 
   std::wstring Package(const std::wstring& name, const std::vector<ZipPart>& parts) {
     std::wstring path = scratch_.Path(name);
@@ -526,9 +527,9 @@ TEST_F(SaveJobTest, APackageThereBeforeTheRunIsReplacedOnlyWhenTheWindowSaysSo) 
   }
 }
 
-// The first document's package cannot be written (a folder in its way): the second is still
-// written, and the file is reported not saved.
-TEST_F(SaveJobTest, AFolderInTheWayOfTheFirstPackageStillLetsTheSecondDocumentBeSaved) {
+// Two spreadsheets joined into one file, listed and repaired: two documents. Returns its path,
+// or "" when it could not be written.
+std::wstring SaveJobTest::AddJoinedAndRepair() {
   const auto package = [](const std::string& cells) {
     return MakeZip({
         {"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
@@ -540,9 +541,17 @@ TEST_F(SaveJobTest, AFolderInTheWayOfTheFirstPackageStillLetsTheSecondDocumentBe
   const Bytes second = package("second");
   joined.insert(joined.end(), second.begin(), second.end());
   const std::wstring path = scratch_.Path(L"Joined.ods");
-  ASSERT_TRUE(WriteBytes(path, joined));
+  if (!WriteBytes(path, joined)) return L"";
   window_.AddFile(path);
   Repair();
+  return path;
+}
+
+// The first document's package cannot be written (a folder in its way): the second is still
+// written, and the file is reported not saved.
+TEST_F(SaveJobTest, AFolderInTheWayOfTheFirstPackageStillLetsTheSecondDocumentBeSaved) {
+  const std::wstring path = AddJoinedAndRepair();
+  ASSERT_FALSE(path.empty());
   platform::MakeDirectory(Join(out_, L"VONDRELREP_Joined.ods"));
   ASSERT_EQ(Save(), 1u);
   const std::wstring further = Join(out_, L"VONDRELREP_Joined.ods~2.ods");
@@ -603,20 +612,8 @@ TEST_F(SaveJobTest, LostDocumentsGetNoPackageButTheirPicturesAreCopiedOut) {
 
 // One lost document of two: the other is saved, and the file counts as saved.
 TEST_F(SaveJobTest, ALostDocumentBesideAWholeOneLeavesThatOneItsPackage) {
-  const auto package = [](const std::string& cells) {
-    return MakeZip({
-        {"mimetype", "application/vnd.oasis.opendocument.spreadsheet", false},
-        {"content.xml", TinyContentXml(cells), true},
-        {"META-INF/manifest.xml", "<manifest:manifest/>", true},
-    });
-  };
-  Bytes joined = package("first");
-  const Bytes second = package("second");
-  joined.insert(joined.end(), second.begin(), second.end());
-  const std::wstring path = scratch_.Path(L"Joined.ods");
-  ASSERT_TRUE(WriteBytes(path, joined));
-  window_.AddFile(path);
-  Repair();
+  const std::wstring path = AddJoinedAndRepair();
+  ASSERT_FALSE(path.empty());
   window_.files[0].verdict = {Verdict::kLost, L"", {Verdict::kLost, Verdict::kComplete}};
   ASSERT_EQ(Save(), 1u);
   const std::wstring further = Join(out_, L"VONDRELREP_Joined.ods~2.ods");
