@@ -131,6 +131,9 @@ TempDir::~TempDir() {
 std::wstring SourceFile(const std::string& relative) {
   const std::string unix_path = std::string(VELMORA_SOURCE_DIR) + "/" + relative;
   std::wstring wide(unix_path.begin(), unix_path.end());
+  // Wine shows the Unix root as drive Z:. Without the drive, "\work\..." would be read on the
+  // current drive, which a test that drives the real file dialog may have changed.
+  if (!wide.empty() && wide[0] == L'/') wide.insert(0, L"Z:");
   for (wchar_t& c : wide)
     if (c == L'/') c = L'\\';
   wchar_t full[MAX_PATH] = {};
