@@ -159,24 +159,28 @@ TEST(OpenFileBuffer, NamesAreJoinedToTheFolderUnlessAlreadyFullPaths) {
 
 // The real dialog refuses a name that does not exist: it says so in a box of its own and
 // stays open; nothing reaches the list.
+struct DialogSearch {
+  HWND dialog;
+  HWND found;
+};
+
+// A named function, not a lambda: on i686 the callback must be __stdcall, which a lambda's
+// conversion to a function pointer is not.
+BOOL CALLBACK FindOtherDialog(HWND w, LPARAM p) {
+  auto* s = reinterpret_cast<DialogSearch*>(p);
+  wchar_t name[16] = {};
+  GetClassNameW(w, name, 16);
+  if (w != s->dialog && IsWindowVisible(w) && lstrcmpW(name, L"#32770") == 0) {
+    s->found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 HWND OtherDialogOfThread(HWND dialog) {
-  struct Search {
-    HWND dialog;
-    HWND found;
-  } search{dialog, nullptr};
-  EnumThreadWindows(
-      GetWindowThreadProcessId(dialog, nullptr),
-      [](HWND w, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
-        wchar_t name[16] = {};
-        GetClassNameW(w, name, 16);
-        if (w != s->dialog && IsWindowVisible(w) && lstrcmpW(name, L"#32770") == 0) {
-          s->found = w;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  DialogSearch search{dialog, nullptr};
+  EnumThreadWindows(GetWindowThreadProcessId(dialog, nullptr), FindOtherDialog,
+                    reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
