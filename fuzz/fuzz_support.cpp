@@ -171,6 +171,11 @@ void CheckExtracted(const std::wstring& file_folder, const std::vector<Recovered
     uint64_t bound = entry.size_source == RecoveredEntry::SizeSource::kNone
                          ? 1032 * input_size
                          : entry.uncompressed_size;
+    // A deflated entry is inflated to its stream's own end: past its recorded size when the
+    // CRC-32 confirms the output, but never past what its compressed bytes can give.
+    if (entry.method == 8 && entry.crc_known) {
+      bound = std::max<uint64_t>(bound, 1032 * (uint64_t{entry.compressed_size} + 1));
+    }
     // A damaged XML part keeps its sound prefix and gets the end tags of the elements still
     // open; each costs at most 4 bytes for the 3 of its start tag.
     if (IsSalvageableXmlPart(entry.name)) bound = bound * 7 / 3 + 1;
